@@ -1,0 +1,78 @@
+# Compile settings shared by every target of the project (not by third-party code such as GoogleTest).
+
+set(KERF_WINDOWS ${WIN32})
+
+# Sources are UTF-8; every quoted text is compiled to the Shift-JIS bytes the programs work in.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  set(KERF_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
+else()
+  # clang (fuzzing only) has no execution character set other than UTF-8; the parsers under test
+  # do not depend on it.
+  set(KERF_CHARSET_FLAGS "")
+endif()
+
+function(kerf_settings target)
+  target_compile_options(${target} PRIVATE ${KERF_CHARSET_FLAGS} -Wall -Wextra -Werror)
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(WIN32)
+    target_compile_definitions(${target} PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                _WIN32_WINNT=0x0601)
+  else()
+    target_compile_definitions(${target} PUBLIC _FILE_OFFSET_BITS=64)
+  endif()
+  if(KERF_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all
+                                             -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# kerf_library(name SOURCES ... LIBS ...): a static library of the project.
+function(kerf_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  kerf_settings(${name})
+  if(ARG_LIBS)
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  endif()
+endfunction()
+
+# kerf_program(name SOURCES ... LIBS ... [WINDOWED] [OUTPUT_NAME n]): an executable of the project.
+# Windows programs link libgcc and libstdc++ statically so that an .exe runs with nothing beside it.
+function(kerf_program name)
+  cmake_parse_arguments(ARG "WINDOWED" "OUTPUT_NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  kerf_settings(${name})
+  if(ARG_LIBS)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  endif()
+  if(ARG_OUTPUT_NAME)
+    set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  endif()
+  if(WIN32)
+    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
+    if(ARG_WINDOWED)
+      target_link_options(${name} PRIVATE -mwindows -municode)
+    else()
+      target_link_options(${name} PRIVATE -municode)
+    endif()
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+endfunction()
+
+# kerf_test(name SOURCES ... LIBS ...): one GoogleTest binary, run by CTest (under Wine when the
+# build is for Windows, through the cross-compiling emulator).
+function(kerf_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  kerf_settings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+  if(WIN32)
+    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "KERF_BUILD_DIR=${PROJECT_BINARY_DIR};KERF_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    TIMEOUT 600)
+endfunction()

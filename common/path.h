@@ -1,0 +1,30 @@
+// Path helpers. Windows paths are X:\... with backslashes, Shift-JIS aware; the POSIX build uses
+// '/' and the root '/'. Paths hold at most kPathMax characters plus the terminator.
+#pragma once
+#include <cstddef>
+
+constexpr size_t kPathMax = 259;        // characters of a path, without the terminator
+constexpr size_t kPathBuffer = kPathMax + 1;
+
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// Appends a separator in place unless the path already ends in one (a trail byte 0x5C of a
+// two-byte character does not count); an empty path becomes a lone separator.
+void path_add_backslash(char* path);
+// Creates every missing folder of a full folder path: 0 on success, 1 on failure.
+int path_make_folders(const char* path);
+// 1 when a file or folder of that name exists, else 0.
+int path_exists(const char* path);
+// Size in bytes of the entry, 0.0 when there is none.
+double path_file_size(const char* path);
+
+// 1 for a full path: "X:\..." on Windows, "/..." on POSIX.
+int path_is_full(const char* path);
+// Length of the root of a full path ("X:\" = 3, "/" = 1), 0 when the path is not full.
+size_t path_root_length(const char* path);
+// Index just past the last separator (0 when there is none), Shift-JIS aware.
+size_t path_name_offset(const char* path);

@@ -1,0 +1,35 @@
+// The programme tables that the PAT, PMT, CA descriptors and present events fill: one table per
+// PAT version met in a run. The demux tool's outputs and information file read them.
+#pragma once
+#include <cstdint>
+
+constexpr int kMaxProgrammeTables = 32;   // PAT versions kept per run
+constexpr int kMaxServices = 64;          // services (and PAT entries) per PAT version
+constexpr int kMaxStreams = 32;           // elementary streams per service
+constexpr int kProgrammeNameMax = 127;    // bytes of a programme name, without the terminator
+
+struct ServiceStream {
+  uint16_t pid = 0;
+  uint16_t ecmPid = 0;        // 0 = none
+  char classText[8] = {};     // "V", "A", "C", "D" or empty
+};
+
+struct Service {
+  uint16_t serviceId = 0;
+  uint16_t pmtPid = 0;
+  uint16_t pcrPid = 0;        // 0 = none
+  uint16_t ecmPid = 0;        // 0 = none
+  uint16_t streamCount = 0;
+  ServiceStream streams[kMaxStreams];
+  char name[kProgrammeNameMax + 1] = {};
+};
+
+struct ProgrammeTable {
+  int serviceCount = 0;
+  Service services[kMaxServices];
+};
+
+struct PatPidEntry {
+  uint16_t programNumber = 0;
+  uint16_t pid = 0;
+};

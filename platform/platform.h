@@ -1,0 +1,15 @@
+// The operating system beyond files: the program folder, the process's command line, registered
+// messages between processes, sleeping. Windows uses the W functions and converts CP932 itself;
+// POSIX emulates window messages with datagrams (see gui_link.h).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Folder of the running executable, ending in the path separator (CP932 on Windows).
+const char* program_folder();
+// The process's whole command line as one CP932 text (Windows: GetCommandLineW converted; POSIX:
+// argv joined with blanks, arguments holding blanks or tabs put in double quotes).
+// platform_set_args must have been called first on POSIX.
+const char* command_line();
+void platform_set_args(int argc, char** argv);
+void sleep_ms(uint32_t ms);

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, then configures, builds and runs every test: native, under
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the Windows build under Wine.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+
+jobs=$(nproc)
+run_preset() {
+  local preset=$1
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset: tests"
+  ctest --preset "$preset" -j "$jobs"
+}
+
+run_preset native
+run_preset asan
+# The Windows tests run under Wine; windowed ones need a display, which Xvfb provides.
+xvfb-run -a -s '-screen 0 1280x1024x24' bash -c "$(declare -f run_preset); jobs=$jobs; run_preset win64"
