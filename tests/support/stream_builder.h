@@ -247,6 +247,11 @@ struct SectionPacking {
   // packet for a reader (2.4.4.1: once 0xFF appears, the rest of the packet is stuffing), so
   // the next section starts in a new packet regardless.
   bool stuffAfterEachSection = false;
+  // A section starts in the current packet only when at least this many payload bytes are left
+  // (besides a pointer_field still to be written); otherwise the packet is stuffed and the
+  // section starts in the next one. 1 = start wherever the standard allows; 8 keeps whole
+  // long-form headers (up to last_section_number) inside one packet.
+  size_t minRoomToStart = 1;
   // Continuity, scrambling and PCR fields are taken from this template (pid is ignored).
   PacketSpec packetTemplate;
 };
@@ -338,7 +343,8 @@ class AribText {
   // katakana and full-width symbols too), ASCII 0x20..0x7E becomes the alphanumeric set.
   // Throws std::invalid_argument for other bytes (half-width katakana, broken pairs).
   AribText& Sjis(std::string_view sjisText);
-  // ASCII 0x21..0x7E through the alphanumeric set in G1 and LS1 (0x20 is written as SP).
+  // ASCII 0x20..0x7E through the alphanumeric set in G1 (designated to it if it is not),
+  // invoked into GL with LS1.
   AribText& Alnum(std::string_view ascii);
   // Hiragana / katakana set codes (0x21..0x7E; ぁ = 0x21 … ん = 0x73, ァ = 0x21 …):
   // hiragana through G2 with SS2 before each character, katakana through G3 (designated to the
@@ -350,9 +356,9 @@ class AribText {
   AribText& HiraganaSjis(std::string_view sjisText, bool viaGR = false);
   AribText& KatakanaSjis(std::string_view sjisText);
 
-  // Designates set final to G<g> (0..3): ESC 0x28+g F (one-byte), ESC 0x24 F (two-byte into G0)
-  // or ESC 0x24 0x28+g F (two-byte into G1..G3, or G0 when twoByte and the long form is asked).
-  // drcs inserts 0x20 before F (DRCS sets).
+  // Designates set final to G<g> (0..3): ESC 0x28+g F (one-byte), ESC 0x24 F (two-byte into
+  // G0) or ESC 0x24 0x28+g F (two-byte into G1..G3). drcs inserts 0x20 before F (DRCS sets:
+  // ESC 0x28+g 0x20 F, ESC 0x24 0x28+g 0x20 F).
   AribText& Designate(int g, uint8_t final, bool twoByte, bool drcs = false);
   AribText& LS0();                     // 0x0F: GL = G0
   AribText& LS1();                     // 0x0E: GL = G1
@@ -418,8 +424,8 @@ struct EitSpec {
   bool current_next_indicator = true;
   uint8_t section_number = 0;
   uint8_t last_section_number = 1;
-  // Empty = section_number for p/f tables, (section_number | 7) clipped to last_section_number
-  // for schedule tables (the last section of this segment).
+  // Empty = last_section_number for p/f tables (not segmented), (section_number | 7) clipped to
+  // last_section_number for schedule tables (the last section of this segment of 8).
   std::optional<uint8_t> segment_last_section_number;
   std::optional<uint8_t> last_table_id;   // empty = table_id
   std::vector<EitEvent> events;
