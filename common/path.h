@@ -26,5 +26,7 @@ double path_file_size(const char* path);
 int path_is_full(const char* path);
 // Length of the root of a full path ("X:\" = 3, "/" = 1), 0 when the path is not full.
 size_t path_root_length(const char* path);
+// 1 when the byte at index i is a separator rather than the trail byte of a two-byte character.
+bool path_is_separator_at(const char* path, size_t i);
 // Index just past the last separator (0 when there is none), Shift-JIS aware.
 size_t path_name_offset(const char* path);

@@ -9,7 +9,8 @@ constexpr uint32_t kBroadcastHandle = 0xFFFF;   // HWND_BROADCAST
 
 // Same number in every process for the same name.
 uint32_t register_message(const char* name);
-// Never blocks; non-zero when the message was handed over.
+// Never blocks; non-zero when the message was handed over, 0 when nobody listens on the handle.
+// On POSIX a post to kBroadcastHandle reaches no listener and reports success, as on Windows.
 int post_message(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lparam);
 
 #ifndef _WIN32
@@ -21,7 +22,8 @@ class GuiLinkListener {
   GuiLinkListener(const GuiLinkListener&) = delete;
   GuiLinkListener& operator=(const GuiLinkListener&) = delete;
   bool ok() const { return fd_ >= 0; }
-  // Waits up to timeout_ms for one message; true when one arrived.
+  // Waits up to timeout_ms for one message; true when one arrived. Datagrams that are not
+  // three words long are dropped.
   bool Receive(uint32_t& message, uint32_t& wparam, uint32_t& lparam, int timeout_ms);
   int fd() const { return fd_; }
 

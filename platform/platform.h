@@ -13,3 +13,6 @@ const char* program_folder();
 const char* command_line();
 void platform_set_args(int argc, char** argv);
 void sleep_ms(uint32_t ms);
+// Milliseconds of a clock that only moves forward (not the time of day), for timeouts. <chrono>
+// cannot be included under -fexec-charset=CP932 with g++ 12 (its "µs" has no CP932 form).
+uint64_t monotonic_ms();

@@ -1,0 +1,56 @@
+// Path functions on the Win32 file system (FindFirstFileW, CreateDirectoryW); paths are CP932.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/path.h"
+#include "common/win32_text.h"
+
+namespace {
+
+// The first entry that a find-first gives for the path (files and folders of every attribute).
+bool find_entry(const char* path, WIN32_FIND_DATAW& found) {
+  std::wstring wide;
+  if (!cp932_to_wide(path, wide) || wide.empty()) return false;
+  const HANDLE search = FindFirstFileW(wide.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+bool is_folder(const char* path) {
+  WIN32_FIND_DATAW found;
+  return find_entry(path, found) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+int path_exists(const char* path) {
+  WIN32_FIND_DATAW found;
+  return find_entry(path, found) ? 1 : 0;
+}
+
+double path_file_size(const char* path) {
+  WIN32_FIND_DATAW found;
+  if (!find_entry(path, found)) return 0.0;
+  return double(found.nFileSizeHigh) * 4294967296.0 + double(found.nFileSizeLow);
+}
+
+int path_make_folders(const char* path) {
+  // Only full paths such as C:\A\B: a drive alone ("C:", "C:\") has nothing to create.
+  const size_t len = std::strlen(path);
+  if (len <= 3 || path[1] != ':' || path[2] != '\\' || len > kPathMax) return 1;
+  char prefix[kPathBuffer];
+  for (size_t i = 3; i <= len; ++i) {
+    if (path[i] != 0 && !path_is_separator_at(path, i)) continue;
+    if (path_is_separator_at(path, i - 1)) continue;  // an empty component or a trailing '\'
+    std::memcpy(prefix, path, i);
+    prefix[i] = 0;
+    if (is_folder(prefix)) continue;
+    std::wstring wide;
+    if (cp932_to_wide(prefix, wide)) CreateDirectoryW(wide.c_str(), nullptr);
+    if (!is_folder(prefix)) return 1;
+  }
+  return 0;
+}

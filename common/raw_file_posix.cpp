@@ -1,0 +1,96 @@
+// The file layer on POSIX descriptors with 64-bit offsets.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "common/raw_file.h"
+
+namespace {
+
+bool mode_is(const char* mode, char first) {
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+  return lower(mode[0]) == first && mode[0] != 0 && lower(mode[1]) == 'b' && mode[2] == 0;
+}
+
+// size*count, or false when the product does not fit.
+bool byte_count(size_t size, size_t count, size_t& total) {
+  if (size != 0 && count > SIZE_MAX / size) return false;
+  total = size * count;
+  return true;
+}
+
+}  // namespace
+
+RawHandle raw_open(const char* path, const char* mode) {
+  int fd = -1;
+  if (mode_is(mode, 'r')) {
+    fd = open(path, O_RDONLY | O_CLOEXEC);
+  } else if (mode_is(mode, 'w')) {
+    fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  } else {
+    return kInvalidRawHandle;
+  }
+  if (fd < 0) return kInvalidRawHandle;
+  // A folder opens for reading on POSIX but not as a Win32 file; refuse it the same way.
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return kInvalidRawHandle;
+  }
+  return RawHandle(fd);
+}
+
+size_t raw_read(void* buf, size_t size, size_t count, RawHandle h) {
+  size_t total = 0;
+  if (h < 0 || !byte_count(size, count, total)) return 0;
+  // read() may return less than asked before the end (signals, the per-call cap near 2 GiB);
+  // keep going so that a short count always means end of file.
+  size_t done = 0;
+  while (done < total) {
+    const ssize_t got = read(int(h), static_cast<char*>(buf) + done, total - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return 0;
+    }
+    if (got == 0) break;
+    done += size_t(got);
+  }
+  return done;
+}
+
+size_t raw_write(const void* buf, size_t size, size_t count, RawHandle h) {
+  size_t total = 0;
+  if (h < 0 || !byte_count(size, count, total)) return 0;
+  size_t done = 0;
+  while (done < total) {
+    const ssize_t put = write(int(h), static_cast<const char*>(buf) + done, total - done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return 0;
+    }
+    if (put == 0) return 0;
+    done += size_t(put);
+  }
+  return total;
+}
+
+int raw_close(RawHandle h) {
+  if (h < 0) return 0;
+  return close(int(h)) == 0 ? 1 : 0;
+}
+
+int raw_seek(RawHandle h, uint32_t low, int32_t high, int origin) {
+  int whence;
+  switch (origin) {
+    case 0: whence = SEEK_SET; break;
+    case 1: whence = SEEK_CUR; break;
+    case 2: whence = SEEK_END; break;
+    default: return -1;
+  }
+  if (h < 0) return -1;
+  const int64_t offset = int64_t((uint64_t(uint32_t(high)) << 32) | low);
+  return lseek(int(h), off_t(offset), whence) < 0 ? -1 : 0;
+}

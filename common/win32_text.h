@@ -1,0 +1,13 @@
+// Code page 932 <-> UTF-16 at the Win32 boundary. The program keeps its text in CP932 and calls
+// the W functions, so it behaves the same on a Windows of any language. Windows builds only.
+#pragma once
+#include <cstddef>
+#include <string>
+
+// Strict conversion: false for a byte sequence that is not valid CP932 (out is then empty).
+bool cp932_to_wide(const char* text, std::wstring& out);
+// Characters without a CP932 form become '?'; false when any did or the conversion failed.
+bool wide_to_cp932(const wchar_t* text, std::string& out);
+// Fixed-buffer form: false when the result (with its terminator) does not fit out_bytes, out then
+// being the empty text, or when a character had no CP932 form.
+bool wide_to_cp932(const wchar_t* text, char* out, size_t out_bytes);

@@ -1,0 +1,322 @@
+// Program folder, command line, sleeping, process start and the registered-message link between
+// processes. Some cases start this test program again as a child that posts back to the parent.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/path.h"
+#include "platform/gui_link.h"
+#include "platform/platform.h"
+#include "platform/process.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <fstream>
+#endif
+
+namespace {
+
+constexpr char kLinkName[] = "KERFCUT_00";
+
+#ifdef _WIN32
+const char kSelfName[] = "platform_test.exe";
+#else
+const char kSelfName[] = "platform_test";
+#endif
+
+// What the child reports: wParam 1 when its command line came back with the quoted argument
+// intact, 2 otherwise; lParam is a value with every bit pattern that a 16-bit path would lose.
+constexpr uint32_t kChildIntact = 1;
+constexpr uint32_t kChildLparam = 0xFEDC0123u;
+
+std::string hex(uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%X", unsigned(v));
+  return buf;
+}
+
+std::string child_command(uint32_t handle) {
+  return std::string("\"") + program_folder() + kSelfName + "\" --gtest_filter=PlatformChild.* " +
+         "--post-to=" + hex(handle) + " \"--tag=a b\"";
+}
+
+// A small receiver for posted messages: a message-only window on Windows, a listener on POSIX.
+class Receiver {
+ public:
+  Receiver();
+  ~Receiver();
+  bool ok() const;
+  uint32_t handle() const { return handle_; }
+  bool Wait(uint32_t& message, uint32_t& wparam, uint32_t& lparam, int timeout_ms);
+
+ private:
+  uint32_t handle_ = 0;
+#ifdef _WIN32
+  static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+  HWND window_ = nullptr;
+  static std::vector<MSG> received_;
+#else
+  GuiLinkListener* listener_ = nullptr;
+#endif
+};
+
+#ifdef _WIN32
+std::vector<MSG> Receiver::received_;
+
+LRESULT CALLBACK Receiver::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg >= 0xC000 && msg <= 0xFFFF) {
+    MSG m{};
+    m.hwnd = hwnd;
+    m.message = msg;
+    m.wParam = wp;
+    m.lParam = lp;
+    received_.push_back(m);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+Receiver::Receiver() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"KerfPlatformTestReceiver";
+  RegisterClassW(&wc);  // fails harmlessly when already registered
+  window_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            wc.hInstance, nullptr);
+  handle_ = uint32_t(reinterpret_cast<uintptr_t>(window_));
+  received_.clear();
+}
+
+Receiver::~Receiver() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+bool Receiver::ok() const { return window_ != nullptr; }
+
+bool Receiver::Wait(uint32_t& message, uint32_t& wparam, uint32_t& lparam, int timeout_ms) {
+  const uint64_t deadline = monotonic_ms() + uint64_t(timeout_ms);
+  for (;;) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    if (!received_.empty()) {
+      message = received_.front().message;
+      wparam = uint32_t(received_.front().wParam);
+      lparam = uint32_t(received_.front().lParam);
+      received_.erase(received_.begin());
+      return true;
+    }
+    if (monotonic_ms() >= deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+#else
+Receiver::Receiver() {
+  // A handle of this process alone, so that test programs running side by side do not meet.
+  handle_ = 0x40000000u | uint32_t(getpid());
+  listener_ = new GuiLinkListener(handle_);
+}
+
+Receiver::~Receiver() { delete listener_; }
+
+bool Receiver::ok() const { return listener_->ok(); }
+
+bool Receiver::Wait(uint32_t& message, uint32_t& wparam, uint32_t& lparam, int timeout_ms) {
+  return listener_->Receive(message, wparam, lparam, timeout_ms);
+}
+#endif
+
+TEST(Platform, ProgramFolderEndsInASeparatorAndHoldsThisProgram) {
+  const std::string folder = program_folder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), kPathSeparator);
+  EXPECT_EQ(path_is_full(folder.c_str()), 1) << folder;
+  EXPECT_EQ(path_exists((folder + kSelfName).c_str()), 1) << folder;
+}
+
+TEST(Platform, CommandLineStartsWithThisProgram) {
+  const std::vector<std::string> tokens = split_command_line(command_line());
+  ASSERT_FALSE(tokens.empty()) << command_line();
+  const std::string first = tokens[0];
+  EXPECT_NE(first.find("platform_test"), std::string::npos) << command_line();
+}
+
+TEST(Platform, SleepLastsAtLeastTheTimeAsked) {
+  const uint64_t start = monotonic_ms();
+  sleep_ms(120);
+  // GetTickCount64 moves in ticks of about 16 ms.
+  EXPECT_GE(monotonic_ms() - start, 100u);
+}
+
+TEST(CommandLineSplit, QuotesBlanksAndTabs) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(split_command_line(""), V{});
+  EXPECT_EQ(split_command_line(" \t "), V{});
+  EXPECT_EQ(split_command_line("a b\tc"), (V{"a", "b", "c"}));
+  EXPECT_EQ(split_command_line("  \"C:\\Program Files\\x.exe\" -h:1F"),
+            (V{"C:\\Program Files\\x.exe", "-h:1F"}));
+  // The scan goes on right after a closing quote, without a separator.
+  EXPECT_EQ(split_command_line("\"a b\"\"c\"d e"), (V{"a b", "c", "d", "e"}));
+  // A missing closing quote runs to the end; an empty pair is an empty argument.
+  EXPECT_EQ(split_command_line("x \"open ended"), (V{"x", "open ended"}));
+  EXPECT_EQ(split_command_line("x \"\" y"), (V{"x", "", "y"}));
+  // A quote inside an unquoted token belongs to it.
+  EXPECT_EQ(split_command_line("ab\"c d"), (V{"ab\"c", "d"}));
+}
+
+TEST(Process, ProgramsThatCannotStartAreReported) {
+  EXPECT_FALSE(start_process("", true));
+  EXPECT_FALSE(start_process("   ", true));
+  EXPECT_FALSE(start_process("\"\" x", true));
+#ifdef _WIN32
+  EXPECT_FALSE(start_process("\"C:\\no such folder\\nothing.exe\" -x", true));
+#else
+  EXPECT_FALSE(start_process("/no/such/program -x", true));
+#endif
+}
+
+#ifndef _WIN32
+TEST(Process, StartedProgramRunsWithItsArguments) {
+  char templ[] = "/tmp/kerf-process-XXXXXX";
+  ASSERT_NE(mkdtemp(templ), nullptr);
+  const std::string dir = templ;
+  const std::string script = dir + "/show args.sh";
+  const std::string out = dir + "/out.txt";
+  {
+    std::ofstream f(script);
+    f << "#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > \"$3.tmp\" && mv \"$3.tmp\" \"$3\"\n";
+  }
+  ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+  const std::string line = "\"" + script + "\" \"first arg\" second \"" + out + "\"";
+  ASSERT_TRUE(start_process(line.c_str(), true));
+  // The program is not waited for: poll for its output.
+  std::string content;
+  for (int i = 0; i < 1000 && content.empty(); ++i) {
+    std::ifstream f(out);
+    std::getline(f, content);
+    if (content.empty()) sleep_ms(10);
+  }
+  EXPECT_EQ(content, "first arg|second");
+  std::remove(out.c_str());
+  std::remove(script.c_str());
+  rmdir(templ);
+}
+#endif
+
+TEST(GuiLink, RegisteredMessageIsStableAndInTheRegisteredRange) {
+  const uint32_t a = register_message(kLinkName);
+  EXPECT_EQ(register_message(kLinkName), a);
+  EXPECT_GE(a, 0xC000u);
+  EXPECT_LE(a, 0xFFFFu);
+  // Names compare without regard to case, as window message names do.
+  EXPECT_EQ(register_message("kerfcut_00"), a);
+  EXPECT_NE(register_message("KERFCUT_01"), a);
+}
+
+TEST(GuiLink, PostToAHandleNobodyOwnsFails) {
+#ifdef _WIN32
+  EXPECT_EQ(post_message(0x7FFFFFF0u, register_message(kLinkName), 1, 0), 0);
+#else
+  EXPECT_EQ(post_message(0x30000000u | uint32_t(getpid()), register_message(kLinkName), 1, 0), 0);
+#endif
+}
+
+TEST(GuiLink, PostsReachTheReceiverInOrder) {
+  Receiver receiver;
+  ASSERT_TRUE(receiver.ok());
+  const uint32_t msg = register_message(kLinkName);
+  EXPECT_NE(post_message(receiver.handle(), msg, 1, 0), 0);
+  EXPECT_NE(post_message(receiver.handle(), msg, 1, 100), 0);
+  EXPECT_NE(post_message(receiver.handle(), msg, 2, 0xFFFFFFFFu), 0);
+  const uint32_t expected[3][2] = {{1, 0}, {1, 100}, {2, 0xFFFFFFFFu}};
+  for (const auto& e : expected) {
+    uint32_t m = 0, w = 0, l = 0;
+    ASSERT_TRUE(receiver.Wait(m, w, l, 5000));
+    EXPECT_EQ(m, msg);
+    EXPECT_EQ(w, e[0]);
+    EXPECT_EQ(l, e[1]);
+  }
+  uint32_t m, w, l;
+  EXPECT_FALSE(receiver.Wait(m, w, l, 50));
+}
+
+TEST(GuiLink, PostFromAnotherProcessArrives) {
+  Receiver receiver;
+  ASSERT_TRUE(receiver.ok());
+  ASSERT_TRUE(start_process(child_command(receiver.handle()).c_str(), true));
+  uint32_t m = 0, w = 0, l = 0;
+  ASSERT_TRUE(receiver.Wait(m, w, l, 30000)) << "no message from the child";
+  EXPECT_EQ(m, register_message(kLinkName));
+  EXPECT_EQ(w, kChildIntact) << "the child's command line lost its quoted argument";
+  EXPECT_EQ(l, kChildLparam);
+}
+
+#ifndef _WIN32
+TEST(GuiLink, ListenerWaitsForItsTimeout) {
+  Receiver receiver;
+  ASSERT_TRUE(receiver.ok());
+  uint32_t m, w, l;
+  const uint64_t start = monotonic_ms();
+  EXPECT_FALSE(receiver.Wait(m, w, l, 150));
+  const uint64_t elapsed = monotonic_ms() - start;
+  EXPECT_GE(elapsed, 149u);
+  EXPECT_LT(elapsed, 2000u);
+}
+
+TEST(GuiLink, OneListenerPerHandleAndForeignDatagramsAreDropped) {
+  Receiver receiver;
+  ASSERT_TRUE(receiver.ok());
+  GuiLinkListener second(receiver.handle());
+  EXPECT_FALSE(second.ok());
+
+  // A datagram of the wrong size, sent straight to the listener's address.
+  const int fd = socket(AF_UNIX, SOCK_DGRAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const std::string name = "kerfcut-" + std::string(8 - hex(receiver.handle()).size(), '0') +
+                           hex(receiver.handle());
+  std::memcpy(addr.sun_path + 1, name.data(), name.size());
+  const socklen_t len = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  EXPECT_EQ(sendto(fd, "short", 5, 0, reinterpret_cast<sockaddr*>(&addr), len), 5);
+  close(fd);
+
+  EXPECT_NE(post_message(receiver.handle(), 0xC123, 7, 8), 0);
+  uint32_t m = 0, w = 0, l = 0;
+  ASSERT_TRUE(receiver.Wait(m, w, l, 5000));
+  EXPECT_EQ(m, 0xC123u);
+  EXPECT_EQ(w, 7u);
+  EXPECT_EQ(l, 8u);
+}
+#endif
+
+// Runs only when started by PostFromAnotherProcessArrives with --post-to=HEX: posts one message
+// back to that handle.
+TEST(PlatformChild, PostsBackWhenAsked) {
+  const std::vector<std::string> tokens = split_command_line(command_line());
+  uint32_t handle = 0;
+  bool asked = false;
+  bool intact = false;
+  for (const std::string& t : tokens) {
+    if (t.rfind("--post-to=", 0) == 0) {
+      asked = std::sscanf(t.c_str() + 10, "%X", &handle) == 1;
+    }
+    if (t == "--tag=a b") intact = true;
+  }
+  if (!asked) return;
+  EXPECT_NE(post_message(handle, register_message(kLinkName), intact ? kChildIntact : 2,
+                         kChildLparam),
+            0);
+}
+
+}  // namespace
