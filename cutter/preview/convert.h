@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "cutter/preview/picture_decoder.h"
+
 constexpr int kPreviewWidth = 360;
 constexpr int kPreviewHeight = 240;
 constexpr int kPreviewRowBytes = kPreviewWidth * 3;   // 1080: already a multiple of 4
@@ -48,3 +50,17 @@ void convert_full_row(const PictureView& picture, int32_t r, uint8_t* out);
 // Full-size picture dimensions after capping.
 int32_t full_width(const PictureView& picture);
 int32_t full_height(const PictureView& picture);
+
+// The picture in the decoder's current frame store, as the header record describes it.
+PictureView current_picture_view(const PreviewDecoder& decoder);
+
+// Where ConvertPicture draws: the preview bitmap's pixel bits (kPreviewDibBytes; null draws
+// nothing), and whether a picture was drawn in this run (the caller clears it before a run).
+struct ConvertTarget {
+  uint8_t* dib = nullptr;
+  bool converted = false;
+};
+
+// The decoder's picture-start hook (context: a ConvertTarget). From the second picture start code
+// of a run on, converts the picture just finished into the target unless it is a B picture.
+void ConvertPicture(PreviewDecoder& decoder, void* context);

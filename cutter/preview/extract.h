@@ -6,6 +6,8 @@
 
 #include "common/message_sink.h"
 #include "common/raw_file.h"
+#include "cutter/preview/convert.h"
+#include "cutter/preview/picture_decoder.h"
 
 // The preview reads the input in blocks of this size (the first 1 MiB of the shared read buffer).
 constexpr int32_t kPreviewReadSize = 1048576;
@@ -51,3 +53,70 @@ int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t vi
 
 // Appends the end marker to a collected sequence (room for it is always left by the collector).
 void AppendEsEndMarker(EsBuffer& es);
+
+// The process-wide ES buffer (kEsBufferSize bytes of static storage).
+uint8_t* preview_es_buffer();
+
+// What one preview takes from the cutter's state (the Settings record, the programme list and the
+// job flags), as plain values: the window fills it before a preview and copies the PCR times
+// back; the command line fills it from its arguments.
+struct PreviewRequest {
+  const char* inputPath = "";       // loadedInputPath
+  double inputSize = 0;             // inputSize, bytes
+  int32_t packetSize = 188;         // packetSize
+  int32_t previewEnabled = 1;       // previewEnabled
+  int32_t stopDecodeOnError = 0;    // stopDecodeOnError
+  int32_t programmeCount = 0;       // entries of ProgrammeList; 0 = no video stream known
+  int32_t videoPid = 0;             // video PID of ProgrammeList entry programmeIndex
+  int32_t pcrPid = 0;               // pcrPid
+  int32_t startPacket = 0;          // startPacket
+  int32_t endPacket = 0;            // endPacket
+  int32_t activePoint = 0;          // 0 = the start point is previewed, 1 = the end point
+  // In and out: the PCR read near the previewed point replaces the value of that point.
+  int32_t startPcrMs = 0;
+  int32_t endPcrMs = 0;
+  // The process-wide busy flag (jobRunning), held during the extraction; null where there are no
+  // jobs (the command line).
+  int32_t* jobRunning = nullptr;
+
+  // Out: the PCR range field. pcrRangeSet tells whether the field is to be replaced by
+  // pcrRangeText (an empty text clears it); untouched fields keep what they show.
+  bool pcrRangeSet = false;
+  char pcrRangeText[64] = {};
+};
+
+// The preview driver: extracts a video sequence into the ES buffer and runs the decoder over it.
+// Status texts ("状態：...") go to the sink as MessageKind::Status.
+class PreviewDriver {
+ public:
+  // readBuffer: kPreviewReadSize bytes or more (the shared read buffer); esBuffer: kEsBufferSize
+  // bytes (preview_es_buffer() in the programs).
+  PreviewDriver(uint8_t* readBuffer, uint8_t* esBuffer, PreviewDecoder& decoder)
+      : readBuffer_(readBuffer), decoder_(decoder) {
+    es_.data = esBuffer;
+  }
+
+  // 0 when the ES buffer holds a sequence (or the preview is disabled), 1 when nothing was
+  // extracted (a busy job, an empty programme list, an input that cannot be opened or read).
+  int ExtractPreviewStream(PreviewRequest& request, MessageSink& sink);
+  // Decodes the extracted sequence, drawing the first picture into dib (kPreviewDibBytes, may be
+  // null). 0 decoded without error, 1 a decode is already running, 3 unsupported picture format,
+  // 4 decoded with errors.
+  int DecodePreviewStream(const PreviewRequest& request, MessageSink& sink, uint8_t* dib);
+
+  // The extraction result code of the last ExtractPreviewStream that reached the file (0 or
+  // 100-104), -1 when it stopped before.
+  int lastExtractCode() const { return lastExtractCode_; }
+  // True when the last decode finished a picture and converted it (false for a B picture, a run
+  // stopped at its first error, or a stream without a second picture start).
+  bool pictureConverted() const { return target_.converted; }
+  const EsBuffer& es() const { return es_; }
+
+ private:
+  uint8_t* readBuffer_;
+  PreviewDecoder& decoder_;
+  EsBuffer es_;
+  ConvertTarget target_;
+  bool decoding_ = false;
+  int lastExtractCode_ = -1;
+};

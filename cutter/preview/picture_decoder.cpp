@@ -1,0 +1,585 @@
+// Start-code loop, slice and macroblock decoding, inverse quantisation and the macroblock store of
+// the preview decoder (ISO/IEC 13818-2 §6.2.4 to §6.2.6, §7.2 to §7.6).
+#include "cutter/preview/picture_decoder.h"
+
+#include <cstring>
+
+#include "cutter/preview/bit_reader.h"
+#include "cutter/preview/idct.h"
+#include "cutter/preview/vlc_tables.h"
+
+namespace {
+
+// Table 7-6, q_scale_type 1.
+constexpr int32_t kNonLinearQuantiserScale[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10, 12,
+                                                  14, 16, 18, 20, 22, 24, 28, 32, 36, 40, 44,
+                                                  48, 52, 56, 64, 72, 80, 88, 96, 104, 112};
+
+// A decoded DC predictor or coefficient of a damaged stream can grow without bound over a long run
+// of differentials; it is held within this magnitude (far beyond any legal value, 2^11 * 8) so the
+// arithmetic that follows cannot overflow.
+constexpr int32_t kDcLimit = 1 << 20;
+
+constexpr int kMaxBlocks = 12;
+
+struct Block {
+  uint8_t count;         // coefficients stored
+  uint8_t coded;         // pattern_code
+  uint8_t index[64];     // scan indexes, increasing
+  int32_t level[64];     // QF at those indexes
+};
+
+// Everything one slice needs besides the header record; lives on the stack of DecodeStream.
+struct SliceContext {
+  PreviewDecoder* d;
+  FrameGeometry g;
+  int32_t maxRows;         // stored rows that fit the buffer at this row stride
+  int32_t pixelsPerRow;    // pixels of a stored row that lie inside it
+  int32_t validWidth;      // pixels a prediction may read: min(16 mb_width, pixelsPerRow)
+  int32_t dcPredictor[3];
+  int32_t pmv[2][2][2];    // PMV[r][s][t]
+  int32_t vector[2][2][2];
+  int32_t fieldSelect[2][2];
+  int32_t dmvector[2];
+  int32_t quantiserScaleCode;
+  Block blocks[kMaxBlocks];
+  alignas(32) int32_t samples[kMaxBlocks][64];  // raster order: coefficients, then IDCT output
+};
+
+void reset_dc(SliceContext& c) {
+  const int32_t v = 128 << c.d->headers.intra_dc_precision;  // 128, 256, 512, 1024
+  c.dcPredictor[0] = c.dcPredictor[1] = c.dcPredictor[2] = v;
+}
+
+void reset_pmv(SliceContext& c) { std::memset(c.pmv, 0, sizeof c.pmv); }
+
+// One vector component, §7.6.3.1.
+int32_t decode_motion_component(SliceContext& c, BitReader& br, int r, int s, int t,
+                                bool field_in_frame, bool dmv, bool& ok) {
+  const StreamHeaders& h = c.d->headers;
+  const VlcEntry& e = kMotionCodeTable11[br.Show(11)];
+  if (e.length == 0) {
+    c.d->run.errorCode = kErrorMotionCode;
+    ok = false;
+    return 0;
+  }
+  br.Skip(e.length);
+  const int32_t motion_code = e.value;
+  const int32_t f_code = h.f_code[s][t];
+  const int32_t r_size = f_code > 1 ? f_code - 1 : 0;  // a forbidden f_code 0 is taken as 1
+  int32_t motion_residual = 0;
+  if (r_size > 0 && motion_code != 0) motion_residual = int32_t(br.Get(r_size));
+  if (dmv) {
+    const VlcEntry& m = kDmvectorTable2[br.Show(2)];
+    br.Skip(m.length);
+    c.dmvector[t] = m.value;
+  }
+  const int32_t f = 1 << r_size;
+  int32_t delta;
+  if (f == 1 || motion_code == 0) {
+    delta = motion_code;
+  } else {
+    delta = ((motion_code < 0 ? -motion_code : motion_code) - 1) * f + motion_residual + 1;
+    if (motion_code < 0) delta = -delta;
+  }
+  int32_t prediction = c.pmv[r][s][t];
+  const bool halve = field_in_frame && t == 1;
+  if (halve) prediction >>= 1;
+  int32_t v = prediction + delta;
+  const int32_t low = -16 * f, high = 16 * f - 1, range = 32 * f;
+  if (v < low) v += range;
+  if (v > high) v -= range;
+  c.pmv[r][s][t] = halve ? v * 2 : v;
+  return v;
+}
+
+bool decode_motion_vectors(SliceContext& c, BitReader& br, int s, int count, bool field_format,
+                           bool dmv, bool frame_picture) {
+  bool ok = true;
+  const bool field_in_frame = field_format && frame_picture;
+  if (count == 1) {
+    if (field_format && !dmv) c.fieldSelect[0][s] = int32_t(br.Get(1));
+    for (int t = 0; t < 2 && ok; ++t)
+      c.vector[0][s][t] = decode_motion_component(c, br, 0, s, t, field_in_frame, dmv, ok);
+    // With one vector both predictors follow it (§7.6.3.1).
+    c.pmv[1][s][0] = c.pmv[0][s][0];
+    c.pmv[1][s][1] = c.pmv[0][s][1];
+  } else if (count == 2) {
+    for (int r = 0; r < 2 && ok; ++r) {
+      c.fieldSelect[r][s] = int32_t(br.Get(1));
+      for (int t = 0; t < 2 && ok; ++t)
+        c.vector[r][s][t] = decode_motion_component(c, br, r, s, t, field_in_frame, false, ok);
+    }
+  }
+  return ok;
+}
+
+// Coefficients of one block in scan order (§7.2). Returns nothing: errors go to the error code and
+// end the block.
+void decode_block(SliceContext& c, BitReader& br, Block& b, int component, bool intra) {
+  const StreamHeaders& h = c.d->headers;
+  b.count = 0;
+  if (!b.coded) return;
+  int32_t index = 0;
+  if (intra) {
+    int32_t size;
+    if (component == 0) {
+      const VlcEntry& e = kDcSizeLuma9[br.Show(9)];
+      br.Skip(e.length);
+      size = e.value;
+    } else {
+      const VlcEntry& e = kDcSizeChroma10[br.Show(10)];
+      br.Skip(e.length);
+      size = e.value;
+    }
+    int32_t differential = 0;
+    if (size > 0) {
+      const int32_t v = int32_t(br.Get(size));
+      differential = v >= (1 << (size - 1)) ? v : v + 1 - (1 << size);
+    }
+    int32_t dc = c.dcPredictor[component] + differential;
+    if (dc > kDcLimit) dc = kDcLimit;
+    if (dc < -kDcLimit) dc = -kDcLimit;
+    c.dcPredictor[component] = dc;
+    b.index[0] = 0;
+    b.level[0] = dc;
+    b.count = 1;
+    index = 1;
+  }
+  const bool b15 = intra && h.intra_vlc_format;
+  const DctEntry* first8 = b15 ? kDctB15First8.data() : kDctB14First8.data();
+  const DctEntry* long10 = b15 ? kDctB15Long10.data() : kDctB14Long10.data();
+  bool first = !intra;
+  for (;;) {
+    const uint32_t bits = br.Show(16);
+    int32_t run, level;
+    if (first && (bits & 0x8000)) {
+      // First coefficient of a non-intra block: "1s" is run 0, level 1 (Table B-14 note).
+      br.Skip(1);
+      run = 0;
+      level = br.Get(1) ? -1 : 1;
+    } else {
+      const DctEntry& e = dct_lookup(first8, long10, bits);
+      if (e.length == 0) {
+        c.d->run.errorCode = kErrorCoefficientCode;
+        return;
+      }
+      br.Skip(e.length);
+      if (e.run == kDctEndOfBlock) return;
+      if (e.run == kDctEscape) {
+        run = int32_t(br.Get(6));
+        level = br.GetSigned(12);
+      } else {
+        run = e.run;
+        level = br.Get(1) ? -e.level : e.level;
+      }
+    }
+    first = false;
+    index += run;
+    if (index >= 64) {
+      // Not stored; the block reads on to its end-of-block code. Held at 64 so a long damaged
+      // block cannot overflow the index.
+      c.d->run.errorCode = kErrorCoefficientIndex;
+      index = 64;
+      continue;
+    }
+    b.index[b.count] = uint8_t(index);
+    b.level[b.count] = level;
+    ++b.count;
+    ++index;
+  }
+}
+
+inline int32_t saturate(int32_t v) { return v > 2047 ? 2047 : (v < -2048 ? -2048 : v); }
+
+// Inverse quantisation (§7.4) into raster order, with saturation and mismatch control.
+void inverse_quantise(SliceContext& c, const Block& b, bool intra, bool chroma, int32_t* out) {
+  const StreamHeaders& h = c.d->headers;
+  std::memset(out, 0, 64 * sizeof(int32_t));
+  const int32_t code = c.quantiserScaleCode;
+  const int32_t quantiser_scale = h.q_scale_type ? kNonLinearQuantiserScale[code] : 2 * code;
+  const bool chroma_matrix = chroma && h.chroma_format != 1;
+  const int32_t* matrix = intra ? (chroma_matrix ? h.chromaIntraMatrix : h.intraMatrix)
+                                : (chroma_matrix ? h.chromaNonIntraMatrix : h.nonIntraMatrix);
+  const uint8_t* scan = h.alternate_scan ? kAlternateScan : kZigzagScan;
+  int32_t sum = 0;
+  int i = 0;
+  if (intra && b.count > 0) {
+    static constexpr int32_t kDcMult[4] = {8, 4, 2, 1};
+    out[0] = saturate(b.level[0] * kDcMult[h.intra_dc_precision & 3]);
+    sum = out[0];
+    i = 1;
+  }
+  for (; i < b.count; ++i) {
+    const int32_t r = scan[b.index[i]];
+    const int32_t w = matrix[kZigzagIndexOfRaster[r]];
+    const int32_t qf = b.level[i];
+    int32_t f;
+    if (intra) {
+      f = (qf * w * quantiser_scale * 2) / 32;
+    } else {
+      const int32_t sign = (qf > 0) - (qf < 0);
+      f = ((2 * qf + sign) * w * quantiser_scale) / 32;
+    }
+    f = saturate(f);
+    out[r] = f;
+    sum += f;
+  }
+  if ((sum & 1) == 0) out[63] += (out[63] & 1) ? -1 : 1;
+}
+
+// Source pixel fetch for prediction, with coordinates held inside the reference picture.
+struct RefView {
+  const int16_t* base;
+  int32_t stride;
+  int32_t width;   // pixels that may be read per row (at least 1)
+  int32_t minY;    // display rows that may be read: minY..maxY, all inside the buffer
+  int32_t maxY;
+  int32_t topRow;  // stored row of display row 0
+  const int16_t* at(int32_t x, int32_t y) const {
+    x = x < 0 ? 0 : (x >= width ? width - 1 : x);
+    y = y < minY ? minY : (y > maxY ? maxY : y);
+    return base + size_t(topRow - y) * size_t(stride) + size_t(3 * x);
+  }
+};
+
+// Predicts one row of 16 pixels from display row sy (its half-sample neighbour row sy + dy),
+// starting at display column sx, with the truncating means of half-sample positions.
+void predict_row(const RefView& ref, int32_t sx, int32_t sy, int32_t dy, bool half_x, bool half_y,
+                 int16_t* dst, int32_t pixels) {
+  for (int32_t x = 0; x < pixels; ++x) {
+    const int16_t* a = ref.at(sx + x, sy);
+    if (!half_x && !half_y) {
+      dst[3 * x] = a[0];
+      dst[3 * x + 1] = a[1];
+      dst[3 * x + 2] = a[2];
+    } else if (half_x && !half_y) {
+      const int16_t* b = ref.at(sx + x + 1, sy);
+      for (int k = 0; k < 3; ++k) dst[3 * x + k] = int16_t((a[k] + b[k]) / 2);
+    } else if (!half_x) {
+      const int16_t* b = ref.at(sx + x, sy + dy);
+      for (int k = 0; k < 3; ++k) dst[3 * x + k] = int16_t((a[k] + b[k]) / 2);
+    } else {
+      const int16_t* b = ref.at(sx + x + 1, sy);
+      const int16_t* e = ref.at(sx + x, sy + dy);
+      const int16_t* f = ref.at(sx + x + 1, sy + dy);
+      for (int k = 0; k < 3; ++k) dst[3 * x + k] = int16_t((a[k] + b[k] + e[k] + f[k]) / 4);
+    }
+  }
+}
+
+// Which block and raster index feed each luma pixel (y, x) of a macroblock, for frame DCT
+// (dct_type 0) and field DCT (dct_type 1, §6.1.3 Figure 6-13).
+struct LumaMaps {
+  uint16_t map[2][256];
+};
+constexpr LumaMaps make_luma_maps() {
+  LumaMaps m{};
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      m.map[0][16 * y + x] = uint16_t(64 * (2 * (y >= 8) + (x >= 8)) + 8 * (y & 7) + (x & 7));
+      m.map[1][16 * y + x] = uint16_t(64 * ((x >= 8) + 2 * (y & 1)) + 8 * (y >> 1) + (x & 7));
+    }
+  }
+  return m;
+}
+constexpr LumaMaps kLumaMaps = make_luma_maps();
+
+// Chroma row of the 8x8 block used by pixel row y: progressive frames take row y/2; interlaced
+// frames place the rows field-wise, pixel rows 4i..4i+3 taking chroma rows 2i, 2i+1, 2i, 2i+1.
+constexpr int chroma_row(int y, bool progressive) {
+  return progressive ? (y >> 1) : (((y >> 1) & ~1) | (y & 1));
+}
+
+// Stores the reconstructed macroblock (4:2:0 only): prediction, then the residual of the blocks.
+void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags, int dct_type,
+                      int motion_type, bool frame_picture) {
+  PreviewDecoder& d = *c.d;
+  const StreamHeaders& h = d.headers;
+  FrameStore& fs = d.frames;
+  const FrameGeometry& g = c.g;
+  const bool intra = flags & kMbIntra;
+  const bool forward = flags & kMbMotionForward;
+  const bool residual = intra || (flags & kMbPattern);
+  const int32_t top_row = (g.mbHeight - mb_row) * 16 - 1;  // stored row of the macroblock's top line
+  const int32_t x0 = 16 * mb_col;
+  int32_t pixels = c.pixelsPerRow - x0;
+  if (pixels <= 0) return;
+  if (pixels > 16) pixels = 16;
+  int16_t* cur = fs.buffer[fs.currentIndex];
+  const int32_t picture_top = g.mbHeight * 16 - 1;
+  const int32_t lowest_readable = picture_top - (c.maxRows - 1);
+  const RefView ref{fs.buffer[fs.referenceIndex], g.rowStride, c.validWidth,
+                    lowest_readable > 0 ? lowest_readable : 0, g.mbHeight * 16 - 1, picture_top};
+  const uint16_t* lmap = kLumaMaps.map[dct_type ? 1 : 0];
+  const bool progressive = h.progressive_frame != 0;
+  const int32_t(*s)[64] = c.samples;
+
+  for (int y = 0; y < 16; ++y) {
+    const int32_t row = top_row - y;
+    if (row < 0 || row >= c.maxRows) continue;
+    int16_t* dst = cur + size_t(row) * size_t(g.rowStride) + size_t(3 * x0);
+    const int32_t display_y = 16 * mb_row + y;
+    if (intra) {
+      std::memset(dst, 0, size_t(pixels) * 3 * sizeof(int16_t));
+    } else if (!forward) {
+      predict_row(ref, x0, display_y, 1, false, false, dst, pixels);
+    } else {
+      // Frame vectors move all three samples together; field vectors (frame pictures, motion
+      // types 1 and 3) predict each field's lines from the selected reference field, dual-prime
+      // from the field of the same parity. Field pictures use their vectors within the stored
+      // field as if it were a frame; 16x8 uses the first vector for the upper eight lines.
+      int vi = 0;
+      int32_t sy, dy = 1;
+      if (frame_picture && (motion_type == 1 || motion_type == 3)) {
+        const int parity = y & 1;
+        vi = motion_type == 1 ? parity : 0;
+        const int select = motion_type == 1 ? c.fieldSelect[vi][0] : parity;
+        const int32_t v = c.vector[vi][0][1];
+        const int32_t field_line = (16 * mb_row) / 2 + (y >> 1) + (v >> 1);
+        sy = 2 * field_line + select;
+        dy = 2;
+      } else {
+        if (!frame_picture && motion_type == 2 && y >= 8) vi = 1;
+        sy = display_y + (c.vector[vi][0][1] >> 1);
+      }
+      const int32_t hv = c.vector[vi][0][0];
+      const int32_t vv = c.vector[vi][0][1];
+      predict_row(ref, x0 + (hv >> 1), sy, dy, hv & 1, vv & 1, dst, pixels);
+    }
+    if (!residual) continue;
+    const uint16_t* lm = lmap + 16 * y;
+    const int32_t* cb = s[4] + 8 * chroma_row(y, progressive);
+    const int32_t* cr = s[5] + 8 * chroma_row(y, progressive);
+    for (int32_t x = 0; x < pixels; ++x) {
+      const int32_t li = lm[x];
+      dst[3 * x] = int16_t(dst[3 * x] + s[li >> 6][li & 63]);
+      dst[3 * x + 1] = int16_t(dst[3 * x + 1] + cb[x >> 1]);
+      dst[3 * x + 2] = int16_t(dst[3 * x + 2] + cr[x >> 1]);
+    }
+  }
+}
+
+// One macroblock (§6.2.5). An unreadable address, motion code or pattern ends it at once.
+void decode_macroblock(SliceContext& c, BitReader& br) {
+  PreviewDecoder& d = *c.d;
+  const StreamHeaders& h = d.headers;
+  const int32_t type = h.picture_coding_type;
+
+  // macroblock_address_increment, Table B-1, with macroblock_escape adding 33.
+  int32_t increment = 0;
+  for (;;) {
+    const VlcEntry& e = kMbaTable11[br.Show(11)];
+    if (e.length == 0) {
+      d.run.errorCode = kErrorMacroblockAddress;
+      return;  // nothing after an unreadable address can be trusted
+    }
+    br.Skip(e.length);
+    if (e.value == kMacroblockEscape) {
+      if (increment < (1 << 24)) increment += 33;
+      continue;
+    }
+    increment += e.value;
+    break;
+  }
+  if (type == kPictureI) increment = 1;  // intra pictures code every macroblock
+  const int32_t total = c.g.mbWidth * c.g.mbHeight;
+  d.run.macroblockCounter += increment;
+  if (d.run.macroblockCounter > total) d.run.macroblockCounter = total;
+
+  // macroblock_modes
+  const std::array<VlcEntry, 64>* table = type == kPictureI   ? &kMbTypeI6
+                                          : type == kPictureP ? &kMbTypeP6
+                                          : type == kPictureB ? &kMbTypeB6
+                                                              : nullptr;
+  int flags = 0;
+  if (table) {
+    const VlcEntry& e = (*table)[br.Show(6)];
+    if (e.length) {
+      flags = e.value;
+      br.Skip(e.length);
+    }
+  }
+  const bool intra = flags & kMbIntra;
+  const bool frame_picture = h.picture_structure != kTopField && h.picture_structure != kBottomField;
+  int motion_type = 0;
+  if (flags & (kMbMotionForward | kMbMotionBackward)) {
+    if (frame_picture && h.frame_pred_frame_dct)
+      motion_type = 2;  // frame-based
+    else
+      motion_type = int32_t(br.Get(2));
+  }
+  int count = 0;
+  bool field_format = false, dmv = false;
+  if (frame_picture) {
+    if (motion_type == 1) count = 2, field_format = true;
+    if (motion_type == 2) count = 1;
+    if (motion_type == 3) count = 1, field_format = true, dmv = true;
+  } else {
+    field_format = true;
+    if (motion_type == 1) count = 1;
+    if (motion_type == 2) count = 2;
+    if (motion_type == 3) count = 1, dmv = true;
+  }
+  int dct_type = 0;
+  if (frame_picture && !h.frame_pred_frame_dct && (intra || (flags & kMbPattern)))
+    dct_type = int32_t(br.Get(1));
+
+  // Predictor resets (§7.2.1, §7.6.3.4).
+  if (!intra || increment > 1) reset_dc(c);
+  if (type == kPictureP) {
+    if ((intra && !h.concealment_motion_vectors) || (!intra && !(flags & kMbMotionForward)) ||
+        increment > 1)
+      reset_pmv(c);
+  }
+
+  if (flags & kMbQuant) c.quantiserScaleCode = int32_t(br.Get(5));
+
+  // Motion vectors; concealment vectors of intra macroblocks are one frame (field) vector.
+  const bool concealment = intra && h.concealment_motion_vectors;
+  if ((flags & kMbMotionForward) || concealment) {
+    const int n = concealment ? 1 : count;
+    const bool ff = concealment ? !frame_picture : field_format;
+    if (!decode_motion_vectors(c, br, 0, n, ff, concealment ? false : dmv, frame_picture)) return;
+  }
+  if (flags & kMbMotionBackward) {
+    if (!decode_motion_vectors(c, br, 1, count, field_format, dmv, frame_picture)) return;
+  }
+  if (concealment) br.Get(1);  // marker_bit
+
+  // coded_block_pattern, Table B-9, plus the extra chroma bits of 4:2:2 and 4:4:4.
+  const int block_count = h.chroma_format == 2 ? 8 : (h.chroma_format == 3 ? 12 : 6);
+  uint32_t pattern = 0;
+  if (intra) {
+    pattern = (1u << block_count) - 1;
+  } else if (flags & kMbPattern) {
+    const VlcEntry& e = kCbpTable9[br.Show(9)];
+    if (e.length == 0) {
+      d.run.errorCode = kErrorCodedBlockPattern;
+      return;
+    }
+    br.Skip(e.length);
+    pattern = uint32_t(e.value);
+    if (h.chroma_format == 2) pattern = (pattern << 2) | br.Get(2);
+    if (h.chroma_format == 3) pattern = (pattern << 6) | br.Get(6);
+  }
+  for (int i = 0; i < block_count; ++i) {
+    Block& b = c.blocks[i];
+    b.coded = (pattern >> (block_count - 1 - i)) & 1;
+    decode_block(c, br, b, i < 4 ? 0 : 1 + (i & 1), intra);
+  }
+
+  // Reconstruction of I and P pictures; 4:2:0 only, other formats leave the store untouched.
+  if ((type != kPictureI && type != kPictureP) || h.chroma_format != 1 || total == 0) return;
+  for (int i = 0; i < 6; ++i) {
+    int32_t* out = c.samples[i];
+    if (!c.blocks[i].coded) {
+      std::memset(out, 0, 64 * sizeof(int32_t));  // adds nothing to the prediction
+      continue;
+    }
+    inverse_quantise(c, c.blocks[i], intra, i >= 4, out);
+    idct_8x8(out);
+    // The store adds chroma as (output - 128); intra chroma is centred on 128, non-intra chroma
+    // is a difference and is taken as it is (+128 - 128).
+    if (i >= 4 && intra)
+      for (int k = 0; k < 64; ++k) out[k] -= 128;
+  }
+  const int32_t address = d.run.macroblockCounter - 1;
+  if (address < 0) return;
+  store_macroblock(c, address % c.g.mbWidth, address / c.g.mbWidth, flags, dct_type, motion_type,
+                   frame_picture);
+}
+
+void decode_slice(SliceContext& c, const uint8_t* p, const uint8_t* end) {
+  PreviewDecoder& d = *c.d;
+  const StreamHeaders& h = d.headers;
+  reset_dc(c);
+  reset_pmv(c);
+  BitReader br(p, end);
+  if (h.vertical_size_value > 2800) br.Get(3);  // slice_vertical_position_extension
+  if (h.sequenceScalable && h.scalable_mode == 0) br.Get(7);  // priority_breakpoint
+  c.quantiserScaleCode = int32_t(br.Get(5));
+  if (br.Show(1)) {
+    br.Get(1);  // slice_extension_flag
+    br.Get(1);  // intra_slice
+    br.Get(7);  // slice_picture_id_enable, slice_picture_id
+    while (br.Get(1)) br.Get(8);  // extra_bit_slice, extra_information_slice
+  } else {
+    br.Get(1);  // extra_bit_slice
+  }
+  // The slice's vertical position is not used: macroblocks are placed by the running counter.
+  do {
+    decode_macroblock(c, br);
+  } while (d.run.errorCode == kDecodeOk && br.Show(23) != 0);
+}
+
+// Next 00 00 01 prefix at or after i with its fourth byte inside the ES; -1 when none is left.
+int32_t find_start_code(const uint8_t* es, int32_t length, int32_t i) {
+  if (i < 0) i = 0;
+  while (i < length - 3) {
+    const void* hit = std::memchr(es + i + 2, 0x01, size_t(length - 1 - (i + 2)));
+    if (!hit) return -1;
+    const int32_t k = int32_t(static_cast<const uint8_t*>(hit) - es);  // candidate third byte
+    if (es[k - 1] == 0 && es[k - 2] == 0) return k - 2;
+    i = k - 1;
+  }
+  return -1;
+}
+
+}  // namespace
+
+PreviewDecoder& preview_decoder() {
+  static PreviewDecoder decoder;
+  return decoder;
+}
+
+void ResetDecoderRun(PreviewDecoder& d, int32_t stopDecodeOnError) {
+  d.run.scanPosition = 0;
+  d.run.errorCode = kDecodeOk;
+  d.run.pictureCount = 0;
+  d.run.macroblockCounter = 0;
+  d.run.stopDecodeOnError = stopDecodeOnError;
+  d.frames.referenceIndex = 0;
+  d.frames.currentIndex = 1;
+}
+
+int32_t DecodeStream(PreviewDecoder& d, const uint8_t* es, int32_t esLength, int64_t esCapacity) {
+  if (esLength < 0 || !es) esLength = 0;
+  if (esCapacity < esLength) esLength = int32_t(esCapacity < 0 ? 0 : esCapacity);
+  const uint8_t* end = es + esLength;
+  SliceContext c;
+  c.d = &d;
+  for (;;) {
+    const int32_t i = find_start_code(es, esLength, d.run.scanPosition);
+    if (i < 0) {
+      d.run.scanPosition = esLength;
+      return 0;
+    }
+    d.run.scanPosition = i;
+    const uint8_t code = es[i + 3];
+    if (code == 0x00) {
+      ++d.run.pictureCount;
+      if (d.pictureStartHook) d.pictureStartHook(d, d.pictureStartContext);
+      if (d.run.pictureCount > 1) return 0;  // only the first picture of the ES is decoded
+      d.run.macroblockCounter = 0;
+      ParsePictureHeader(d, es + i, end);
+    } else if (code <= 0xAF) {
+      c.g = frame_geometry(d.headers);
+      const int32_t stride = c.g.rowStride > 0 ? c.g.rowStride : 1;
+      c.maxRows = int32_t(FrameStore::kBufferSamples / size_t(stride));
+      c.pixelsPerRow = c.g.rowStride / 3;
+      c.validWidth = c.g.mbWidth * 16 < c.pixelsPerRow ? c.g.mbWidth * 16 : c.pixelsPerRow;
+      decode_slice(c, es + i + 4, end);
+      if (d.run.stopDecodeOnError == 1 && d.run.errorCode != kDecodeOk) return 0;
+    } else if (code == 0xB3) {
+      ParseSequenceHeader(d, es + i, end);
+    } else if (code == 0xB5) {
+      ParseExtension(d, es + i, end);
+      if (d.run.errorCode == kErrorUnsupportedProfile) return 1;
+    } else if (code == 0xB8) {
+      ParseGroupHeader(d, es + i, end);
+    }
+    // Everything else (user data, sequence end, PES headers left in the ES) is passed over.
+    d.run.scanPosition = i + 4;
+  }
+}
