@@ -85,7 +85,8 @@ TEST(PathAddBackslash, AppendsOnlyWhereNoSeparatorEnds) {
   std::strcpy(path, "X");
   std::strcat(path, kHyou);
   path_add_backslash(path);
-  EXPECT_EQ(std::string(path), "X" + std::string(kHyou) + kSep);
+  const char expected[] = {'X', '\x95', '\x5C', kPathSeparator, 0};
+  EXPECT_STREQ(path, expected);
 }
 
 TEST(PathAddBackslash, FullBufferIsNotOverrun) {
