@@ -1,0 +1,171 @@
+// The demux tool run in-process with recorded surroundings: what is posted to the caller and
+// when, the lock-file test, the stop flag and the refusals before any option is read.
+#include "demux/demux_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "demux/psi/table_layer.h"
+#include "tests/support/stream_builder.h"
+
+namespace {
+
+struct Post {
+  uint32_t handle, message, wparam, lparam;
+};
+
+// Records every post and lock-file test; the lock file vanishes at a chosen test.
+class RecordingHost : public DemuxHost {
+ public:
+  void Print(const char* text, size_t length) override { out.append(text, length); }
+  int Post(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lparam) override {
+    posts.push_back({handle, message, wparam, lparam});
+    return postResult;
+  }
+  uint32_t RegisterMessage(const char*) override { return 0xC123; }
+  bool LockFileExists(const char* path) override {
+    lockPath = path;
+    ++lockTests;
+    return lockTests < lockGoneAtTest;
+  }
+  void Sleep(uint32_t ms) override {
+    sleeps.push_back(ms);
+    sleptBetweenPosts.push_back(posts.size());
+  }
+
+  std::string out;
+  std::vector<struct Post> posts;
+  std::vector<uint32_t> sleeps;
+  std::vector<size_t> sleptBetweenPosts;
+  std::string lockPath;
+  int lockTests = 0;
+  int lockGoneAtTest = 1 << 30;
+  int postResult = 1;
+};
+
+class DemuxToolRun : public ::testing::Test {
+ protected:
+  // A recording of n packets: a PAT, a PMT, then video packets.
+  std::string Recording(size_t n) {
+    tsb::TsStream ts;
+    ts.Section(0x0000, tsb::Pat(0x7FE1, {{0x0400, 0x01F0}}).Build());
+    ts.Section(0x01F0, tsb::Pmt(0x0400, 0x0100, {{0x02, 0x0100, {}}}).Build());
+    tsb::PacketSpec video;
+    video.pid = 0x0100;
+    video.payload = tsb::Bytes(184, 0xA5);
+    while (ts.PacketCount() < n) ts.Packet(video);
+    return dir_.Write("in.ts", ts.bytes());
+  }
+  int Run(const std::string& line) { return tool_.Run(line.c_str(), stop_); }
+  std::vector<uint32_t> Progress() const {
+    std::vector<uint32_t> v;
+    for (const auto& p : host_.posts)
+      if (p.wparam == 1) v.push_back(p.lparam);
+    return v;
+  }
+  void ExpectCompletionTwice(uint32_t handle) const {
+    ASSERT_GE(host_.posts.size(), 2u);
+    const size_t n = host_.posts.size();
+    for (size_t i = n - 2; i < n; ++i) {
+      EXPECT_EQ(host_.posts[i].handle, handle);
+      EXPECT_EQ(host_.posts[i].message, 0xC123u);
+      EXPECT_EQ(host_.posts[i].wparam, 2u);
+      EXPECT_EQ(host_.posts[i].lparam, 0u);
+    }
+    ASSERT_FALSE(host_.sleeps.empty());
+    EXPECT_EQ(host_.sleeps.back(), 100u);
+    EXPECT_EQ(host_.sleptBetweenPosts.back(), n - 1);   // the pause lies between the two posts
+  }
+
+  tsb::TempDir dir_;
+  RecordingHost host_;
+  DemuxTool tool_{host_, "/prog/"};
+  const std::atomic<bool>* stop_ = nullptr;
+};
+
+TEST_F(DemuxToolRun, EveryWholePerCentIsPostedOnceAndTheLockFileTestedWithIt) {
+  const std::string in = Recording(200);
+  EXPECT_EQ(Run("t " + in + " -h:ABC -e:C7"), 1);
+  std::vector<uint32_t> expected;
+  for (uint32_t p = 0; p <= 100; ++p) expected.push_back(p);
+  EXPECT_EQ(Progress(), expected);
+  EXPECT_EQ(host_.lockTests, 101);
+  EXPECT_EQ(host_.lockPath, "/prog/lockfile");
+  EXPECT_EQ(host_.posts.front().handle, 0xABCu);
+  ExpectCompletionTwice(0xABC);
+  EXPECT_EQ(tool_.counters().packetsProcessed, 200u);
+}
+
+TEST_F(DemuxToolRun, OpenEndedRunPostsZeroOnceAndTestsTheLockOnce) {
+  const std::string in = Recording(300);
+  Run("t " + in + " -h:1 -s:0");
+  EXPECT_EQ(Progress(), std::vector<uint32_t>{0});
+  EXPECT_EQ(host_.lockTests, 1);
+  EXPECT_EQ(tool_.counters().packetsProcessed, 300u);
+}
+
+TEST_F(DemuxToolRun, LockFileGoneEndsTheRunNormallyAtThatPerCent) {
+  const std::string in = Recording(400);
+  host_.lockGoneAtTest = 11;   // the test that comes with per cent 10
+  Run("t " + in + " -h:1 -e:18F");
+  EXPECT_EQ(Progress().back(), 10u);
+  EXPECT_EQ(tool_.counters().packetsProcessed, 40u);   // 40 of 400 packets is the first 10 %
+  EXPECT_NE(host_.out.find("=00000028h\n"), std::string::npos) << host_.out;
+  ExpectCompletionTwice(1);
+}
+
+TEST_F(DemuxToolRun, StopFlagEndsTheRunNormally) {
+  const std::string in = Recording(50);
+  std::atomic<bool> stop{true};
+  stop_ = &stop;
+  Run("t " + in + " -h:1");
+  EXPECT_EQ(tool_.counters().packetsProcessed, 1u);
+  EXPECT_NE(host_.out.find("=00000001h\n"), std::string::npos) << host_.out;
+  ExpectCompletionTwice(1);
+}
+
+TEST_F(DemuxToolRun, RefusalsPostToTheHandleAsItStands) {
+  EXPECT_EQ(Run("t"), 1);
+  EXPECT_EQ(host_.out, "KERFDMX.exeは、単体では使用できません.\n");
+  ExpectCompletionTwice(0);
+  EXPECT_EQ(host_.lockTests, 0);
+
+  host_ = RecordingHost{};
+  Run("t in.ts -s:0");
+  EXPECT_EQ(host_.out, "KERFDMX.exeは、単体では使用できません.\n");
+  ExpectCompletionTwice(kNoCallerWindow);
+
+  host_ = RecordingHost{};
+  Run("t in.ts -q -h:5");   // parsing ends before -h: is read
+  EXPECT_EQ(host_.out, "オプションの指定が間違っています.\n");
+  ExpectCompletionTwice(kNoCallerWindow);
+}
+
+TEST_F(DemuxToolRun, CommandLineBeyondTheCopyIsRefused) {
+  std::string line = "t in.ts -h:5 " + std::string(kCommandLineCopy, 'x');
+  Run(line);
+  EXPECT_EQ(host_.out, "オプションの指定が間違っています.\n");
+  ExpectCompletionTwice(0);
+}
+
+TEST_F(DemuxToolRun, ExitStatusIsTheResultOfTheLastPost) {
+  host_.postResult = 0;
+  EXPECT_EQ(Run("t x -h:1"), 0);
+  host_.postResult = 7;
+  EXPECT_EQ(Run("t x -h:1"), 7);
+}
+
+TEST_F(DemuxToolRun, ToolCanRunAgainWithFreshState) {
+  const std::string in = Recording(30);
+  Run("t " + in + " -h:1");
+  EXPECT_EQ(tool_.tables().currentTable(), 0);
+  host_ = RecordingHost{};
+  Run("t " + in + " -h:1 -e:0");
+  EXPECT_EQ(tool_.counters().packetsProcessed, 1u);
+  EXPECT_EQ(Progress(), std::vector<uint32_t>{100});
+}
+
+}  // namespace
