@@ -90,11 +90,11 @@ struct PacketSpec {
   uint8_t transport_scrambling_control = 0;   // 2 bits
   // continuity_counter; empty = automatic (per PID, TsStream). A given value also sets the
   // stream's counter, so that the next automatic value follows it.
-  std::optional<uint8_t> continuity_counter;
+  std::optional<uint8_t> continuity_counter = {};
 
   // Adaptation field (2.4.3.4). One is written when any of these asks for it, or when the
   // payload is shorter than the room left and padWithFF is false (then it carries stuffing).
-  std::optional<Pcr> pcr;
+  std::optional<Pcr> pcr = {};
   bool discontinuity_indicator = false;
   bool random_access_indicator = false;
   bool forceAdaptationField = false;          // an adaptation field even when nothing needs one
@@ -103,7 +103,7 @@ struct PacketSpec {
   // Payload. noPayload = true gives adaptation_field_control '10' (adaptation only), the
   // adaptation field then fills the packet and the continuity counter does not advance.
   bool noPayload = false;
-  Bytes payload;
+  Bytes payload = {};
   // Payload shorter than the room: false = pad with adaptation-field stuffing (right for PES);
   // true = pad the payload with 0xFF after it (right for PSI, 2.4.4.1).
   bool padWithFF = false;
@@ -185,13 +185,13 @@ struct LongSection {
   bool current_next_indicator = true;
   uint8_t section_number = 0;
   uint8_t last_section_number = 0;
-  Bytes body;                          // everything between last_section_number and CRC_32
+  Bytes body = {};                          // everything between last_section_number and CRC_32
   // The bit after section_syntax_indicator: '0' in the MPEG-2 PSI tables (PAT, CAT, PMT),
   // reserved_future_use '1' in the ARIB SI tables. Empty = 0 for table ids below 0x40, else 1.
-  std::optional<bool> private_bit;
+  std::optional<bool> private_bit = {};
   bool corruptCrc = false;             // write the correct CRC with its lowest bit flipped
   // section_length to write instead of the true one (a damaged header); empty = true length.
-  std::optional<uint16_t> section_length;
+  std::optional<uint16_t> section_length = {};
 
   // The whole section: 3 + section_length bytes. Throws std::length_error when the section
   // would exceed 4096 bytes (section_length 4093, the private-section maximum).
@@ -222,7 +222,7 @@ LongSection Pat(uint16_t transport_stream_id, const std::vector<PatEntry>& progr
 struct PmtStream {
   uint8_t stream_type = 0;
   uint16_t elementary_PID = 0;
-  Bytes descriptors;                   // ES_info
+  Bytes descriptors = {};                   // ES_info
 };
 LongSection Pmt(uint16_t program_number, uint16_t pcr_pid, const std::vector<PmtStream>& streams,
                 const Bytes& program_info = {}, uint8_t version_number = 0);
@@ -242,7 +242,7 @@ struct SectionPacking {
   bool newPacketPerSection = false;
   // Bytes placed after the pointer_field of the first packet, before the first section (the tail
   // of a section that was never sent): the pointer_field skips them.
-  Bytes leadingBytes;
+  Bytes leadingBytes = {};
   // 0xFF bytes inserted between two sections of the same packet — the stuffing that ends the
   // packet for a reader (2.4.4.1: once 0xFF appears, the rest of the packet is stuffing), so
   // the next section starts in a new packet regardless.
@@ -268,9 +268,9 @@ std::vector<PacketSpec> PacketiseSections(uint16_t pid, const std::vector<Bytes>
 
 struct PesSpec {
   uint8_t stream_id = 0xE0;            // 0xE0 video, 0xC0 MPEG audio, 0xBD private stream 1
-  std::optional<uint64_t> pts;         // 33 bits at 90 kHz
-  std::optional<uint64_t> dts;         // only with pts
-  Bytes data;                          // PES_packet_data_byte
+  std::optional<uint64_t> pts = {};         // 33 bits at 90 kHz
+  std::optional<uint64_t> dts = {};         // only with pts
+  Bytes data = {};                          // PES_packet_data_byte
   bool data_alignment_indicator = false;
   // PES_packet_length 0 (unbounded, allowed for video in a TS) instead of the true length;
   // forced when the packet is longer than 65535 bytes after the length field.
@@ -301,11 +301,11 @@ struct EsEmbedding {
   size_t pesChunk = 0;
   // PTS of the first PES and the step per PES (90 kHz). Empty first PTS = the clock at the first
   // packet plus 500 ms. The default step is one frame at 30000/1001 Hz.
-  std::optional<uint64_t> firstPts;
+  std::optional<uint64_t> firstPts = {};
   uint64_t ptsStep = 3003;
   // Called before each ES packet is appended (i = how many ES packets came before), so that a
   // fixture can interleave its own packets (PAT, PMT, audio, nulls) into the timeline.
-  std::function<void(TsStream&, size_t esPacketIndex)> beforePacket;
+  std::function<void(TsStream&, size_t esPacketIndex)> beforePacket = {};
 };
 // Appends the ES; returns the number of ES packets written (PCR-only packets not counted).
 size_t EmbedEs(TsStream& ts, const Bytes& es, const EsEmbedding& how);
@@ -411,7 +411,7 @@ struct EitEvent {
   uint32_t duration = 0xFFFFFF;        // 24 bits, bcd_duration; all ones = undefined
   uint8_t running_status = 0;          // 3 bits
   bool free_CA_mode = false;
-  Bytes descriptors;
+  Bytes descriptors = {};
 };
 struct EitSpec {
   // 0x4E present/following actual (section 0 = present, 1 = following), 0x4F p/f other,
@@ -426,9 +426,9 @@ struct EitSpec {
   uint8_t last_section_number = 1;
   // Empty = last_section_number for p/f tables (not segmented), (section_number | 7) clipped to
   // last_section_number for schedule tables (the last section of this segment of 8).
-  std::optional<uint8_t> segment_last_section_number;
-  std::optional<uint8_t> last_table_id;   // empty = table_id
-  std::vector<EitEvent> events;
+  std::optional<uint8_t> segment_last_section_number = {};
+  std::optional<uint8_t> last_table_id = {};   // empty = table_id
+  std::vector<EitEvent> events = {};
   bool corruptCrc = false;
 };
 LongSection Eit(const EitSpec& eit);
@@ -446,7 +446,7 @@ struct SdtService {
   bool EIT_present_following_flag = true;
   uint8_t running_status = 4;           // running
   bool free_CA_mode = false;
-  Bytes descriptors;
+  Bytes descriptors = {};
 };
 LongSection Sdt(uint16_t transport_stream_id, uint16_t original_network_id,
                 const std::vector<SdtService>& services, uint8_t version_number = 0,
@@ -456,7 +456,7 @@ LongSection Sdt(uint16_t transport_stream_id, uint16_t original_network_id,
 struct NitTransportStream {
   uint16_t transport_stream_id = 0;
   uint16_t original_network_id = 0;
-  Bytes descriptors;
+  Bytes descriptors = {};
 };
 LongSection Nit(uint16_t network_id, const Bytes& network_descriptors,
                 const std::vector<NitTransportStream>& streams, uint8_t version_number = 0,
@@ -475,8 +475,8 @@ struct SdttContent {
   uint8_t download_level = 0;           // 2 bits
   uint8_t version_indicator = 0;        // 2 bits
   uint8_t schedule_timeshift_information = 0;   // 4 bits
-  std::vector<std::pair<uint64_t, uint32_t>> schedules;   // (start_time 40, duration 24)
-  Bytes descriptors;
+  std::vector<std::pair<uint64_t, uint32_t>> schedules = {};   // (start_time 40, duration 24)
+  Bytes descriptors = {};
 };
 LongSection Sdtt(uint8_t maker_id, uint8_t model_id, uint16_t transport_stream_id,
                  uint16_t original_network_id, uint16_t service_id,
@@ -485,7 +485,7 @@ LongSection Sdtt(uint8_t maker_id, uint8_t model_id, uint16_t transport_stream_i
 // BIT (ARIB STD-B10 5.2.13), table 0xC4: table_id_extension = original_network_id.
 struct BitBroadcaster {
   uint8_t broadcaster_id = 0;
-  Bytes descriptors;
+  Bytes descriptors = {};
 };
 LongSection Bit(uint16_t original_network_id, bool broadcast_view_propriety,
                 const Bytes& first_descriptors, const std::vector<BitBroadcaster>& broadcasters,
@@ -495,7 +495,7 @@ LongSection Bit(uint16_t original_network_id, bool broadcast_view_propriety,
 struct SitService {
   uint16_t service_id = 0;
   uint8_t running_status = 0;           // 3 bits
-  Bytes descriptors;
+  Bytes descriptors = {};
 };
 LongSection Sit(const Bytes& transmission_info_descriptors, const std::vector<SitService>& services,
                 uint8_t version_number = 0);
@@ -545,7 +545,7 @@ struct BroadcastService {
   uint16_t video_pid = 0x0100;         // stream_type 0x02, component tag 0x00
   uint16_t audio_pid = 0x0110;         // stream_type 0x0F, component tag 0x10; 0 = none
   uint16_t pcr_pid = 0;                // 0 = video_pid
-  Bytes name;                          // ARIB-coded present event name (EIT p/f), may be empty
+  Bytes name = {};                          // ARIB-coded present event name (EIT p/f), may be empty
   uint16_t ecm_pid = 0;                // non-zero: a CA descriptor (programme level) with it
 };
 
@@ -559,14 +559,14 @@ struct BroadcastSpec {
   bool eit = false;                    // EIT p/f actual (present + following) after each PAT/PMT round
   // From this packet index on, the PAT and PMTs carry version_number + 1 and the services of
   // servicesAfterChange (or the same services when it is empty).
-  std::optional<size_t> patVersionChangeAt;
-  std::vector<BroadcastService> servicesAfterChange;
+  std::optional<size_t> patVersionChangeAt = {};
+  std::vector<BroadcastService> servicesAfterChange = {};
   uint64_t bitrate = 16000000;
   Pcr firstPcr = Pcr::FromMs(1000);    // the clock at packet 0
   uint32_t pcrIntervalMs = 40;
   // Video ES repeated as the video of every service (e.g. an MPEG-2 clip); empty = PES packets of
   // filler bytes (0xA5) with PTS.
-  Bytes videoEs;
+  Bytes videoEs = {};
 };
 
 // Writes the broadcast: PSI rounds at every psiInterval, then the services' video and audio
