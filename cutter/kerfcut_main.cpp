@@ -1,0 +1,13 @@
+// Entry point of kerfcut: the application object and its message loop.
+#include "cutter/main_frame.h"
+#include "ui/system.h"
+
+#ifdef _WIN32
+#include "ui/win32/entry.h"
+KERF_WINDOWED_ENTRY(kerfcut_main)
+#endif
+
+int kerfcut_main() {
+  static TMyApp app(ui::program_path(), ui::system_folder());
+  return app.Run();
+}

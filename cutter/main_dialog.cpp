@@ -1,0 +1,178 @@
+// MyDialog: set-up from Settings, the commands of the window itself, the close check.
+#include "cutter/main_dialog.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/path.h"
+#include "common/timefmt.h"
+#include "cutter/about_dialog.h"
+
+namespace {
+
+constexpr int kScrollMax = 629;  // scroll bar range 0 to 629
+constexpr int kRefreshTimer = 4;
+constexpr uint32_t kRefreshDelayMs = 50;
+
+constexpr const char* kDemuxEntries[] = {
+    "DEMUXしない（通常）",
+    "ﾌﾟﾚﾋﾞｭｰ中の番組のみDEMUXして抽出する",
+    "番組構成ﾌｧｲﾙ（DEMUX.cfg）に基づきDEMUXする",
+};
+
+// A full path as the cutter takes it: "X:\..." on Windows, "/..." elsewhere.
+bool is_full_path(const char* p) {
+#ifdef _WIN32
+  return p[0] != '\0' && p[1] == ':' && p[2] == '\\';
+#else
+  return p[0] == '/';
+#endif
+}
+
+}  // namespace
+
+int normalise_play_seconds(const char* text) {
+  long v = strtol(text, nullptr, 10);
+  if (v < 1) return 1;
+  if (v > 600) return 600;
+  return int(v);
+}
+
+MyDialog::MyDialog(CutterState& state) : ui::Dialog(nullptr, res::kMainDialog), state_(state) {}
+
+void MyDialog::SetupWindow() {
+  Settings& s = state_.settings;
+  char buf[64];
+  positionBar_.SetRange(0, kScrollMax);
+
+  inputPath_.SetText(s.inputPathText);
+  totalTime_.SetText(ms_to_text(s.totalMs, buf));
+  bitrate_.SetText(bitrate_to_text(s.bitrate, buf));
+
+  s.inputSize = is_full_path(s.loadedInputPath) ? path_file_size(s.loadedInputPath) : 0.0;
+  fileSize_.SetText(size_to_text(s.inputSize, buf));
+
+  if (s.previewEnabled == 1) {
+    char from[16], to[16];
+    char text[64];
+    snprintf(text, sizeof text, "PCR：[%s～%s]", ms_to_text(s.startPcrMs, from), ms_to_text(s.endPcrMs, to));
+    pcrRange_.SetText(text);
+  } else {
+    pcrRange_.SetText("");
+  }
+
+  startMarker_.SetText(s.activePoint == 1 ? "　" : "◆");
+  endMarker_.SetText(s.activePoint == 1 ? "◆" : "　");
+
+  startPacket_.SetText(packet_to_text(s.startPacket, buf));
+  endPacket_.SetText(packet_to_text(s.endPacket, buf));
+  startTime_.SetText(ms_to_text(s.startMs, buf));
+  endTime_.SetText(ms_to_text(s.endMs, buf));
+
+  // A damaged settings file may carry any count; the list holds at most 256 entries.
+  ProgrammeList& list = s.programmeList;
+  int count = list.count < 0 ? 0 : list.count > kProgrammeListMax ? kProgrammeListMax : list.count;
+  programmes_.Clear();
+  for (int i = 0; i < count; ++i) {
+    snprintf(buf, sizeof buf, "PRG%d,VPID=%04X", list.ordinal[i], unsigned(list.videoPid[i]));
+    programmes_.AddString(buf);
+  }
+  programmes_.SetSelIndex(s.programmeIndex);
+
+  snprintf(buf, sizeof buf, "%d", s.playSeconds);
+  playSeconds_.SetText(buf);
+
+  demuxModes_.Clear();
+  for (const char* entry : kDemuxEntries) demuxModes_.AddString(entry);
+  demuxModes_.SetSelIndex(s.DemuxMode);
+  SelectDemuxMode();
+
+  outputPath_.SetText(s.outputPath);
+  SyncScroll();
+  SetTimer(kRefreshTimer, kRefreshDelayMs);
+}
+
+void MyDialog::SyncScroll() {
+  const Settings& s = state_.settings;
+  int min = 0, max = 0;
+  positionBar_.GetRange(min, max);
+  int32_t p = s.activePoint == 1 ? s.endPacket : s.startPacket;
+  int pos = 0;
+  if (s.inputSize >= 1.0) pos = int(double(max - min) * p * s.packetSize / s.inputSize);
+  positionBar_.SetPosition(pos);
+}
+
+void MyDialog::RefreshPreview() {
+  if (refreshPreview) refreshPreview(*this);
+}
+
+bool MyDialog::CanClose() {
+  Settings& s = state_.settings;
+  if (state_.job.jobRunning == 1) return false;
+  inputPath_.GetText(s.inputPathText, kPathBuffer);
+  outputPath_.GetText(s.outputPath, kPathBuffer);
+  char buf[32];
+  playSeconds_.GetText(buf, sizeof buf);
+  s.playSeconds = normalise_play_seconds(buf);
+  snprintf(buf, sizeof buf, "%d", s.playSeconds);
+  playSeconds_.SetText(buf);
+  return true;
+}
+
+intptr_t MyDialog::OnTimer(ui::Message& m) {
+  if (int(m.wParam) == kRefreshTimer) {
+    KillTimer(kRefreshTimer);
+    if (path_exists(state_.settings.loadedInputPath)) RefreshPreview();
+  }
+  return 0;
+}
+
+void MyDialog::CloseMain() {
+  if (state_.job.jobRunning == 1) return;
+  CloseWindow(ui::kIdCancel);
+}
+
+void MyDialog::OpenHelp() {
+  char path[kPathBuffer + 16];
+  snprintf(path, sizeof path, "%sREADME.HTM", state_.paths.programFolder);
+  ui::shell_open(handle(), path);
+}
+
+void MyDialog::ShowAbout() {
+  if (state_.job.jobRunning == 1) return;
+  AboutDialog about(this);
+  about.Execute();
+}
+
+void MyDialog::UpdateInput() {
+  if (state_.job.jobRunning == 1) return;
+  Settings& s = state_.settings;
+  inputPath_.GetText(s.inputPathText, kPathBuffer);
+  if (is_full_path(s.inputPathText)) {
+    if (loadInput) loadInput(*this);
+  } else {
+    ui::message_box(handle(), "入力元TSファイル名はフルパス（例：C:\\INPUT_TS\\ORG.ts）で指定してください.",
+                    ui::BoxKind::Error);
+  }
+}
+
+void MyDialog::SelectProgramme() {
+  if (state_.job.jobRunning == 1) return;
+  state_.settings.programmeIndex = programmes_.GetSelIndex();
+  RefreshPreview();
+}
+
+void MyDialog::SelectDemuxMode() {
+  if (state_.job.jobRunning == 1) return;
+  int index = demuxModes_.GetSelIndex();
+  if (index < 0) {
+    // A saved mode outside the list selects nothing; the normal mode is taken instead.
+    index = 0;
+    demuxModes_.SetSelIndex(0);
+  }
+  state_.settings.DemuxMode = index;
+  bool enable = index <= 1;
+  outputPath_.Enable(enable);
+  browseOutput_.Enable(enable);
+}

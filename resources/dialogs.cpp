@@ -1,0 +1,166 @@
+// The dialog templates and the menu of kerfcut: every control with its id, kind, place in dialog
+// units, style and initial text. The initial texts of the main dialog are placeholders that its
+// set-up replaces.
+#include "resources/ids.h"
+#include "resources/menus.h"
+#include "ui/dialog_template.h"
+#include "ui/message.h"
+
+namespace res {
+namespace {
+
+using ui::ControlKind;
+using ui::ControlTemplate;
+using ui::kNoId;
+
+constexpr uint32_t kLabel = 0x50020000;      // WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT
+constexpr uint32_t kText = 0x50000000;       // WS_CHILD | WS_VISIBLE | SS_LEFT
+constexpr uint32_t kFrame = 0x50000012;      // SS_ETCHEDFRAME
+constexpr uint32_t kNumber = 0x50810001;     // WS_BORDER | WS_TABSTOP | ES_CENTER
+constexpr uint32_t kPath = 0x50810080;       // WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL
+constexpr uint32_t kPush = 0x50010000;       // WS_TABSTOP | BS_PUSHBUTTON
+constexpr uint32_t kDefPush = 0x50010001;    // WS_TABSTOP | BS_DEFPUSHBUTTON
+constexpr uint32_t kDropList = 0x50210003;   // WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST
+constexpr uint32_t kHBar = 0x50000000;       // SBS_HORZ
+constexpr uint32_t kIconStyle = 0x50000003;  // SS_ICON
+
+constexpr const char* kTitle = "KerfCut Ver 1.20  (KerfWorks)";
+
+// The time step buttons: nine columns, the forward steps above the backward ones.
+constexpr int16_t step_x(int column) { return int16_t(12 + 37 * column); }
+
+constexpr ControlTemplate kMainControls[] = {
+    // The three areas.
+    {kNoId, ControlKind::EtchedFrame, 2, 2, 346, 67, kFrame, nullptr},
+    {kNoId, ControlKind::EtchedFrame, 2, 71, 346, 143, kFrame, nullptr},
+    {kNoId, ControlKind::EtchedFrame, 2, 216, 346, 38, kFrame, nullptr},
+    // Input area.
+    {kNoId, ControlKind::Static, 5, 8, 80, 8, kLabel, "《入力元TSﾌｧｲﾙ名》"},
+    {kInputPath, ControlKind::Edit, 10, 20, 230, 12, kPath, ""},
+    {kBrowseInput, ControlKind::Button, 245, 20, 45, 12, kPush, "参照..."},
+    {kUpdateInput, ControlKind::Button, 295, 20, 40, 12, kPush, "更新"},
+    {kNoId, ControlKind::Static, 10, 40, 42, 8, kLabel, "ﾄｰﾀﾙ時間："},
+    {kTotalTime, ControlKind::Edit, 53, 39, 60, 10, kNumber, "hh:mm:ss.sss"},
+    {kNoId, ControlKind::Static, 125, 40, 38, 8, kLabel, "ﾋﾞｯﾄﾚｰﾄ："},
+    {kBitrate, ControlKind::Edit, 163, 39, 44, 10, kNumber, "16.500000"},
+    {kNoId, ControlKind::Static, 211, 40, 20, 8, kLabel, "Mbps"},
+    {kNoId, ControlKind::Static, 241, 40, 26, 8, kLabel, "容量："},
+    {kFileSize, ControlKind::Static, 267, 40, 40, 8, kText, "12.345GB"},
+    {kTotalFromBitrate, ControlKind::Button, 93, 51, 20, 12, kPush, "←"},
+    {kBitrateFromTotal, ControlKind::Button, 125, 51, 20, 12, kPush, "→"},
+    {kPcrRange, ControlKind::Static, 168, 54, 150, 10, kText, "PCR：[23:59:59.000～23:59:59.000]"},
+    // Cut-range area.
+    {kNoId, ControlKind::Static, 5, 76, 82, 8, kLabel, "《切り出し範囲指定》"},
+    {kNoId, ControlKind::Static, 70, 88, 44, 8, kLabel, "TSﾊﾟｹｯﾄNo."},
+    {kNoId, ControlKind::Static, 138, 88, 18, 8, kLabel, "時間"},
+    {kNoId, ControlKind::Static, 204, 88, 34, 8, kLabel, "動画再生"},
+    {kCopyEndToStart, ControlKind::Button, 163, 83, 15, 12, kPush, "↑"},
+    {kVideoInfo, ControlKind::Button, 265, 80, 75, 12, kPush, "映像情報..."},
+    {kStartMarker, ControlKind::Static, 5, 98, 10, 8, kText, "◆"},
+    {kSelectStart, ControlKind::Button, 15, 96, 45, 12, kPush, "開始位置"},
+    {kStartPacket, ControlKind::Edit, 67, 97, 45, 10, kNumber, "12345678"},
+    {kStartTime, ControlKind::Edit, 118, 97, 60, 10, kNumber, "hh:mm:ss.sss"},
+    {kPlayBeforeStart, ControlKind::Button, 185, 96, 35, 12, kPush, "→∥"},
+    {kPlayAfterStart, ControlKind::Button, 220, 96, 35, 12, kPush, "∥→"},
+    {kAcquireStructure, ControlKind::Button, 265, 96, 75, 12, kPush, "番組構成取得"},
+    {kEndMarker, ControlKind::Static, 5, 113, 10, 8, kText, "◆"},
+    {kSelectEnd, ControlKind::Button, 15, 111, 45, 12, kPush, "終了位置"},
+    {kEndPacket, ControlKind::Edit, 67, 112, 45, 10, kNumber, "12345678"},
+    {kEndTime, ControlKind::Edit, 118, 112, 60, 10, kNumber, "hh:mm:ss.sss"},
+    {kPlayBeforeEnd, ControlKind::Button, 185, 111, 35, 12, kPush, "→∥"},
+    {kPlayAfterEnd, ControlKind::Button, 220, 111, 35, 12, kPush, "∥→"},
+    {kProgrammeList, ControlKind::DropDownList, 265, 111, 75, 59, kDropList, nullptr},
+    {kTimesToPackets, ControlKind::Button, 92, 124, 20, 12, kPush, "←"},
+    {kPacketsToTimes, ControlKind::Button, 118, 124, 20, 12, kPush, "→"},
+    {kCopyStartToEnd, ControlKind::Button, 163, 124, 15, 12, kPush, "↓"},
+    {kNoId, ControlKind::Static, 185, 128, 34, 8, kLabel, "再生時間"},
+    {kPlaySeconds, ControlKind::Edit, 222, 127, 23, 10, kNumber, "100"},
+    {kNoId, ControlKind::Static, 249, 128, 10, 8, kLabel, "秒"},
+    {113, ControlKind::Button, step_x(0), 143, 35, 14, kPush, "+0.1秒"},
+    {118, ControlKind::Button, step_x(1), 143, 35, 14, kPush, "+0.5秒"},
+    {120, ControlKind::Button, step_x(2), 143, 35, 14, kPush, "+1秒"},
+    {122, ControlKind::Button, step_x(3), 143, 35, 14, kPush, "+5秒"},
+    {124, ControlKind::Button, step_x(4), 143, 35, 14, kPush, "+20秒"},
+    {126, ControlKind::Button, step_x(5), 143, 35, 14, kPush, "+1分"},
+    {128, ControlKind::Button, step_x(6), 143, 35, 14, kPush, "+5分"},
+    {132, ControlKind::Button, step_x(7), 143, 35, 14, kPush, "+10分"},
+    {134, ControlKind::Button, step_x(8), 143, 35, 14, kPush, "+30分"},
+    {115, ControlKind::Button, step_x(0), 157, 35, 14, kPush, "-0.1秒"},
+    {119, ControlKind::Button, step_x(1), 157, 35, 14, kPush, "-0.5秒"},
+    {121, ControlKind::Button, step_x(2), 157, 35, 14, kPush, "-1秒"},
+    {123, ControlKind::Button, step_x(3), 157, 35, 14, kPush, "-5秒"},
+    {125, ControlKind::Button, step_x(4), 157, 35, 14, kPush, "-20秒"},
+    {127, ControlKind::Button, step_x(5), 157, 35, 14, kPush, "-1分"},
+    {131, ControlKind::Button, step_x(6), 157, 35, 14, kPush, "-5分"},
+    {133, ControlKind::Button, step_x(7), 157, 35, 14, kPush, "-10分"},
+    {135, ControlKind::Button, step_x(8), 157, 35, 14, kPush, "-30分"},
+    {kPositionBar, ControlKind::HScrollBar, 10, 179, 330, 12, kHBar, nullptr},
+    {kStatusLine, ControlKind::Static, 10, 197, 325, 10, kText, "MSG"},
+    // Output area.
+    {kNoId, ControlKind::Static, 5, 222, 110, 8, kLabel, "《出力先TSﾌｧｲﾙ名》  DEMUX："},
+    {kDemuxList, ControlKind::DropDownList, 117, 220, 193, 56, kDropList, nullptr},
+    {kOutputPath, ControlKind::Edit, 10, 236, 230, 12, kPath, ""},
+    {kBrowseOutput, ControlKind::Button, 245, 236, 45, 12, kPush, "参照..."},
+    // Buttons along the bottom.
+    {kHelp, ControlKind::Button, 11, 263, 45, 14, kPush, "ﾍﾙﾌﾟ(&H)"},
+    {kOptions, ControlKind::Button, 60, 263, 65, 14, kPush, "ｵﾌﾟｼｮﾝ設定..."},
+    {kPlayerSettings, ControlKind::Button, 130, 263, 75, 14, kPush, "再生環境設定..."},
+    {kExecuteCut, ControlKind::Button, 210, 263, 75, 14, kPush, "切り出し実行(&G)"},
+    {kExit, ControlKind::DefaultButton, 290, 263, 50, 14, kDefPush, "終了(&X)"},
+};
+
+constexpr ControlTemplate kAboutControls[] = {
+    {kNoId, ControlKind::Icon, 10, 10, 21, 20, kIconStyle, nullptr, kProgramIcon},
+    {kProductLine, ControlKind::Static, 40, 16, 150, 10, kText, ""},
+    {ui::kIdOk, ControlKind::DefaultButton, 75, 52, 50, 14, kDefPush, "OK"},
+};
+
+constexpr ui::DialogTemplate kDialogs[] = {
+    // A visible child with caption, system menu and modal frame (the caption is dropped when it
+    // becomes the client of the main frame).
+    {kMainDialog, 0x50C800C0, 10, 20, 350, 285, kTitle, "ＭＳ ゴシック", 12, kMainControls,
+     sizeof kMainControls / sizeof kMainControls[0]},
+    // Modal popup: WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT.
+    {kAboutDialog, 0x80C800C0, 0, 0, 200, 75, "バージョン情報", "ＭＳ Ｐゴシック", 12, kAboutControls,
+     sizeof kAboutControls / sizeof kAboutControls[0]},
+    // Popup without caption, dialog frame only, centred on the screen (DS_CENTER); its set-up
+    // sizes it to the 320 x 200 picture.
+    {kLogoDialog, 0x804008C0, 0, 0, 160, 100, nullptr, "ＭＳ ゴシック", 12, nullptr, 0},
+};
+
+constexpr MenuEntry kMainMenuEntries[] = {
+    {MenuRow::Popup, 0, "ﾌｧｲﾙ(&F)"},
+    {MenuRow::Item, kMenuExit, "終了(&X)"},
+    {MenuRow::EndPopup, 0, nullptr},
+    {MenuRow::Popup, 0, "ﾍﾙﾌﾟ(&H)"},
+    {MenuRow::Item, kMenuHelp, "ﾍﾙﾌﾟ(&H)"},
+    {MenuRow::Separator, 0, nullptr},
+    {MenuRow::Item, kMenuAbout, "ﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+    {MenuRow::EndPopup, 0, nullptr},
+};
+
+constexpr MenuTemplate kMenus[] = {
+    {kMainMenu, kMainMenuEntries, sizeof kMainMenuEntries / sizeof kMainMenuEntries[0]},
+};
+
+}  // namespace
+
+const MenuTemplate* menu_template(int id) {
+  for (const MenuTemplate& m : kMenus) {
+    if (m.id == id) return &m;
+  }
+  return nullptr;
+}
+
+}  // namespace res
+
+namespace ui {
+
+const DialogTemplate* dialog_template(int id) {
+  for (const DialogTemplate& t : res::kDialogs) {
+    if (t.id == id) return &t;
+  }
+  return nullptr;
+}
+
+}  // namespace ui

@@ -1,0 +1,65 @@
+// Numbers of the dialog templates, menu, icon and controls of kerfcut.
+#pragma once
+
+namespace res {
+
+constexpr int kMainDialog = 1;
+constexpr int kAboutDialog = 2;
+constexpr int kLogoDialog = 9;
+constexpr int kMainMenu = 1;
+constexpr int kProgramIcon = 1;
+
+// Main dialog.
+constexpr int kExit = 2;
+constexpr int kInputPath = 102;
+constexpr int kPlaySeconds = 103;
+constexpr int kBrowseOutput = 104;
+constexpr int kBrowseInput = 105;
+constexpr int kStartPacket = 106;
+constexpr int kEndPacket = 107;
+constexpr int kOutputPath = 108;
+constexpr int kStartTime = 109;
+constexpr int kEndTime = 110;
+constexpr int kTotalTime = 111;
+constexpr int kPlayBeforeStart = 112;
+constexpr int kPlayAfterStart = 114;
+constexpr int kPlayBeforeEnd = 116;
+constexpr int kPlayAfterEnd = 117;
+constexpr int kHelp = 129;
+constexpr int kExecuteCut = 130;
+constexpr int kSelectStart = 136;
+constexpr int kPlayerSettings = 137;
+constexpr int kBitrate = 138;
+constexpr int kAcquireStructure = 139;
+constexpr int kTimesToPackets = 140;
+constexpr int kSelectEnd = 141;
+constexpr int kPacketsToTimes = 142;
+constexpr int kTotalFromBitrate = 143;
+constexpr int kBitrateFromTotal = 144;
+constexpr int kProgrammeList = 145;
+constexpr int kDemuxList = 146;
+constexpr int kPositionBar = 147;
+constexpr int kVideoInfo = 148;
+constexpr int kUpdateInput = 149;
+constexpr int kOptions = 150;
+constexpr int kCopyStartToEnd = 151;
+constexpr int kCopyEndToStart = 152;
+constexpr int kFileSize = 1000;
+constexpr int kPcrRange = 1001;
+constexpr int kStartMarker = 1002;
+constexpr int kEndMarker = 1003;
+constexpr int kStatusLine = 1004;
+
+// Time step buttons: the first and last id of the range (not every id between is a step).
+constexpr int kFirstStep = 113;
+constexpr int kLastStep = 135;
+
+// Menu commands.
+constexpr int kMenuExit = 1050;
+constexpr int kMenuHelp = 1910;
+constexpr int kMenuAbout = 1920;
+
+// About dialog.
+constexpr int kProductLine = 100;
+
+}  // namespace res

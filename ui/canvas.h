@@ -1,0 +1,34 @@
+// Painting: what a window's Paint handler may draw on its client area.
+#pragma once
+#include <cstdint>
+
+#include "ui/backend.h"
+
+namespace ui {
+
+// An 8-bit device-independent picture of at most kPictureBytes pixel bytes with its palette;
+// rows are stored bottom-up and padded to a multiple of 4 bytes, as in a BMP file.
+struct Picture8 {
+  static constexpr int kMaxColours = 256;
+  static constexpr int kPictureBytes = 320 * 200;  // the logo's 320 x 200 pixels
+  int width = 0;
+  int height = 0;
+  uint8_t palette[kMaxColours][4] = {};  // blue, green, red, reserved
+  uint8_t pixels[kPictureBytes] = {};
+};
+
+class Canvas {
+ public:
+  explicit Canvas(uintptr_t deviceContext) : dc_(deviceContext) {}
+  uintptr_t deviceContext() const { return dc_; }
+
+  // Copies the picture 1:1 with its palette at (x, y).
+  void DrawPicture(int x, int y, const Picture8& picture);
+  void FillRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue);
+  void FrameRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue);
+
+ private:
+  uintptr_t dc_;
+};
+
+}  // namespace ui

@@ -1,0 +1,70 @@
+// Dialog templates as data: one table per dialog, compiled into both backends. The Win32 backend
+// turns a table into an in-memory DLGTEMPLATEEX; the headless backend creates its controls from it.
+// Positions and sizes are dialog units; styles are the Windows window-style bits.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace ui {
+
+enum class ControlKind : uint8_t {
+  Static,        // text, left-aligned unless the style says otherwise
+  EtchedFrame,   // static drawn as an etched rectangle around an area
+  Icon,          // static showing icon resource `icon`
+  Edit,
+  Button,
+  DefaultButton,
+  GroupBox,
+  CheckBox,
+  RadioButton,
+  ListBox,
+  DropDownList,  // combo box with a list only
+  HScrollBar,
+  VScrollBar,
+};
+
+constexpr int kNoId = -1;  // labels and frames that the program never addresses
+
+struct ControlTemplate {
+  int id;
+  ControlKind kind;
+  int16_t x, y, cx, cy;
+  uint32_t style;
+  const char* text;  // Shift-JIS; nullptr for none
+  int icon = 0;      // icon resource of an Icon control
+};
+
+struct DialogTemplate {
+  int id;
+  uint32_t style;
+  int16_t x, y, cx, cy;
+  const char* caption;  // Shift-JIS; nullptr for none
+  const char* font;     // Shift-JIS face name
+  int16_t pointSize;
+  const ControlTemplate* controls;
+  size_t controlCount;
+};
+
+// Window-style bits that the templates and the backends use.
+constexpr uint32_t kWsChild = 0x40000000;
+constexpr uint32_t kWsPopup = 0x80000000;
+constexpr uint32_t kWsVisible = 0x10000000;
+constexpr uint32_t kWsDisabled = 0x08000000;
+constexpr uint32_t kWsCaption = 0x00C00000;
+constexpr uint32_t kWsBorder = 0x00800000;
+constexpr uint32_t kWsDlgFrame = 0x00400000;
+constexpr uint32_t kWsVScroll = 0x00200000;
+constexpr uint32_t kWsHScroll = 0x00100000;
+constexpr uint32_t kWsSysMenu = 0x00080000;
+constexpr uint32_t kWsGroup = 0x00020000;
+constexpr uint32_t kWsTabStop = 0x00010000;
+constexpr uint32_t kWsMaximizeBox = 0x00010000;  // same bit as WS_TABSTOP, on top-level windows
+constexpr uint32_t kDsSetFont = 0x00000040;
+constexpr uint32_t kDsModalFrame = 0x00000080;
+
+// Finds the row of control id in a template, nullptr when there is none.
+const ControlTemplate* find_control(const DialogTemplate& t, int id);
+// The template with that id among the program's dialogs, nullptr when unknown (resources/).
+const DialogTemplate* dialog_template(int id);
+
+}  // namespace ui

@@ -1,0 +1,100 @@
+// The in-memory window system for tests on Linux: windows and controls live in tables keyed by
+// handle and id, timers run on a virtual clock the test advances, message boxes are answered by
+// a script and recorded, and registered messages arrive over the POSIX GUI link so a real
+// kerfdmx can post to a headless frame. Tests drive dialogs through these functions the way a
+// person would: typing into fields, clicking, choosing list entries, scrolling.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/backend.h"
+#include "ui/dialog_template.h"
+
+namespace ui::headless {
+
+struct ControlState {
+  int id = kNoId;
+  ControlKind kind = ControlKind::Static;
+  std::vector<std::string> items;  // list entries
+  int selection = -1;
+  int check = 0;
+  int scrollMin = 0, scrollMax = 100, scrollPos = 0;
+  Rect units;  // place in dialog units, as the template gives it
+};
+
+struct WindowState {
+  Handle handle = 0;
+  Handle parent = 0;
+  Window* object = nullptr;  // null for controls
+  bool isControl = false;
+  ControlState control;
+  std::string text;
+  std::string className;
+  uint32_t style = 0;
+  bool enabled = true;
+  bool visible = false;
+  Rect rect;  // screen coordinates
+  int templateId = 0;
+  int menuId = 0;
+  int iconId = 0;
+  int paintCount = 0;
+  bool modal = false;
+  bool ended = false;
+  int endCode = 0;
+};
+
+struct MessageBoxRecord {
+  Handle owner = 0;
+  std::string text;     // Shift-JIS
+  std::string caption;  // Shift-JIS
+  BoxKind kind = BoxKind::Error;
+  int answer = 0;
+  bool scripted = false;  // false: nobody had planned an answer
+};
+
+// Forgets every window, timer, queued message, record and scripted answer, and restores the
+// default metrics (screen 1280 x 1024, frame 4, caption 19, menu 19).
+void reset();
+
+WindowState* find(Handle h);
+// The control of a dialog by id, nullptr when there is none.
+WindowState* control(Handle dialog, int id);
+// The most recently created window of a dialog template / window class still alive, 0 if none.
+Handle find_dialog(int templateId);
+Handle find_frame(const char* className);
+
+// Acting on controls as a person would; each sends the notification the window system would.
+void type_text(Handle dialog, int id, const char* text);   // sets the text (no notification)
+void click(Handle dialog, int id);                           // BN_CLICKED
+void choose(Handle dialog, int id, int index);              // selection, then CBN_SELCHANGE
+void scroll(Handle dialog, int id, int code, int pos);      // WM_HSCROLL
+void menu_command(Handle frame, int id);                     // WM_COMMAND from a menu
+void close_window(Handle h);                                 // WM_CLOSE
+intptr_t send(Handle h, uint32_t msg, uintptr_t wp, intptr_t lp);
+
+// Virtual time: advancing fires every timer that falls due, in order.
+uint64_t now_ms();
+void advance(uint32_t ms);
+bool has_timer(Handle h, int id);
+// Delivers queued posted messages and what arrived over the GUI link, waiting at most
+// timeout_ms for the first one. Returns the number delivered.
+int pump(int timeout_ms);
+bool quit_requested();
+
+// Message boxes: answers are taken from the script in order; without one, OK and No.
+void answer_next_box(int answer);
+const std::vector<MessageBoxRecord>& message_boxes();
+
+// Called once for every modal dialog after its set-up, inside its modal loop; the hook may read
+// and drive the dialog and end it. Without a hook (or when the hook leaves the dialog running)
+// the loop runs virtual time forward to the next timer, and ends the dialog with kIdCancel when
+// nothing is left that could end it.
+void set_modal_hook(std::function<void(Dialog&)> hook);
+
+void set_metric(Metric m, int value);
+const std::vector<std::string>& shell_opened();
+uintptr_t current_cursor();
+
+}  // namespace ui::headless
