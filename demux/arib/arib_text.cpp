@@ -20,11 +20,13 @@ constexpr uint8_t kMSZ = 0x89;  // medium (half-width) character size
 constexpr uint8_t kNSZ = 0x8A;  // normal character size
 constexpr uint8_t kCSI = 0x9B;
 
-enum class SetClass : uint8_t { kKanji, kAlphanumeric, kHiragana, kKatakana, kSymbols, kUnsupported };
+enum class SetClass : uint8_t {
+  kKanji, kAlphanumeric, kHiragana, kKatakana, kSymbols, kUnsupported
+};
 
 // What a set decodes as, from the final byte of its designation (ARIB STD-B24 Vol. 1 Part 2,
-// the final bytes of the graphic set designations). The kanji and JIS X 0213 plane 1 sets both convert through
-// JIS X 0208; the proportional alphanumeric and katakana sets decode as their plain forms.
+// the final bytes of the graphic sets). The kanji and JIS-compatible kanji plane 1 sets both
+// convert through JIS X 0208; the proportional sets decode as their plain forms.
 constexpr SetClass class_of(uint8_t final_byte) {
   switch (final_byte) {
     case 0x42: case 0x39: return SetClass::kKanji;
@@ -36,11 +38,12 @@ constexpr SetClass class_of(uint8_t final_byte) {
   }
 }
 
+// A G set, kept as what it decodes as. A set designated as a DRCS (downloaded glyphs) has no
+// code in Shift-JIS, even when its final byte equals that of a set we know.
 struct GSet {
-  uint8_t finalByte;
-  // Designated as a DRCS (downloaded glyphs): its characters have no code in Shift-JIS, even
-  // when the final byte equals that of a set we know.
-  bool drcs;
+  SetClass cls;
+  constexpr GSet(uint8_t finalByte, bool drcs)
+      : cls(drcs ? SetClass::kUnsupported : class_of(finalByte)) {}
 };
 
 // The decoder's state at the start of every text: kanji in GL, hiragana in GR.
@@ -52,27 +55,56 @@ struct State {
   bool medium = false;   // MSZ in force
 };
 
-// Step 1: the standard text, with the replacement regions left out. A four-byte sequence
+// The standard text, with the replacement regions left out. A four-byte sequence
 // CSI P 0x20 0x66 switches the mode: P = 0x30 returns to the standard text and discards what was
 // collected before it; any other P starts bytes that are not used (P = 0x32: the replacement
 // text). Since a P = 0x30 sequence discards everything before it, reading starts after the last
 // one; no copy of the text is needed.
-class StandardText {
- public:
-  StandardText(const uint8_t* bytes, size_t length) : p_(bytes), n_(length) {
-    for (size_t i = 0; i < n_;) {
-      if (switch_at(i)) {
-        if (p_[i + 1] == 0x30) pos_ = i + 4;
-        i += 4;
-      } else {
-        ++i;
-      }
+bool switch_at(const uint8_t* p, size_t n, size_t i) {
+  return n - i >= 4 && p[i] == kCSI && p[i + 2] == 0x20 && p[i + 3] == 0x66;
+}
+
+// Where the standard text starts; `regions` tells whether any switch sequence occurs.
+size_t standard_start(const uint8_t* p, size_t n, bool& regions) {
+  size_t start = 0;
+  regions = false;
+  for (size_t i = 0; i < n;) {
+    const void* csi = std::memchr(p + i, kCSI, n - i);
+    if (!csi) break;
+    i = size_t(static_cast<const uint8_t*>(csi) - p);
+    if (switch_at(p, n, i)) {
+      if (p[i + 1] == 0x30) start = i + 4;
+      regions = true;
+      i += 4;
+    } else {
+      ++i;
     }
   }
+  return start;
+}
 
+// A text without switch sequences (the usual case): every byte is standard text.
+class PlainText {
+ public:
+  PlainText(const uint8_t* bytes, size_t length) : p_(bytes), end_(bytes + length) {}
+  bool next(uint8_t& b) {
+    if (p_ == end_) return false;
+    b = *p_++;
+    return true;
+  }
+
+ private:
+  const uint8_t* p_;
+  const uint8_t* end_;
+};
+
+class RegionText {
+ public:
+  RegionText(const uint8_t* bytes, size_t length, size_t start)
+      : p_(bytes), n_(length), pos_(start) {}
   bool next(uint8_t& b) {
     while (pos_ < n_) {
-      if (switch_at(pos_)) {
+      if (switch_at(p_, n_, pos_)) {
         standard_ = p_[pos_ + 1] == 0x30;
         pos_ += 4;
       } else if (standard_) {
@@ -86,13 +118,9 @@ class StandardText {
   }
 
  private:
-  bool switch_at(size_t i) const {
-    return n_ - i >= 4 && p_[i] == kCSI && p_[i + 2] == 0x20 && p_[i + 3] == 0x66;
-  }
-
   const uint8_t* p_;
   size_t n_;
-  size_t pos_ = 0;
+  size_t pos_;
   bool standard_ = true;
 };
 
@@ -104,19 +132,17 @@ class Output {
   explicit Output(char* out) : out_(out) {}
 
   bool full() const { return full_; }
-  size_t size() const { return used_; }
 
   void put(const char* bytes, size_t n) {
-    if (full_ || n > kAribTextMax - used_) {
-      full_ = true;
-      return;
-    }
-    std::memcpy(out_ + used_, bytes, n);
+    if (!room(n)) return;
+    for (size_t i = 0; i < n; ++i) out_[used_ + i] = bytes[i];
     used_ += n;
   }
   void put_sjis(uint16_t code) {
-    const char b[2] = {char(code >> 8), char(code & 0xFF)};
-    put(b, 2);
+    if (!room(2)) return;
+    out_[used_] = char(code >> 8);
+    out_[used_ + 1] = char(code & 0xFF);
+    used_ += 2;
   }
   void put_byte(uint8_t byte) {
     const char b = char(byte);
@@ -124,21 +150,32 @@ class Output {
   }
   void put_control(uint8_t byte) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    const char b[4] = {'[', kHex[byte >> 4], kHex[byte & 0xF], ']'};
-    put(b, 4);
+    if (!room(4)) return;
+    char* o = out_ + used_;
+    o[0] = '[';
+    o[1] = kHex[byte >> 4];
+    o[2] = kHex[byte & 0xF];
+    o[3] = ']';
+    used_ += 4;
   }
   void terminate() { out_[used_] = '\0'; }
 
  private:
+  bool room(size_t n) {
+    if (n > kAribTextMax - used_) full_ = true;
+    return !full_;
+  }
+
   char* out_;
   size_t used_ = 0;
   bool full_ = false;
 };
 
 // JIS X 0208 row/cell bytes (0x21..0x7E each) to Shift-JIS. False for a pair outside the
-// 94 x 94 plane: a space or control taken as a second byte, or a first byte of 0x20 or 0x7F,
-// which would give a byte that is no Shift-JIS lead byte and garble the text after it.
-bool jis_to_sjis(uint8_t j1, uint8_t j2, uint16_t& sjis) {
+// 94 x 94 plane (a space, DEL or control byte taken as either byte): the arithmetic alone would
+// turn it into a byte that is no Shift-JIS lead or trail byte, garbling what follows, or into
+// an unrelated character.
+inline bool jis_to_sjis(uint8_t j1, uint8_t j2, uint16_t& sjis) {
   if (j1 < 0x21 || j1 > 0x7E || j2 < 0x21 || j2 > 0x7E) return false;
   unsigned s2 = j2 + (j2 >= 0x60 ? 0x20u : 0x1Fu);
   unsigned row = j1;
@@ -152,7 +189,7 @@ bool jis_to_sjis(uint8_t j1, uint8_t j2, uint16_t& sjis) {
   return true;
 }
 
-void put_katakana(const State& st, uint8_t code, Output& out) {
+inline void put_katakana(const State& st, uint8_t code, Output& out) {
   const uint16_t half = kKatakanaHalf[code - kKatakanaFirst];
   const uint8_t letter = uint8_t(half & 0xFF);
   const uint8_t mark = uint8_t(half >> 8);
@@ -185,10 +222,11 @@ const char* symbol_text(uint8_t row, uint8_t cell) {
 }
 
 // Designates G set `index` (0..3) to the set with final byte `f`.
-void designate(State& st, int index, uint8_t f, bool drcs) { st.g[index] = {f, drcs}; }
+void designate(State& st, int index, uint8_t f, bool drcs) { st.g[index] = GSet(f, drcs); }
 
 // The bytes after ESC (at most four). A sequence cut by the end of the text does nothing.
-void escape(State& st, StandardText& in) {
+template <class Text>
+void escape(State& st, Text& in) {
   uint8_t b1, b2, b3, b4;
   if (!in.next(b1)) return;
   switch (b1) {
@@ -212,14 +250,10 @@ void escape(State& st, StandardText& in) {
   }
 }
 
-}  // namespace
-
-int arib_convert(const uint8_t* bytes, size_t length, char* out) {
-  Output text(out);
-  if (bytes == nullptr) length = 0;
-  StandardText in(bytes, length);
+// Decodes the standard text into `text`: 0, or 1 for a kanji code out of range.
+template <class Text>
+int decode(Text& in, Output& text) {
   State st;
-  int status = 0;
   uint8_t b;
   while (!text.full() && in.next(b)) {
     if ((b & 0x7F) < 0x20) {
@@ -241,10 +275,7 @@ int arib_convert(const uint8_t* bytes, size_t length, char* out) {
     st.singleShift = -1;
     if (b >= 0xA0) set = st.gr;
     const uint8_t code = b & 0x7F;
-    const GSet g = st.g[set];
-    const SetClass cls = g.drcs ? SetClass::kUnsupported : class_of(g.finalByte);
-
-    switch (cls) {
+    switch (st.g[set].cls) {
       case SetClass::kKanji: {
         uint8_t second;
         if (!in.next(second)) break;  // first byte of a pair at the very end: dropped
@@ -256,11 +287,7 @@ int arib_convert(const uint8_t* bytes, size_t length, char* out) {
           break;
         }
         uint16_t sjis;
-        if (!jis_to_sjis(code, second & 0x7F, sjis)) {
-          status = 1;
-          text.terminate();
-          return status;
-        }
+        if (!jis_to_sjis(code, second & 0x7F, sjis)) return 1;
         text.put_sjis(sjis);
         break;
       }
@@ -287,6 +314,24 @@ int arib_convert(const uint8_t* bytes, size_t length, char* out) {
         text.put("[?]", 3);
         break;
     }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int arib_convert(const uint8_t* bytes, size_t length, char* out) {
+  Output text(out);
+  if (bytes == nullptr) length = 0;
+  bool regions;
+  const size_t start = standard_start(bytes, length, regions);
+  int status;
+  if (regions) {
+    RegionText in(bytes, length, start);
+    status = decode(in, text);
+  } else {
+    PlainText in(bytes, length);
+    status = decode(in, text);
   }
   text.terminate();
   return status;
