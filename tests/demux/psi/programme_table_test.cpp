@@ -1,0 +1,199 @@
+// PAT, CAT and PMT into the programme tables: versions, stream classes, CA descriptors, CRC
+// counting, descriptor kinds, distinct PIDs, and PAT version changes.
+#include <string>
+#include <vector>
+
+#include "tests/demux/psi/psi_fixture.h"
+
+namespace {
+
+constexpr uint16_t kPmtA = 0x01F0, kPmtB = 0x01F1, kPmtC = 0x01F2;
+
+tsb::LongSection AvPmt(uint16_t program, uint16_t video, uint8_t version = 0,
+                       const tsb::Bytes& programInfo = {}) {
+  return tsb::Pmt(program, video,
+                  {{0x02, video, tsb::StreamIdentifierDescriptor(0x00)},
+                   {0x0F, uint16_t(video + 0x10), tsb::StreamIdentifierDescriptor(0x10)}},
+                  programInfo, version);
+}
+
+tsb::Bytes Name(const char* sjis) { return tsb::AribText().Sjis(sjis).bytes(); }
+
+}  // namespace
+
+class ProgrammeTables : public PsiFixture {};
+
+TEST_F(ProgrammeTables, RepeatedPatKeepsOneTableAndAVersionChangeStartsAnEmptyOne) {
+  Send(0x0000, tsb::Pat(0x7FE1, {{0, 0x0010}, {0x0400, kPmtA}}));
+  Send(kPmtA, AvPmt(0x0400, 0x0100));
+  Send(0x0000, tsb::Pat(0x7FE1, {{0, 0x0010}, {0x0400, kPmtA}}));
+  EXPECT_EQ(layer_.currentTable(), 0);
+  EXPECT_EQ(layer_.patPidCount(), 2);
+  EXPECT_EQ(Current(0x0400)->streamCount, 2);
+
+  Send(0x0000, tsb::Pat(0x7FE2, {{0x0400, kPmtA}, {0x0401, kPmtB}}, 1));
+  ASSERT_EQ(layer_.currentTable(), 1);
+  EXPECT_EQ(layer_.transportStreamId(), 0x7FE2);
+  EXPECT_EQ(layer_.patVersion(), 1);
+  ASSERT_EQ(layer_.patPidCount(), 2);
+  EXPECT_EQ(layer_.patPid(1).programNumber, 0x0401);
+  EXPECT_EQ(layer_.patPid(1).pid, kPmtB);
+  ASSERT_EQ(layer_.table(1).serviceCount, 2);
+  EXPECT_EQ(Current(0x0400)->streamCount, 0);
+  EXPECT_EQ(Current(0x0400)->pcrPid, 0);
+  // The old table keeps what it had.
+  EXPECT_EQ(FindService(0, 0x0400)->streamCount, 2);
+  EXPECT_EQ(FindService(0, 0x0400)->pcrPid, 0x0100);
+}
+
+TEST_F(ProgrammeTables, StreamClassComesFromTheComponentTag) {
+  Send(0x0000, tsb::Pat(1, {{1, kPmtA}}));
+  const std::vector<std::pair<uint8_t, const char*>> tags = {
+      {0x00, "V"}, {0x0F, "V"}, {0x10, "A"}, {0x2F, "A"}, {0x30, "C"}, {0x3F, "C"}, {0x40, "D"},
+      {0x7F, "D"}, {0x80, "D"}, {0x81, "V"}, {0x82, "V"}, {0x83, "A"}, {0x86, "A"}, {0x87, "C"},
+      {0x88, "C"}, {0x89, "D"}, {0x8B, "D"}, {0x8C, "A"}, {0x8F, "A"}, {0x90, ""},  {0xFF, ""}};
+  std::vector<tsb::PmtStream> streams;
+  for (size_t i = 0; i < tags.size(); ++i) {
+    streams.push_back({0x06, uint16_t(0x0100 + i), tsb::StreamIdentifierDescriptor(tags[i].first)});
+  }
+  streams.push_back({0x02, 0x0200, {}});   // no descriptors
+  Send(kPmtA, tsb::Pmt(1, 0x0100, streams));
+  const Service* s = Current(1);
+  ASSERT_EQ(s->streamCount, int(tags.size()) + 1);
+  for (size_t i = 0; i < tags.size(); ++i) {
+    EXPECT_STREQ(s->streams[i].classText, tags[i].second) << "tag " << int(tags[i].first);
+  }
+  EXPECT_STREQ(s->streams[tags.size()].classText, "");
+}
+
+TEST_F(ProgrammeTables, CaDescriptorsSetEcmPidsOfServicesAndStreamsOnly) {
+  Send(0x0000, tsb::Pat(1, {{1, kPmtA}, {2, kPmtB}}));
+  Send(0x0001, tsb::Cat(tsb::CaDescriptor(0x0005, 0x0901)));
+  Send(kPmtA, tsb::Pmt(1, 0x0100,
+                       {{0x02, 0x0100, tsb::cat({tsb::StreamIdentifierDescriptor(0x00),
+                                                 tsb::CaDescriptor(0x0005, 0x0902)})},
+                        {0x0F, 0x0110, tsb::CaDescriptor(0x0005, 0x1FFF)}},
+                       tsb::CaDescriptor(0x0005, 0x0903)));
+  Send(kPmtB, tsb::Pmt(2, 0x0200, {{0x02, 0x0200, {}}}, tsb::CaDescriptor(0x0005, 0x1FFF)));
+  const Service* a = Current(1);
+  EXPECT_EQ(a->ecmPid, 0x0903);
+  EXPECT_EQ(a->streams[0].ecmPid, 0x0902);
+  EXPECT_EQ(a->streams[1].ecmPid, 0);
+  EXPECT_EQ(Current(2)->ecmPid, 0);   // CA_PID 0x1FFF and the CAT's descriptor set nothing
+
+  // The ECM PID now carries ECM sections: their descriptors (from byte 34) are walked.
+  const size_t before = layer_.descriptorKinds();
+  tsb::LongSection ecm;
+  ecm.table_id = 0x82;
+  ecm.body = tsb::cat({tsb::Bytes(26, 0x00), tsb::Descriptor(0xE0, {1, 2}), tsb::Bytes(4, 0)});
+  Send(0x0903, ecm);
+  EXPECT_EQ(layer_.descriptorKinds(), before + 1);
+  EXPECT_EQ(layer_.crcErrors(), 0u);
+}
+
+TEST_F(ProgrammeTables, WrongCrcIsCountedOncePerParseAndTheContentsAreUsed) {
+  Send(0x0000, tsb::Pat(1, {{1, kPmtA}}));
+  tsb::LongSection pmt = AvPmt(1, 0x0100);
+  pmt.corruptCrc = true;
+  for (int i = 0; i < 3; ++i) Send(kPmtA, pmt);
+  EXPECT_EQ(layer_.crcErrors(), 1u);
+  EXPECT_EQ(Current(1)->pcrPid, 0x0100);
+  EXPECT_EQ(Current(1)->streamCount, 2);
+}
+
+TEST_F(ProgrammeTables, CatWithTwoDescriptorsIsOneCorrectSection) {
+  Send(0x0001, tsb::Cat(tsb::cat({tsb::CaDescriptor(0x0005, 0x0901),
+                                  tsb::Descriptor(0xC1, {0x01, 0x02})})));
+  EXPECT_EQ(layer_.crcErrors(), 0u);
+  EXPECT_EQ(layer_.descriptorKinds(), 2u);
+}
+
+TEST_F(ProgrammeTables, DescriptorLoopEndsAtAnUnknownTag) {
+  Send(0x0000, tsb::Pat(1, {{1, kPmtA}}));
+  // 0x0A (ISO 639 language) is not a known tag: the CA descriptor after it is never seen.
+  Send(kPmtA, tsb::Pmt(1, 0x0100,
+                       {{0x0F, 0x0110, tsb::cat({tsb::StreamIdentifierDescriptor(0x10),
+                                                 tsb::Descriptor(0x0A, {'j', 'p', 'n', 0}),
+                                                 tsb::CaDescriptor(0x0005, 0x0902)})}}));
+  EXPECT_STREQ(Current(1)->streams[0].classText, "A");
+  EXPECT_EQ(Current(1)->streams[0].ecmPid, 0);
+  EXPECT_EQ(layer_.descriptorKinds(), 1u);
+}
+
+TEST_F(ProgrammeTables, DistinctPidsCountPacketsAndAnnouncedPids) {
+  Send(0x0000, tsb::Pat(1, {{0, 0x0010}, {1, kPmtA}}));
+  EXPECT_EQ(layer_.distinctPids(), 3u);   // 0x0000, 0x0010, kPmtA
+  Send(kPmtA, AvPmt(1, 0x0100));
+  EXPECT_EQ(layer_.distinctPids(), 5u);   // + 0x0100 (PCR and video), 0x0110
+  layer_.CountPid(0x0100);
+  layer_.CountPid(0x0123);
+  EXPECT_EQ(layer_.distinctPids(), 6u);
+}
+
+// A new PAT version must not lose the streams and names of its services, whether their PMT
+// and present event keep their versions across the change, change them, or are new.
+TEST_F(ProgrammeTables, PatVersionChangeKeepsStreamsAndNamesOfEveryService) {
+  auto eit = [&](uint16_t service, const char* name, uint8_t version) {
+    Send(0x0012, tsb::EitPf(service, 0x7FE1, 0x7FE1, 0, 1, Name(name), version));
+    Send(0x0012, tsb::EitPf(service, 0x7FE1, 0x7FE1, 1, 2, Name("次"), version));
+  };
+  Send(0x0000, tsb::Pat(0x7FE1, {{0x0400, kPmtA}, {0x0401, kPmtB}}, 0));
+  Send(kPmtA, AvPmt(0x0400, 0x0100, 3));
+  Send(kPmtB, AvPmt(0x0401, 0x0200, 7));
+  eit(0x0400, "ニュース", 0);
+  eit(0x0401, "天気予報", 0);
+  ASSERT_STREQ(Current(0x0401)->name, "天気予報");
+
+  Send(0x0000, tsb::Pat(0x7FE1, {{0x0400, kPmtA}, {0x0401, kPmtB}, {0x0402, kPmtC}}, 1));
+  Send(kPmtA, AvPmt(0x0400, 0x0100, 3));   // same version as before the change
+  Send(kPmtB, AvPmt(0x0401, 0x0200, 7));
+  Send(kPmtC, AvPmt(0x0402, 0x0300, 0));   // new service
+  Send(kPmtB, AvPmt(0x0401, 0x0200, 8));   // changes shortly after
+  eit(0x0400, "ニュース", 0);
+  eit(0x0401, "天気予報", 0);
+  eit(0x0402, "映画", 0);
+
+  ASSERT_EQ(layer_.currentTable(), 1);
+  const char* names[] = {"ニュース", "天気予報", "映画"};
+  for (uint16_t i = 0; i < 3; ++i) {
+    const Service* s = Current(uint16_t(0x0400 + i));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->pcrPid, 0x0100 * (i + 1)) << "service " << i;
+    EXPECT_GE(s->streamCount, 2) << "service " << i;
+    EXPECT_STREQ(s->streams[0].classText, "V");
+    EXPECT_STREQ(s->streams[1].classText, "A");
+    EXPECT_STREQ(s->name, names[i]);
+  }
+  // Each parsed PMT version appends its streams; the class stays on the first entry of a PID.
+  ASSERT_EQ(Current(0x0401)->streamCount, 4);
+  EXPECT_EQ(Current(0x0401)->streams[2].pid, 0x0200);
+  EXPECT_STREQ(Current(0x0401)->streams[2].classText, "");
+  // The first table keeps its contents.
+  EXPECT_EQ(layer_.table(0).serviceCount, 2);
+  EXPECT_STREQ(FindService(0, 0x0400)->name, "ニュース");
+  EXPECT_EQ(FindService(0, 0x0401)->streamCount, 2);
+
+  // The same version again: no new table, nothing forgotten, nothing parsed twice.
+  Send(0x0000, tsb::Pat(0x7FE1, {{0x0400, kPmtA}, {0x0401, kPmtB}, {0x0402, kPmtC}}, 1));
+  Send(kPmtA, AvPmt(0x0400, 0x0100, 3));
+  EXPECT_EQ(layer_.currentTable(), 1);
+  EXPECT_EQ(Current(0x0400)->streamCount, 2);
+  EXPECT_STREQ(Current(0x0400)->name, "ニュース");
+}
+
+TEST_F(ProgrammeTables, LimitsOfTheDataModelAreKept) {
+  std::vector<tsb::PatEntry> programs;
+  for (uint16_t i = 0; i < 70; ++i) programs.push_back({uint16_t(1 + i), uint16_t(0x0100 + i)});
+  Send(0x0000, tsb::Pat(1, programs));
+  EXPECT_EQ(layer_.table(0).serviceCount, kMaxServices);
+  EXPECT_EQ(layer_.patPidCount(), kMaxServices);
+  std::vector<tsb::PmtStream> streams;
+  for (uint16_t k = 0; k < 40; ++k) streams.push_back({0x06, uint16_t(0x0200 + k), {}});
+  Send(0x0100, tsb::Pmt(1, 0x0200, streams));
+  EXPECT_EQ(Current(1)->streamCount, kMaxStreams);
+  // Past 32 PAT versions the newest overwrites the last table.
+  for (uint8_t v = 1; v < 40; ++v) Send(0x0000, tsb::Pat(1, {{uint16_t(v), 0x0100}}, v % 32));
+  EXPECT_EQ(layer_.currentTable(), kMaxProgrammeTables - 1);
+  EXPECT_EQ(layer_.table(kMaxProgrammeTables - 1).services[0].serviceId, 39);
+  EXPECT_EQ(layer_.table(kMaxProgrammeTables - 1).serviceCount, 1);
+}
