@@ -30,7 +30,7 @@ int PcrScanner::ScanPcrWindow(RawHandle file, int32_t start, bool tail) {
     if (left < refill && !eof) {
       std::memmove(buffer_, buffer_ + pos, left);
       pos = 0;
-      const uint32_t want = kReadBufferSize - left;
+      const uint32_t want = kCutterReadBufferSize - left;
       const size_t got = raw_read(buffer_ + left, 1, want, file);
       if (got < want) eof = true;
       left += uint32_t(got);

@@ -7,7 +7,7 @@
 #include "common/raw_file.h"
 
 constexpr int kPcrWindowPackets = 50001;       // packets of one measuring window
-constexpr uint32_t kReadBufferSize = 4194304;  // the cutter's shared read buffer (4 MiB)
+constexpr uint32_t kCutterReadBufferSize = 4194304;  // the cutter's shared read buffer (4 MiB)
 constexpr int kMaxPcrSamples = 99;             // rate samples between the first 100 PCRs
 constexpr int32_t kNoPcrMs = 2147483647;       // "no PCR found yet"
 
@@ -33,7 +33,7 @@ struct InputMeasurement {
 
 class PcrScanner {
  public:
-  // readBuffer: kReadBufferSize bytes owned by the caller (shared with other users in turn).
+  // readBuffer: kCutterReadBufferSize bytes owned by the caller (shared with other users in turn).
   PcrScanner(uint8_t* readBuffer, int32_t packetSize = 188) : buffer_(readBuffer), packetSize_(packetSize) {}
 
   // Measures the file at path (size in bytes as path_file_size gives it). 0 on success; 1 on

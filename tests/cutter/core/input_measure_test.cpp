@@ -25,7 +25,7 @@ constexpr uint16_t kPcrPid = 0x0100;
 
 class InputMeasure : public ::testing::Test {
  protected:
-  InputMeasure() : buffer_(new uint8_t[kReadBufferSize]), scanner_(buffer_.get()) {}
+  InputMeasure() : buffer_(new uint8_t[kCutterReadBufferSize]), scanner_(buffer_.get()) {}
 
   // A recording of `packets` packets at 16 Mbit/s whose PCRs sit every `every` packets on
   // kPcrPid and follow the stream clock from firstMs.

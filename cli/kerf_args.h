@@ -1,0 +1,29 @@
+// A small parser for kerf's arguments: one command word, positional arguments, "--name value"
+// options (also "--name=value"), flags, and "-o" as a short form of "--output".
+#pragma once
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+struct ArgSpec {
+  std::set<std::string> valued;   // option names that take a value, without the dashes
+  std::set<std::string> flags;    // option names without a value
+};
+
+struct Args {
+  std::vector<std::string> positional;
+  std::map<std::string, std::string> values;
+  std::set<std::string> flags;
+
+  bool has(const std::string& name) const { return values.count(name) || flags.count(name); }
+  std::string value(const std::string& name, const std::string& otherwise = "") const {
+    auto it = values.find(name);
+    return it == values.end() ? otherwise : it->second;
+  }
+};
+
+// Parses args[first..]; false with error set on an unknown option, a missing value or a repeated
+// option.
+bool parse_args(const std::vector<std::string>& args, size_t first, const ArgSpec& spec, Args& out,
+                std::string& error);

@@ -1,0 +1,488 @@
+// kerf: the cutter's whole job from the command line — measure a recording, list its programmes,
+// cut a stretch (whole or one programme), and write the preview picture at a position.
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli_text.h"
+#include "cli/kerf_args.h"
+#include "cli/kerf_session.h"
+#include "common/path.h"
+#include "common/raw_file.h"
+#include "common/timefmt.h"
+#include "cutter/core/control_files.h"
+#include "cutter/core/programme_list.h"
+#include "cutter/preview/bmp_writer.h"
+#include "cutter/preview/convert.h"
+#include "cutter/preview/extract.h"
+#include "cutter/preview/picture_decoder.h"
+#include "platform/console.h"
+
+#ifdef _WIN32
+#include "common/win32_text.h"
+#else
+#include "platform/platform.h"
+#endif
+
+namespace {
+
+const char kUsage[] =
+    "usage: kerf <command> [options]\n"
+    "\n"
+    "commands:\n"
+    "  info FILE    measure a recording and list its programmes\n"
+    "  cut FILE     cut a stretch of a recording, whole or one programme\n"
+    "  frame FILE   write the preview picture at a position as a BMP file\n"
+    "\n"
+    "Positions are times (hh:mm:ss.sss; 1:2:3 is 01:02:03.000, the fourth number counts\n"
+    "milliseconds) or packet numbers (p: and hexadecimal digits, e.g. p:1A2B). Times convert to\n"
+    "packets in proportion to the total time, as in the cutter's window.\n"
+    "\n"
+    "kerf <command> --help tells more. Exit status: 0 done, 2 usage, 3 input, 4 output, 5 stopped.\n";
+
+const char kInfoHelp[] =
+    "usage: kerf info FILE [--method 1|2|3] [--at POS] [--json]\n"
+    "\n"
+    "Measures FILE from its PCRs (size, packets, PCR PID, first and last PCR, bitrate estimate,\n"
+    "total time, bitrate) and lists the programmes found in the 50001 packets from --at\n"
+    "(default 0): ordinal, service id, name and PIDs with their classes.\n"
+    "  --method 1  total time from the first and last PCR\n"
+    "  --method 2  total time from the bitrate estimated near the start\n"
+    "  --method 3  automatic: method 1 unless its bitrate is more than 10 % off (default)\n"
+    "  --json      the same as a JSON object\n";
+
+const char kCutHelp[] =
+    "usage: kerf cut FILE -o OUT [--start POS] [--end POS] [--programme N | --service ID]\n"
+    "       kerf cut FILE --control CFG [--start POS] [--end POS]\n"
+    "\n"
+    "Copies the packets from --start (default the beginning) to --end (default the end) into OUT.\n"
+    "  --programme N    only programme N of 'kerf info', with a one-programme PAT\n"
+    "  --service ID     only the programme with this service id (hexadecimal, e.g. 0400)\n"
+    "  --control CFG    outputs and PIDs as a DEMUX.cfg-format control file says\n"
+    "  --network-entry  the one-programme PAT keeps the network PID entry\n"
+    "  --list-at POS    where the programmes are looked for (default 0, as 'kerf info')\n"
+    "  --method 1|2|3   total-time method for converting times (default 3)\n"
+    "  --force          replace OUT if it exists\n"
+    "Ctrl-C stops the cut cleanly: OUT keeps what was written, the exit status is 5.\n";
+
+const char kFrameHelp[] =
+    "usage: kerf frame FILE --at POS -o OUT.bmp [--programme N] [--full] [--yuv OUT.yuv]\n"
+    "\n"
+    "Decodes the first picture of the video sequence that starts at or after POS, as the cutter's\n"
+    "preview does, and writes it as a 24-bit BMP: 360 x 240 as in the preview window, or the\n"
+    "whole decoded picture with --full.\n"
+    "  --programme N    the video of programme N of 'kerf info' (default: the first video)\n"
+    "  --yuv FILE       also write the decoded picture as planar 4:2:0 bytes (Y, Cb, Cr)\n"
+    "  --stop-on-error  stop decoding at the first error, as the cutter's option does\n"
+    "  --list-at POS    where the programmes are looked for (default 0)\n"
+    "  --method 1|2|3   total-time method for converting times (default 3)\n";
+
+int usage_error(const std::string& message, const char* help) {
+  std::fprintf(stderr, "kerf: %s\n\n%s", message.c_str(), help);
+  return kExitUsage;
+}
+
+std::string ms_text(int32_t ms) {
+  char buf[16];
+  return ms_to_text(ms, buf);
+}
+
+// --method 1|2|3 into the measurement's 0..2; -1 when the text is none of them.
+int32_t method_of(const Args& args) {
+  const std::string m = args.value("method", "3");
+  return m == "1" ? kMethodFirstLast : m == "2" ? kMethodEstimate : m == "3" ? kMethodAutomatic : -1;
+}
+
+bool position_of(const Args& args, const char* name, const Recording& rec, int32_t fallback,
+                 int32_t& packet, std::string& error) {
+  if (!args.has(name)) {
+    packet = fallback;
+    return true;
+  }
+  Position p;
+  if (!parse_position(args.value(name), p)) {
+    error = std::string("--") + name + " takes a time (hh:mm:ss.sss) or a packet number (p:hex)";
+    return false;
+  }
+  packet = rec.ToPacket(p);
+  return true;
+}
+
+// Runs the programme analysis over the 50001 packets from first into the engine's DEMUX.txt.
+bool analyse(Engine& engine, const Recording& rec, int32_t first) {
+  engine.Run(rec.path, first, first + kAnalysisSpan, "-i:DEMUX.txt", false, nullptr);
+  return path_exists((engine.folder() + "DEMUX.txt").c_str()) != 0;
+}
+
+int Info(const std::vector<std::string>& argv) {
+  Args args;
+  std::string error;
+  if (!parse_args(argv, 2, {{"method", "at"}, {"json", "help"}}, args, error))
+    return usage_error(error, kInfoHelp);
+  if (args.has("help")) return std::fputs(kInfoHelp, stdout), kExitOk;
+  if (args.positional.size() != 1) return usage_error("info takes one FILE", kInfoHelp);
+  const int32_t method = method_of(args);
+  if (method < 0) return usage_error("--method takes 1, 2 or 3", kInfoHelp);
+
+  Recording rec;
+  if (int status = open_recording(args.positional[0], method, rec)) return status;
+  int32_t at = 0;
+  if (!position_of(args, "at", rec, 0, at, error)) return usage_error(error, kInfoHelp);
+
+  Engine engine;
+  if (!engine.ok()) {
+    std::fprintf(stderr, "kerf: cannot make a work folder\n");
+    return kExitOutput;
+  }
+  analyse(engine, rec, at);
+  const std::vector<ProgrammeInfo> programmes = read_structure_file(engine.folder() + "DEMUX.txt");
+  char sizeText[32], rateText[32];
+  size_to_text(rec.size, sizeText);
+  bitrate_to_text(rec.bitrate, rateText);
+
+  if (args.has("json")) {
+    std::printf("{\n  \"file\": %s,\n  \"size\": %.0f,\n  \"packets\": %d,\n",
+                json_string(path_for_terminal(rec.path)).c_str(), rec.size, int(rec.packets));
+    std::printf("  \"measured\": %s,\n  \"pcrPid\": %d,\n  \"firstPcrMs\": %d,\n  \"lastPcrMs\": %d,\n",
+                rec.measured ? "true" : "false", int(rec.m.pcrPid), int(rec.m.startPcrMs),
+                int(rec.m.endPcrMs));
+    std::printf("  \"rateEstimate\": %d,\n  \"method\": %d,\n  \"totalMs\": %d,\n  \"total\": %s,\n",
+                int(rec.m.rateEstimate), int(method) + 1, int(rec.m.totalMs),
+                json_string(ms_text(rec.m.totalMs)).c_str());
+    std::printf("  \"bitrate\": %d,\n  \"programmesAt\": %d,\n  \"programmes\": [", int(rec.bitrate), int(at));
+    for (size_t i = 0; i < programmes.size(); ++i) {
+      const ProgrammeInfo& p = programmes[i];
+      std::printf("%s\n    {\"ordinal\": %d, \"serviceId\": %d, \"name\": %s, \"pids\": [", i ? "," : "",
+                  p.ordinal, p.serviceId, json_string(sjis_to_utf8(p.name)).c_str());
+      for (size_t j = 0; j < p.pids.size(); ++j)
+        std::printf("%s{\"pid\": %d, \"class\": %s}", j ? ", " : "", p.pids[j].pid,
+                    json_string(p.pids[j].kind).c_str());
+      std::printf("]}");
+    }
+    std::printf("%s]\n}\n", programmes.empty() ? "" : "\n  ");
+    return kExitOk;
+  }
+
+  std::printf("file        %s\n", path_for_terminal(rec.path).c_str());
+  std::printf("size        %.0f bytes (%s)\n", rec.size, sizeText);
+  std::printf("packets     %d (%08X)\n", int(rec.packets), unsigned(rec.packets));
+  if (rec.measured) {
+    std::printf("PCR PID     0x%04X\n", unsigned(rec.m.pcrPid));
+    std::printf("first PCR   %s\n", ms_text(rec.m.startPcrMs).c_str());
+    std::printf("last PCR    %s\n", ms_text(rec.m.endPcrMs).c_str());
+    std::printf("rate        %d bit/s (estimate from the PCRs near the start)\n", int(rec.m.rateEstimate));
+  } else {
+    std::printf("PCR         not measured\n");
+  }
+  std::printf("total time  %s (method %d)\n", ms_text(rec.m.totalMs).c_str(), int(method) + 1);
+  std::printf("bitrate     %s Mbps\n", rateText);
+  std::printf("\nprogrammes in the 50001 packets from %08X:%s\n", unsigned(at),
+              programmes.empty() ? " none" : "");
+  for (const ProgrammeInfo& p : programmes) {
+    std::printf("%3d  service %04X  %s\n     ", p.ordinal, unsigned(p.serviceId),
+                sjis_to_utf8(p.name.empty() ? std::string("-") : p.name).c_str());
+    for (size_t j = 0; j < p.pids.size(); ++j)
+      std::printf("%s%04X %s", j ? ", " : "", unsigned(p.pids[j].pid),
+                  p.pids[j].kind.empty() ? "(no class)" : p.pids[j].kind.c_str());
+    std::printf("\n");
+  }
+  return kExitOk;
+}
+
+std::atomic<bool> g_stop{false};
+
+int Cut(const std::vector<std::string>& argv) {
+  Args args;
+  std::string error;
+  const ArgSpec spec{{"output", "start", "end", "programme", "service", "control", "list-at", "method"},
+                     {"network-entry", "force", "help"}};
+  if (!parse_args(argv, 2, spec, args, error)) return usage_error(error, kCutHelp);
+  if (args.has("help")) return std::fputs(kCutHelp, stdout), kExitOk;
+  if (args.positional.size() != 1) return usage_error("cut takes one FILE", kCutHelp);
+  const int32_t method = method_of(args);
+  if (method < 0) return usage_error("--method takes 1, 2 or 3", kCutHelp);
+  const int selections = args.has("programme") + args.has("service") + args.has("control");
+  if (selections > 1) return usage_error("--programme, --service and --control exclude each other", kCutHelp);
+  if (args.has("control") == args.has("output"))
+    return usage_error(args.has("control") ? "--control names the outputs itself; leave out -o"
+                                           : "-o OUT is required",
+                       kCutHelp);
+  int programme = 0, service = -1;
+  if (args.has("programme")) {
+    char* end = nullptr;
+    programme = int(std::strtol(args.value("programme").c_str(), &end, 10));
+    if (*end || programme < 1) return usage_error("--programme takes an ordinal from 1", kCutHelp);
+  }
+  if (args.has("service")) {
+    char* end = nullptr;
+    service = int(std::strtol(args.value("service").c_str(), &end, 16));
+    if (*end || service < 1 || service > 0xFFFF) return usage_error("--service takes a hexadecimal id", kCutHelp);
+  }
+
+  Recording rec;
+  if (int status = open_recording(args.positional[0], method, rec)) return status;
+  int32_t first = 0, last = 0, listAt = 0;
+  if (!position_of(args, "start", rec, 0, first, error) ||
+      !position_of(args, "end", rec, rec.packets, last, error) ||
+      !position_of(args, "list-at", rec, 0, listAt, error))
+    return usage_error(error, kCutHelp);
+  if (first > last) {
+    std::fprintf(stderr, "kerf: the start (%08X) lies after the end (%08X)\n", unsigned(first), unsigned(last));
+    return kExitUsage;
+  }
+
+  const std::string output = args.value("output");
+  if (!args.has("control")) {
+    if (output.size() > kPathMax || output.find('"') != std::string::npos)
+      return usage_error("the output path is too long or holds a double quote", kCutHelp);
+    if (output == rec.path) {
+      std::fprintf(stderr, "kerf: the output is the input\n");
+      return kExitOutput;
+    }
+    if (path_exists(output.c_str()) && !args.has("force")) {
+      std::fprintf(stderr, "kerf: %s exists (--force replaces it)\n", path_for_terminal(output).c_str());
+      return kExitOutput;
+    }
+  }
+
+  Engine engine;
+  if (!engine.ok()) {
+    std::fprintf(stderr, "kerf: cannot make a work folder\n");
+    return kExitOutput;
+  }
+  const std::string control = engine.folder() + "DEMUX.tmp";
+  if (args.has("control")) {
+    const std::string cfg = args.value("control");
+    RawHandle in = raw_open(cfg.c_str(), "rb");
+    if (in == kInvalidRawHandle) {
+      std::fprintf(stderr, "kerf: cannot read the control file %s\n", path_for_terminal(cfg).c_str());
+      return kExitInput;
+    }
+    std::string bytes;
+    char block[4096];
+    for (size_t got; (got = raw_read(block, 1, sizeof block, in)) > 0;) bytes.append(block, got);
+    raw_close(in);
+    RawHandle out = raw_open(control.c_str(), "wb");
+    const bool copied = out != kInvalidRawHandle && raw_write(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out != kInvalidRawHandle) raw_close(out);
+    if (!copied) {
+      std::fprintf(stderr, "kerf: cannot write the work folder\n");
+      return kExitOutput;
+    }
+  } else if (programme || service >= 0) {
+    analyse(engine, rec, listAt);
+    const std::string structure = engine.folder() + "DEMUX.txt";
+    const std::vector<ProgrammeInfo> programmes = read_structure_file(structure);
+    if (service >= 0) {
+      for (const ProgrammeInfo& p : programmes)
+        if (p.serviceId == service) {
+          programme = p.ordinal;
+          break;
+        }
+      if (!programme) {
+        std::fprintf(stderr, "kerf: no programme with service id %04X in the 50001 packets from %08X\n",
+                     unsigned(service), unsigned(listAt));
+        return kExitInput;
+      }
+    } else if (programme > int(programmes.size())) {
+      std::fprintf(stderr, "kerf: no programme %d: the 50001 packets from %08X hold %d\n", programme,
+                   unsigned(listAt), int(programmes.size()));
+      return kExitInput;
+    }
+    if (write_programme_control(structure.c_str(), programme, output.c_str(), control.c_str()) != ControlWrite::Ok) {
+      std::fprintf(stderr, "kerf: cannot write the work folder\n");
+      return kExitOutput;
+    }
+  } else if (write_all_control(control.c_str(), output.c_str()) != ControlWrite::Ok) {
+    std::fprintf(stderr, "kerf: cannot write the work folder\n");
+    return kExitOutput;
+  }
+
+  console_on_interrupt(&g_stop);
+  const bool completed = engine.Run(rec.path, first, last,
+                                    args.has("network-entry") ? "-d1:DEMUX.tmp" : "-d:DEMUX.tmp", true, &g_stop);
+  print_sjis(completed ? stdout : stderr, engine.printed());
+  if (!completed) {
+    if (engine.printed().empty()) {
+      std::fprintf(stderr, "kerf: cannot create the output file%s\n", args.has("control") ? "s" : "");
+      return kExitOutput;
+    }
+    return engine.printed().find("DEMUX用のファイルの書き込みでエラー") != std::string::npos ? kExitOutput
+                                                                                  : kExitInput;
+  }
+  std::printf("cut %08X..%08X (%s..%s)%s%s\n", unsigned(first), unsigned(last), ms_text(rec.ToMs(first)).c_str(),
+              ms_text(rec.ToMs(last)).c_str(), args.has("control") ? "" : " to ",
+              args.has("control") ? "" : path_for_terminal(output).c_str());
+  if (g_stop.load()) {
+    std::fprintf(stderr, "kerf: stopped; the output keeps what was written\n");
+    return kExitStopped;
+  }
+  return kExitOk;
+}
+
+// Status texts of the preview go to standard output, errors to standard error.
+class FrameSink : public MessageSink {
+ public:
+  bool Report(MessageKind kind, const char* text) override {
+    std::FILE* to = kind == MessageKind::Status ? stdout : stderr;
+    print_sjis(to, text);
+    std::fputc('\n', to);
+    return true;
+  }
+};
+
+// The decoded picture as planar 4:2:0: Y at full size, then Cb and Cr from every second pixel of
+// every second row, rows from the top.
+bool write_yuv(const std::string& path, const PictureView& v) {
+  RawHandle h = raw_open(path.c_str(), "wb");
+  if (h == kInvalidRawHandle) return false;
+  const int32_t w = v.width, height = v.height < v.storeRows ? v.height : v.storeRows;
+  std::vector<uint8_t> plane;
+  auto clamp = [](int s) { return uint8_t(s < 0 ? 0 : s > 255 ? 255 : s); };
+  bool ok = true;
+  for (int c = 0; c < 3 && ok; ++c) {
+    const int step = c ? 2 : 1;
+    plane.clear();
+    for (int32_t y = 0; y < height; y += step) {
+      const int16_t* row = v.samples + size_t(height - 1 - y) * v.rowStride;
+      for (int32_t x = 0; x < w; x += step) plane.push_back(clamp(row[3 * x + c] + (c ? 128 : 0)));
+    }
+    ok = raw_write(plane.data(), 1, plane.size(), h) == plane.size();
+  }
+  raw_close(h);
+  return ok;
+}
+
+int Frame(const std::vector<std::string>& argv) {
+  Args args;
+  std::string error;
+  const ArgSpec spec{{"at", "output", "programme", "yuv", "list-at", "method"}, {"full", "stop-on-error", "help"}};
+  if (!parse_args(argv, 2, spec, args, error)) return usage_error(error, kFrameHelp);
+  if (args.has("help")) return std::fputs(kFrameHelp, stdout), kExitOk;
+  if (args.positional.size() != 1) return usage_error("frame takes one FILE", kFrameHelp);
+  if (!args.has("at")) return usage_error("--at POS is required", kFrameHelp);
+  if (!args.has("output")) return usage_error("-o OUT.bmp is required", kFrameHelp);
+  const int32_t method = method_of(args);
+  if (method < 0) return usage_error("--method takes 1, 2 or 3", kFrameHelp);
+  int programme = 0;
+  if (args.has("programme")) {
+    char* end = nullptr;
+    programme = int(std::strtol(args.value("programme").c_str(), &end, 10));
+    if (*end || programme < 1) return usage_error("--programme takes an ordinal from 1", kFrameHelp);
+  }
+
+  Recording rec;
+  if (int status = open_recording(args.positional[0], method, rec)) return status;
+  int32_t at = 0, listAt = 0;
+  if (!position_of(args, "at", rec, 0, at, error) || !position_of(args, "list-at", rec, 0, listAt, error))
+    return usage_error(error, kFrameHelp);
+
+  Engine engine;
+  if (!engine.ok()) {
+    std::fprintf(stderr, "kerf: cannot make a work folder\n");
+    return kExitOutput;
+  }
+  analyse(engine, rec, listAt);
+  static ProgrammeEntries list;
+  read_programme_list((engine.folder() + "DEMUX.txt").c_str(), list);
+  int entry = 0;
+  if (programme) {
+    entry = -1;
+    for (int i = 0; i < list.count; ++i)
+      if (list.ordinal[i] == programme) {
+        entry = i;
+        break;
+      }
+    if (entry < 0) {
+      std::fprintf(stderr, "kerf: programme %d has no video stream in the 50001 packets from %08X\n", programme,
+                   unsigned(listAt));
+      return kExitInput;
+    }
+  }
+  if (list.count == 0) {
+    std::fprintf(stderr, "kerf: no video stream found in the 50001 packets from %08X\n", unsigned(listAt));
+    return kExitInput;
+  }
+
+  PreviewRequest request;
+  request.inputPath = rec.path.c_str();
+  request.inputSize = rec.size;
+  request.packetSize = kPacket;
+  request.stopDecodeOnError = args.has("stop-on-error") ? 1 : 0;
+  request.programmeCount = list.count;
+  request.videoPid = list.videoPid[entry];
+  request.pcrPid = rec.m.pcrPid;
+  request.startPacket = at;
+  request.endPacket = rec.packets;
+  request.activePoint = 0;
+  request.startPcrMs = rec.m.startPcrMs;
+  request.endPcrMs = rec.m.endPcrMs;
+
+  static std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kCutterReadBufferSize]);
+  static std::unique_ptr<uint8_t[]> dib(new uint8_t[kPreviewDibBytes]);
+  PreviewDecoder& decoder = preview_decoder();
+  PreviewDriver driver(readBuffer.get(), preview_es_buffer(), decoder);
+  FrameSink sink;
+  std::printf("programme %d, video PID %04X, packet %08X (%s)\n", int(list.ordinal[entry]),
+              unsigned(list.videoPid[entry]), unsigned(at), ms_text(rec.ToMs(at)).c_str());
+  if (driver.ExtractPreviewStream(request, sink) != 0) return kExitInput;
+  driver.DecodePreviewStream(request, sink, dib.get());
+  if (request.pcrRangeSet && request.pcrRangeText[0]) {
+    print_sjis(stdout, request.pcrRangeText);
+    std::printf("\n");
+  }
+  if (!driver.pictureConverted()) {
+    std::fprintf(stderr, "kerf: no picture was decoded at this position\n");
+    return kExitInput;
+  }
+  const std::string output = args.value("output");
+  const PictureView view = current_picture_view(decoder);
+  const int written = args.has("full") ? write_picture_bmp(output.c_str(), view)
+                                       : write_preview_bmp(output.c_str(), dib.get());
+  if (written != kBmpOk) {
+    std::fprintf(stderr, "kerf: cannot write %s\n", path_for_terminal(output).c_str());
+    return kExitOutput;
+  }
+  if (args.has("yuv") && !write_yuv(args.value("yuv"), view)) {
+    std::fprintf(stderr, "kerf: cannot write %s\n", path_for_terminal(args.value("yuv")).c_str());
+    return kExitOutput;
+  }
+  std::printf("picture %dx%d written to %s\n", args.has("full") ? int(full_width(view)) : kPreviewWidth,
+              args.has("full") ? int(full_height(view)) : kPreviewHeight, path_for_terminal(output).c_str());
+  return kExitOk;
+}
+
+int Main(const std::vector<std::string>& argv) {
+  console_use_utf8();
+  if (argv.size() < 2 || argv[1] == "--help" || argv[1] == "-h" || argv[1] == "help") {
+    std::fputs(kUsage, argv.size() < 2 ? stderr : stdout);
+    return argv.size() < 2 ? kExitUsage : kExitOk;
+  }
+  const std::string& command = argv[1];
+  if (command == "info") return Info(argv);
+  if (command == "cut") return Cut(argv);
+  if (command == "frame") return Frame(argv);
+  return usage_error("unknown command " + command, kUsage);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) {
+    std::string a;
+    wide_to_cp932(argv[i], a);   // characters without a code page 932 form become '?'
+    args.push_back(a);
+  }
+  return Main(args);
+}
+#else
+int main(int argc, char** argv) {
+  platform_set_args(argc, argv);
+  return Main(std::vector<std::string>(argv, argv + argc));
+}
+#endif
