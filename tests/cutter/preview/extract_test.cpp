@@ -1,0 +1,642 @@
+// Extraction of one video sequence near a packet position, and the preview driver's texts.
+#include "cutter/preview/extract.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/stream_builder.h"
+
+namespace {
+
+using tsb::Bytes;
+
+constexpr uint16_t kVideoPid = 0x0100;
+constexpr uint16_t kPcrPid = 0x01FF;
+constexpr int32_t kNoPcr = -7;   // a value no PCR produces: shows that none was stored
+
+// A synthetic video sequence: the sequence header start code and body bytes without zeros, so
+// the only start codes in a fixture are the ones a test puts there.
+Bytes Sequence(uint8_t tag, size_t bodySize) {
+  Bytes b{0x00, 0x00, 0x01, 0xB3};
+  for (size_t i = 0; i < bodySize; ++i) b.push_back(uint8_t(1 + (tag * 37 + i * 11) % 251));
+  return b;
+}
+
+// A video PES without time stamps.
+tsb::PesSpec VideoPes(const Bytes& data) {
+  tsb::PesSpec pes;
+  pes.stream_id = 0xE0;
+  pes.data = data;
+  return pes;
+}
+
+// The PES header BuildPes writes for video without time stamps (PES_header_data_length 0).
+Bytes PesHeader(const Bytes& data) {
+  Bytes pes = tsb::BuildPes(VideoPes(data));
+  return Bytes(pes.begin(), pes.end() - ptrdiff_t(data.size()));
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) { return tsb::cat(parts); }
+
+// One video packet with exactly this payload (shorter payloads are padded in the adaptation field).
+tsb::PacketSpec Video(const Bytes& payload, bool unitStart) {
+  tsb::PacketSpec p;
+  p.pid = kVideoPid;
+  p.payload_unit_start_indicator = unitStart;
+  p.payload = payload;
+  return p;
+}
+
+// A raw packet with adaptation_field_control 11, the given adaptation_field_length and 0xEE after.
+Bytes RawVideoPacket(uint8_t adaptationFieldLength) {
+  Bytes p(tsb::kPacketSize, 0xEE);
+  p[0] = 0x47;
+  p[1] = kVideoPid >> 8;
+  p[2] = kVideoPid & 0xFF;
+  p[3] = 0x30;
+  p[4] = adaptationFieldLength;
+  return p;
+}
+
+class RecordingSink : public MessageSink {
+ public:
+  bool Report(MessageKind kind, const char* text) override {
+    messages.emplace_back(kind, text);
+    return true;
+  }
+  std::vector<std::pair<MessageKind, std::string>> messages;
+};
+
+class CollectVideoSequenceTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    readBuffer_ = new uint8_t[kPreviewReadSize];
+    esBuffer_ = new uint8_t[kEsBufferSize];
+  }
+  static void TearDownTestSuite() {
+    delete[] readBuffer_;
+    delete[] esBuffer_;
+  }
+
+  // Runs the collector over the file; the ES is left in es_, the PCR in pcrMs_.
+  int Collect(const std::string& path, int32_t position, int32_t pcrPid = kPcrPid) {
+    RawHandle file = raw_open(path.c_str(), "rb");
+    EXPECT_NE(file, kInvalidRawHandle) << path;
+    SequenceSource src;
+    src.file = file;
+    src.inputSize = double(tsb::ReadFile(path).size());
+    src.pcrPid = pcrPid;
+    es_.data = esBuffer_;
+    es_.length = -1;
+    pcrMs_ = kNoPcr;
+    const int code = CollectVideoSequence(src, position, kVideoPid, readBuffer_, es_, pcrMs_);
+    raw_close(file);
+    return code;
+  }
+  int Collect(const tsb::TsStream& ts, int32_t position, int32_t pcrPid = kPcrPid) {
+    return Collect(dir_.Write("in.ts", ts.bytes()), position, pcrPid);
+  }
+
+  Bytes Es() const { return Bytes(es_.data, es_.data + es_.length); }
+
+  static uint8_t* readBuffer_;
+  static uint8_t* esBuffer_;
+  tsb::TempDir dir_;
+  EsBuffer es_;
+  int32_t pcrMs_ = kNoPcr;
+};
+
+uint8_t* CollectVideoSequenceTest::readBuffer_ = nullptr;
+uint8_t* CollectVideoSequenceTest::esBuffer_ = nullptr;
+
+#define EXPECT_ES(expected)                                                           \
+  EXPECT_EQ(Es(), (expected)) << "got:\n" << tsb::hex_dump(Es()) << "expected:\n" \
+                              << tsb::hex_dump(expected)
+
+// A file longer than the window: headers at packets 1000, 2000, 29999 and 125000 of 130000.
+class LongFileTest : public CollectVideoSequenceTest {
+ protected:
+  static void SetUpTestSuite() {
+    CollectVideoSequenceTest::SetUpTestSuite();
+    longDir_ = new tsb::TempDir;
+    tsb::TsStream ts;
+    const size_t at[] = {1000, 2000, 29999, 125000};
+    for (int i = 0; i < 4; ++i) {
+      ts.Null(at[i] - ts.PacketCount());
+      ts.Pes(kVideoPid, VideoPes(Seq(i)));
+    }
+    ts.Null(130000 - ts.PacketCount());
+    path_ = new std::string(longDir_->Write("long.ts", ts.bytes()));
+  }
+  static void TearDownTestSuite() {
+    delete path_;
+    delete longDir_;
+    CollectVideoSequenceTest::TearDownTestSuite();
+  }
+  static Bytes Seq(int i) { return Sequence(uint8_t(i), 400 + 50 * i); }
+
+  static tsb::TempDir* longDir_;
+  static std::string* path_;
+};
+tsb::TempDir* LongFileTest::longDir_ = nullptr;
+std::string* LongFileTest::path_ = nullptr;
+
+TEST_F(LongFileTest, TakesTheSequenceStartingAtOrAfterThePosition) {
+  ASSERT_EQ(Collect(*path_, 0), kExtractOk);
+  EXPECT_ES(Cat({Seq(0), PesHeader(Seq(1))}));
+  ASSERT_EQ(Collect(*path_, 1001), kExtractOk);   // inside the first sequence's PES
+  EXPECT_ES(Cat({Seq(1), PesHeader(Seq(2))}));
+  ASSERT_EQ(Collect(*path_, 2000), kExtractOk);
+  EXPECT_ES(Cat({Seq(1), PesHeader(Seq(2))}));
+}
+
+TEST_F(LongFileTest, WindowEndsOneHundredThousandPacketsAfterThePosition) {
+  // From 3000 the window runs to 103000: only the header at 29999 lies in it.
+  EXPECT_EQ(Collect(*path_, 3000), kExtractNoSequence);
+}
+
+TEST_F(LongFileTest, NearTheEndTheWindowIsTheLastHundredThousandPackets) {
+  // 126000 + 100000 passes the end: the window is packets 30000 to 129999, which holds only the
+  // header at 125000 (the one at 29999 is one packet outside).
+  EXPECT_EQ(Collect(*path_, 126000), kExtractNoSequence);
+  EXPECT_EQ(Collect(*path_, 30000), kExtractNoSequence);
+  // From 29999 on the window holds both.
+  ASSERT_EQ(Collect(*path_, 29999), kExtractOk);
+  EXPECT_ES(Cat({Seq(2), PesHeader(Seq(3))}));
+}
+
+// A file shorter than the window: headers in PES packets at 50, 200 and 350 of 500 packets.
+TEST_F(CollectVideoSequenceTest, ShortFileIsSearchedWholeAndKeepsTheLastCompleteSequence) {
+  tsb::TsStream ts;
+  for (size_t i = 0, at = 50; i < 3; ++i, at += 150) {
+    ts.Null(at - ts.PacketCount());
+    ts.Pes(kVideoPid, VideoPes(Sequence(uint8_t(i), 300)));
+  }
+  ts.Null(500 - ts.PacketCount());
+  const Bytes first = Cat({Sequence(0, 300), PesHeader(Sequence(1, 300))});
+  const Bytes second = Cat({Sequence(1, 300), PesHeader(Sequence(2, 300))});
+
+  ASSERT_EQ(Collect(ts, 0), kExtractOk);
+  EXPECT_ES(first);
+  ASSERT_EQ(Collect(ts, 100), kExtractOk);
+  EXPECT_ES(second);
+  // After the last header: the last complete sequence, which lies before the position.
+  ASSERT_EQ(Collect(ts, 400), kExtractOk);
+  EXPECT_ES(second);
+  // A position beyond the end of the file behaves the same.
+  ASSERT_EQ(Collect(ts, 900000), kExtractOk);
+  EXPECT_ES(second);
+}
+
+TEST_F(CollectVideoSequenceTest, FewerThanTwoSequenceHeadersGive104) {
+  tsb::TsStream ts;
+  ts.Null(20);
+  ts.Pes(kVideoPid, VideoPes(Sequence(0, 1000)));
+  ts.Null(20);
+  EXPECT_EQ(Collect(ts, 0), kExtractNoSequence);
+  EXPECT_EQ(Collect(ts, 30), kExtractNoSequence);
+
+  tsb::TsStream empty;
+  EXPECT_EQ(Collect(empty, 0), kExtractNoSequence);
+  // Another PID's sequence headers do not count.
+  tsb::TsStream other;
+  other.Pes(0x0101, VideoPes(Sequence(0, 100)));
+  other.Pes(0x0101, VideoPes(Sequence(1, 100)));
+  other.Pes(0x0101, VideoPes(Sequence(2, 100)));
+  EXPECT_EQ(Collect(other, 0), kExtractNoSequence);
+}
+
+TEST_F(CollectVideoSequenceTest, GarbageAtTheWindowStartIsResynchronised) {
+  tsb::TsStream ts;
+  ts.Raw(Bytes(100, 0x00));
+  ts.Pes(kVideoPid, VideoPes(Sequence(0, 500)));
+  ts.Raw(Bytes(57, 0x12));   // the packet grid is lost again in the middle
+  ts.Pes(kVideoPid, VideoPes(Sequence(1, 500)));
+  ts.Null(3);
+  ASSERT_EQ(Collect(ts, 0), kExtractOk);
+  EXPECT_ES(Cat({Sequence(0, 500), PesHeader(Sequence(1, 500))}));
+}
+
+TEST_F(CollectVideoSequenceTest, DataWithoutThreeSyncBytesAPacketApartGives102) {
+  tsb::TsStream ts;
+  ts.Raw(Bytes(50000, 0x55));
+  EXPECT_EQ(Collect(ts, 0), kExtractNoResync);
+
+  // Packets 189 bytes apart never line up.
+  tsb::TsStream skewed;
+  for (int i = 0; i < 50; ++i) {
+    skewed.Null();
+    skewed.Raw(Bytes{0x00});
+  }
+  Bytes tail(skewed.bytes().begin() + 1, skewed.bytes().end());
+  EXPECT_EQ(Collect(dir_.Write("skewed.ts", tail), 0), kExtractNoResync);
+}
+
+TEST_F(CollectVideoSequenceTest, ThousandthLossOfTheGridGives101) {
+  tsb::TsStream ts;
+  for (int i = 0; i < 1100; ++i) {
+    ts.Null(3);
+    ts.Raw(Bytes{0x00});
+  }
+  EXPECT_EQ(Collect(ts, 0), kExtractSyncLimit);
+}
+
+TEST_F(CollectVideoSequenceTest, AdaptationFieldsOfVideoPackets) {
+  const Bytes a = Sequence(0, 300), b = Sequence(1, 300), c = Sequence(2, 50);
+  auto build = [&](const Bytes& middle) {
+    tsb::TsStream ts;
+    ts.Pes(kVideoPid, VideoPes(a));
+    ts.Raw(middle);
+    ts.Pes(kVideoPid, VideoPes(b));
+    ts.Pes(kVideoPid, VideoPes(c));
+    return ts;
+  };
+  // adaptation_field_length running past the packet: damage, passed over without its payload.
+  ASSERT_EQ(Collect(build(RawVideoPacket(200)), 0), kExtractOk);
+  EXPECT_ES(Cat({a, PesHeader(b)}));
+  // Adaptation field only (control 10): nothing taken.
+  Bytes onlyAf = RawVideoPacket(183);
+  onlyAf[3] = 0x20;
+  ASSERT_EQ(Collect(build(onlyAf), 0), kExtractOk);
+  EXPECT_ES(Cat({a, PesHeader(b)}));
+  // A payload flag with the adaptation field filling the packet.
+  EXPECT_EQ(Collect(build(RawVideoPacket(183)), 0), kExtractNoPayload);
+  // One payload byte is payload.
+  ASSERT_EQ(Collect(build(RawVideoPacket(182)), 0), kExtractOk);
+  EXPECT_ES(Cat({a, Bytes{0xEE}, PesHeader(b)}));
+}
+
+TEST_F(CollectVideoSequenceTest, PcrOfTheScannedStretchIsKept) {
+  const Bytes a = Sequence(0, 300), b = Sequence(1, 300), c = Sequence(2, 300);
+  tsb::TsStream ts;
+  ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(1000));
+  ts.Pes(kVideoPid, VideoPes(a));
+  // 1234.5 ms rounds up; then a PCR after the second header, which ends the scan.
+  ts.PcrPacket(kPcrPid, tsb::Pcr::FromTicks(1234 * 27000 + 13500));
+  ts.Pes(kVideoPid, VideoPes(b));
+  ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(5000));
+  ts.Pes(kVideoPid, VideoPes(c));
+  ASSERT_EQ(Collect(ts, 0), kExtractOk);
+  EXPECT_EQ(pcrMs_, 1235);
+
+  // The largest PCR: base 2^33 - 1, extension 299.
+  tsb::TsStream top;
+  tsb::Pcr largest;
+  largest.base = (uint64_t(1) << 33) - 1;
+  largest.extension = 299;
+  top.PcrPacket(kPcrPid, largest);
+  top.Pes(kVideoPid, VideoPes(a));
+  top.Pes(kVideoPid, VideoPes(b));
+  ASSERT_EQ(Collect(top, 0), kExtractOk);
+  EXPECT_EQ(pcrMs_, 95443718);
+}
+
+TEST_F(CollectVideoSequenceTest, PcrOnTheVideoPidIsNotRead) {
+  tsb::TsStream ts;
+  ts.Pes(kVideoPid, VideoPes(Sequence(0, 300)), tsb::Pcr::FromMs(2000));
+  ts.Pes(kVideoPid, VideoPes(Sequence(1, 300)), tsb::Pcr::FromMs(3000));
+  ASSERT_EQ(Collect(ts, 0, kVideoPid), kExtractOk);
+  EXPECT_EQ(pcrMs_, kNoPcr);
+  // The same packets with another PCR PID: nothing on it, nothing stored either.
+  ASSERT_EQ(Collect(ts, 0, kPcrPid), kExtractOk);
+  EXPECT_EQ(pcrMs_, kNoPcr);
+}
+
+// The sequence header of the second sequence with 1, 2 or 3 bytes of its start code at the end
+// of one continuation packet and the rest at the start of the next.
+class SplitStartCodeTest : public CollectVideoSequenceTest,
+                           public ::testing::WithParamInterface<int> {};
+
+TEST_P(SplitStartCodeTest, IsFoundThroughTheCarry) {
+  const int split = GetParam();
+  const Bytes a = Sequence(0, 200), b = Sequence(1, 250), c = Sequence(2, 100);
+  // First PES: header + a + b, packed so that b's start code straddles two packets.
+  const Bytes pes = Cat({PesHeader(Cat({a, b})), a, b});
+  const size_t cut = PesHeader(a).size() + a.size() + size_t(split);
+  tsb::TsStream ts;
+  ts.Null(2);
+  ts.Packet(Video(Bytes(pes.begin(), pes.begin() + 180), true));
+  ts.Packet(Video(Bytes(pes.begin() + 180, pes.begin() + ptrdiff_t(cut)), false));
+  ts.Packet(Video(Bytes(pes.begin() + ptrdiff_t(cut), pes.begin() + ptrdiff_t(cut) + 100), false));
+  ts.Packet(Video(Bytes(pes.begin() + ptrdiff_t(cut) + 100, pes.end()), false));
+  ts.Null(2);
+  ts.Pes(kVideoPid, VideoPes(c));
+  ts.Null(2);
+
+  // From the start: the scan stops at the split header; the ES runs up to the end of the
+  // packet that holds the start code's first bytes.
+  ASSERT_EQ(Collect(ts, 0), kExtractOk);
+  EXPECT_ES(Cat({a, Bytes(b.begin(), b.begin() + split)}));
+  // After every header: the last complete sequence starts exactly at the split start code.
+  ASSERT_EQ(Collect(ts, 8), kExtractOk);
+  EXPECT_ES(Cat({b, PesHeader(c)}));
+}
+
+TEST_P(SplitStartCodeTest, OfTheFirstHeaderKeepsTheWholeStartCode) {
+  const int split = GetParam();
+  const Bytes a = Sequence(0, 300), b = Sequence(1, 100);
+  const Bytes pes = Cat({PesHeader(a), a});
+  const size_t cut = PesHeader(a).size() + size_t(split);
+  tsb::TsStream ts;
+  ts.Packet(Video(Bytes(pes.begin(), pes.begin() + ptrdiff_t(cut)), true));
+  ts.Packet(Video(Bytes(pes.begin() + ptrdiff_t(cut), pes.begin() + ptrdiff_t(cut) + 184), false));
+  ts.Packet(Video(Bytes(pes.begin() + ptrdiff_t(cut) + 184, pes.end()), false));
+  ts.Pes(kVideoPid, VideoPes(b));
+  ASSERT_EQ(Collect(ts, 0), kExtractOk);
+  EXPECT_ES(Cat({a, PesHeader(b)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BytesInFirstPacket, SplitStartCodeTest, ::testing::Values(1, 2, 3));
+
+TEST_F(CollectVideoSequenceTest, StartCodeInsideAContinuationPacketIsNotLookedFor) {
+  const Bytes a = Sequence(0, 200), x = Sequence(9, 20), b = Sequence(1, 100);
+  const Bytes pes = Cat({PesHeader(Cat({a, x})), a, x});
+  tsb::TsStream ts;
+  ts.Packet(Video(Bytes(pes.begin(), pes.begin() + 184), true));
+  ts.Packet(Video(Bytes(pes.begin() + 184, pes.end()), false));   // x lies wholly in here
+  ts.Pes(kVideoPid, VideoPes(b));
+  ts.Pes(kVideoPid, VideoPes(a));
+  ASSERT_EQ(Collect(ts, 0), kExtractOk);
+  EXPECT_ES(Cat({a, x, PesHeader(b)}));
+}
+
+// ----------------------------------------------------------------------------------------------
+// The driver: texts, busy flag, end marker, PCR range.
+
+class PreviewDriverTest : public CollectVideoSequenceTest {
+ protected:
+  void SetUp() override {
+    decoder_ = std::make_unique<PreviewDecoder>();
+    driver_ = std::make_unique<PreviewDriver>(readBuffer_, esBuffer_, *decoder_);
+    tsb::TsStream ts;
+    ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(3723004));
+    ts.Pes(kVideoPid, VideoPes(Sequence(0, 300)));
+    ts.Pes(kVideoPid, VideoPes(Sequence(1, 300)));
+    ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(61000));
+    ts.Pes(kVideoPid, VideoPes(Sequence(2, 300)));
+    ts.Null(5);
+    path_ = dir_.Write("in.ts", ts.bytes());
+    request_.inputPath = path_.c_str();
+    request_.inputSize = double(ts.bytes().size());
+    request_.programmeCount = 1;
+    request_.videoPid = kVideoPid;
+    request_.pcrPid = kPcrPid;
+    request_.startPacket = 0;
+    request_.endPacket = 4;
+    request_.startPcrMs = 1;
+    request_.endPcrMs = 600000;
+    request_.jobRunning = &jobRunning_;
+  }
+
+  std::string Status() const {
+    return sink_.messages.empty() ? "" : sink_.messages.back().second;
+  }
+
+  std::unique_ptr<PreviewDecoder> decoder_;
+  std::unique_ptr<PreviewDriver> driver_;
+  std::string path_;
+  PreviewRequest request_;
+  int32_t jobRunning_ = 0;
+  RecordingSink sink_;
+};
+
+TEST_F(PreviewDriverTest, ExtractsTheStartPointAndShowsThePcrRange) {
+  ASSERT_EQ(driver_->ExtractPreviewStream(request_, sink_), 0);
+  EXPECT_TRUE(sink_.messages.empty());   // the status line is left to the decode
+  EXPECT_EQ(jobRunning_, 0);
+  EXPECT_EQ(request_.startPcrMs, 3723004);
+  EXPECT_EQ(request_.endPcrMs, 600000);
+  EXPECT_TRUE(request_.pcrRangeSet);
+  EXPECT_STREQ(request_.pcrRangeText, "PCR：[01:02:03.004～00:10:00.000]");
+  // The sequence, then the end marker: a picture start code and 8 counted zero bytes, followed
+  // by zeros up to 128.
+  const Bytes body = Cat({Sequence(0, 300), PesHeader(Sequence(1, 300))});
+  const EsBuffer& es = driver_->es();
+  ASSERT_EQ(es.length, int32_t(body.size()) + 12);
+  EXPECT_EQ(Bytes(es.data, es.data + body.size()), body);
+  EXPECT_EQ(Bytes(es.data + body.size(), es.data + body.size() + 4), (Bytes{0, 0, 1, 0}));
+  EXPECT_EQ(Bytes(es.data + body.size() + 4, es.data + body.size() + 132), Bytes(128, 0));
+}
+
+TEST_F(PreviewDriverTest, EndPointReadsFromTheEndPacketAndUpdatesItsPcr) {
+  request_.activePoint = 1;
+  request_.endPacket = 4;
+  ASSERT_EQ(driver_->ExtractPreviewStream(request_, sink_), 0);
+  EXPECT_EQ(request_.startPcrMs, 1);
+  EXPECT_EQ(request_.endPcrMs, 61000);
+  EXPECT_STREQ(request_.pcrRangeText, "PCR：[00:00:00.001～00:01:01.000]");
+  const Bytes body = Cat({Sequence(1, 300), PesHeader(Sequence(2, 300))});
+  EXPECT_EQ(Bytes(driver_->es().data, driver_->es().data + body.size()), body);
+}
+
+TEST_F(PreviewDriverTest, EmptyProgrammeListIsReportedWithoutTouchingTheFile) {
+  request_.programmeCount = 0;
+  request_.inputPath = "/nonexistent/kerf/none.ts";
+  EXPECT_EQ(driver_->ExtractPreviewStream(request_, sink_), 1);
+  ASSERT_EQ(sink_.messages.size(), 1u);
+  EXPECT_EQ(sink_.messages[0].first, MessageKind::Status);
+  EXPECT_EQ(Status(), "状態：映像ﾊﾟｹｯﾄが検出できません。→入力元TSファイル名などを再確認");
+  EXPECT_TRUE(request_.pcrRangeSet);
+  EXPECT_STREQ(request_.pcrRangeText, "");
+  EXPECT_EQ(driver_->lastExtractCode(), -1);
+  EXPECT_EQ(jobRunning_, 0);
+}
+
+TEST_F(PreviewDriverTest, FailuresReportTheirTextAndEmptyThePcrRange) {
+  request_.inputPath = "/nonexistent/kerf/none.ts";
+  EXPECT_EQ(driver_->ExtractPreviewStream(request_, sink_), 1);
+  EXPECT_EQ(Status(), "状態：入力元TSファイルが開けません。");
+  EXPECT_TRUE(request_.pcrRangeSet);
+  EXPECT_STREQ(request_.pcrRangeText, "");
+
+  request_.inputPath = path_.c_str();
+  request_.videoPid = 0x0555;
+  std::strcpy(request_.pcrRangeText, "x");
+  EXPECT_EQ(driver_->ExtractPreviewStream(request_, sink_), 1);
+  EXPECT_EQ(Status(), "状態：映像ﾃﾞｰﾀが抽出できません（ｴﾗｰｺｰﾄﾞ=104）。");
+  EXPECT_STREQ(request_.pcrRangeText, "");
+  EXPECT_EQ(driver_->lastExtractCode(), kExtractNoSequence);
+  EXPECT_EQ(jobRunning_, 0);
+}
+
+TEST_F(PreviewDriverTest, BusyJobOrDisabledPreviewDoesNothing) {
+  jobRunning_ = 1;
+  EXPECT_EQ(driver_->ExtractPreviewStream(request_, sink_), 1);
+  EXPECT_EQ(jobRunning_, 1);   // the job that holds it still does
+  EXPECT_TRUE(sink_.messages.empty());
+  EXPECT_FALSE(request_.pcrRangeSet);
+  EXPECT_EQ(request_.startPcrMs, 1);
+
+  jobRunning_ = 0;
+  request_.previewEnabled = 0;
+  EXPECT_EQ(driver_->ExtractPreviewStream(request_, sink_), 0);
+  EXPECT_EQ(jobRunning_, 0);
+  EXPECT_TRUE(sink_.messages.empty());
+  EXPECT_FALSE(request_.pcrRangeSet);
+  EXPECT_EQ(request_.startPcrMs, 1);
+}
+
+// ----------------------------------------------------------------------------------------------
+// Real MPEG-2 video made by ffmpeg (an independent encoder and reference decoder), embedded as
+// PES: extraction, decode and conversion together. Native only, and only where ffmpeg exists.
+
+#ifndef _WIN32
+// Runs ffmpeg unless the output is cached in the build tree; the path, or "" without ffmpeg.
+std::string CachedFfmpeg(const std::string& name, const std::string& args) {
+  const char* build = std::getenv("KERF_BUILD_DIR");
+  const std::string dir = std::string(build ? build : "/tmp") + "/test-data/preview-extract";
+  const std::string path = dir + "/" + name;
+  std::error_code ec;
+  if (std::filesystem::file_size(path, ec) > 0 && !ec) return path;
+  std::filesystem::create_directories(dir, ec);
+  const std::string tmp = path + ".part";
+  const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y " + args + " \"" + tmp +
+                          "\" >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) return "";
+  std::filesystem::rename(tmp, path, ec);
+  return ec ? "" : path;
+}
+
+constexpr int kClipWidth = 352, kClipHeight = 240;
+using Dib = std::vector<uint8_t>;
+
+class PreviewRealVideoTest : public PreviewDriverTest {
+ protected:
+  void SetUp() override {
+    PreviewDriverTest::SetUp();
+    // Three GOPs of 15 pictures, a sequence header before each.
+    clip_ = CachedFfmpeg("clip.m2v",
+                         "-f lavfi -i testsrc=size=352x240:rate=30000/1001 -frames:v 45 -g 15 "
+                         "-c:v mpeg2video -f mpeg2video");
+    if (clip_.empty()) GTEST_SKIP() << "ffmpeg is not available";
+    reference_ = CachedFfmpeg("clip.yuv", "-i \"" + clip_ + "\" -f rawvideo -pix_fmt yuv420p");
+    ASSERT_FALSE(reference_.empty());
+  }
+
+  // Writes the ES as a recording (one PES per picture, PCRs on their own PID) and points the
+  // request at it.
+  void UseRecording(const Bytes& es) {
+    tsb::TsStream ts;
+    ts.Null(10);
+    tsb::EsEmbedding how;
+    how.pid = kVideoPid;
+    how.pcrPid = kPcrPid;
+    tsb::EmbedEs(ts, es, how);
+    ts.Null(10);
+    bytes_ = ts.bytes();
+    path_ = dir_.Write("video.ts", bytes_);
+    request_.inputPath = path_.c_str();
+    request_.inputSize = double(bytes_.size());
+  }
+
+  // Packet numbers of the video PES packets that open with a sequence header.
+  std::vector<int32_t> SequencePackets() const {
+    std::vector<int32_t> at;
+    for (size_t i = 0; i + 188 <= bytes_.size(); i += 188) {
+      const uint8_t* p = &bytes_[i];
+      if (((p[1] & 0x1F) << 8 | p[2]) != kVideoPid || !(p[1] & 0x40)) continue;
+      const size_t h = (p[3] & 0x20) ? 5 + p[4] : 4;
+      for (size_t k = h; k + 4 <= 188; ++k)
+        if (p[k] == 0 && p[k + 1] == 0 && p[k + 2] == 1 && p[k + 3] == 0xB3) at.push_back(int32_t(i / 188));
+    }
+    return at;
+  }
+
+  // PSNR of the picture area of the bitmap against frame n of ffmpeg's decode, both converted
+  // with the preview's formula (chroma repeated over each 2 x 2 block).
+  double PsnrAgainstReference(const Dib& dib, int frame) const {
+    const Bytes yuv = tsb::ReadFile(reference_);
+    const size_t frameSize = kClipWidth * kClipHeight * 3 / 2;
+    EXPECT_GE(yuv.size(), frameSize * size_t(frame + 1));
+    const uint8_t* y = &yuv[frameSize * size_t(frame)];
+    const uint8_t* u = y + kClipWidth * kClipHeight;
+    const uint8_t* v = u + kClipWidth * kClipHeight / 4;
+    double sum = 0;
+    for (int t = 0; t < kClipHeight; ++t) {
+      for (int x = 0; x < kClipWidth; ++x) {
+        const int c = (t / 2) * (kClipWidth / 2) + x / 2;
+        uint8_t want[3];
+        ycbcr_to_bgr(y[t * kClipWidth + x], u[c] - 128, v[c] - 128, want);
+        const uint8_t* got = &dib[size_t(kPreviewHeight - 1 - t) * kPreviewRowBytes + size_t(4 + x) * 3];
+        for (int k = 0; k < 3; ++k) sum += double(got[k] - want[k]) * double(got[k] - want[k]);
+      }
+    }
+    const double mse = sum / (kClipWidth * kClipHeight * 3);
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+  }
+
+  std::string clip_, reference_;
+  Bytes bytes_;
+};
+
+TEST_F(PreviewRealVideoTest, FirstPictureOfEachSequenceMatchesTheReferenceDecode) {
+  UseRecording(tsb::ReadFile(clip_));
+  const std::vector<int32_t> sequences = SequencePackets();
+  ASSERT_EQ(sequences.size(), 3u);
+
+  // After the last header the last complete sequence is shown: the second.
+  const struct {
+    int32_t position;
+    int frame;
+  } cases[] = {{0, 0}, {sequences[0], 0}, {sequences[0] + 1, 15}, {sequences[1], 15},
+               {sequences[2], 15}};
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.position);
+    request_.startPacket = t.position;
+    sink_.messages.clear();
+    ASSERT_EQ(driver_->ExtractPreviewStream(request_, sink_), 0);
+    Dib dib(kPreviewDibBytes, 0x77);
+    EXPECT_EQ(driver_->DecodePreviewStream(request_, sink_, dib.data()), 0);
+    EXPECT_EQ(Status(), "状態：正常");
+    EXPECT_TRUE(driver_->pictureConverted());
+    EXPECT_GE(PsnrAgainstReference(dib, t.frame), 40.0);
+    EXPECT_EQ(Bytes(dib.begin(), dib.begin() + 12), Bytes(12, 0));   // left bar
+  }
+}
+
+TEST_F(PreviewRealVideoTest, UnsupportedProfileAndDecodeErrorsAreReported) {
+  const std::string chroma422 = CachedFfmpeg(
+      "clip422.m2v", "-f lavfi -i testsrc=size=352x240:rate=30000/1001 -frames:v 30 -g 15 "
+                     "-pix_fmt yuv422p -c:v mpeg2video -f mpeg2video");
+  ASSERT_FALSE(chroma422.empty());
+  UseRecording(tsb::ReadFile(chroma422));
+  ASSERT_EQ(driver_->ExtractPreviewStream(request_, sink_), 0);
+  Dib dib(kPreviewDibBytes, 0x77);
+  EXPECT_EQ(driver_->DecodePreviewStream(request_, sink_, dib.data()), 3);
+  EXPECT_EQ(Status(), "状態：サポートしてない画像形式です（ｴﾗｰｺｰﾄﾞ=21）。");
+
+  // Damage inside the first picture's slices: the picture is still finished and shown.
+  Bytes es = tsb::ReadFile(clip_);
+  size_t slice = 0;
+  for (size_t i = 0; i + 4 < es.size(); ++i) {
+    if (es[i] == 0 && es[i + 1] == 0 && es[i + 2] == 1 && es[i + 3] == 0x01) {
+      slice = i;
+      break;
+    }
+  }
+  ASSERT_NE(slice, 0u);
+  for (size_t i = slice + 8; i < slice + 48; ++i) es[i] = 0xFF;
+  UseRecording(es);
+  ASSERT_EQ(driver_->ExtractPreviewStream(request_, sink_), 0);
+  EXPECT_EQ(driver_->DecodePreviewStream(request_, sink_, dib.data()), 4);
+  const int32_t code = decoder_->run.errorCode;
+  EXPECT_NE(code, 0);
+  EXPECT_EQ(Status(), "状態：デコードエラーが発生しました（ｴﾗｰｺｰﾄﾞ=" + std::to_string(code) + "）。");
+  EXPECT_TRUE(driver_->pictureConverted());
+
+  // Stopping at the first error draws nothing.
+  request_.stopDecodeOnError = 1;
+  EXPECT_EQ(driver_->DecodePreviewStream(request_, sink_, dib.data()), 4);
+  EXPECT_FALSE(driver_->pictureConverted());
+}
+#endif  // _WIN32
+
+}  // namespace
