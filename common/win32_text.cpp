@@ -27,17 +27,22 @@ bool wide_to_cp932(const wchar_t* text, std::string& out) {
   out.clear();
   const int len = int(std::wcslen(text));
   if (len == 0) return true;
+  // No best fit: a character without a CP932 form must not quietly become a look-alike (é as e),
+  // which would name another file.
+  const DWORD flags = WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
-  const int need =
-      WideCharToMultiByte(kCodePage, 0, text, len, nullptr, 0, nullptr, &lossy);
+  const int need = WideCharToMultiByte(kCodePage, flags, text, len, nullptr, 0, nullptr, &lossy);
   if (need <= 0) return false;
   out.resize(size_t(need));
   lossy = FALSE;
-  if (WideCharToMultiByte(kCodePage, 0, text, len, out.data(), need, nullptr, &lossy) != need) {
+  if (WideCharToMultiByte(kCodePage, flags, text, len, out.data(), need, nullptr, &lossy) != need) {
     out.clear();
     return false;
   }
-  return !lossy;
+  if (lossy) return false;
+  // Belt and braces: the text must come back unchanged.
+  std::wstring back;
+  return cp932_to_wide(out.c_str(), back) && back == std::wstring(text, size_t(len));
 }
 
 bool wide_to_cp932(const wchar_t* text, char* out, size_t out_bytes) {

@@ -16,7 +16,15 @@ const char* program_folder() {
     const size_t slash = path.rfind(L'\\');
     path.resize(slash == std::wstring::npos ? 0 : slash + 1);
     std::string cp932;
-    wide_to_cp932(path.c_str(), cp932);
+    if (!wide_to_cp932(path.c_str(), cp932)) {
+      // A folder name with characters outside CP932: its 8.3 short form is plain ASCII.
+      std::wstring short_path(32768, L'\0');
+      const DWORD s = GetShortPathNameW(path.c_str(), short_path.data(), DWORD(short_path.size()));
+      if (s > 0 && s < short_path.size()) {
+        short_path.resize(s);
+        wide_to_cp932(short_path.c_str(), cp932);
+      }
+    }
     return cp932;
   }();
   return folder.c_str();
