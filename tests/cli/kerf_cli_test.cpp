@@ -1,0 +1,314 @@
+// The kerf command line as a user runs it: the built program on built recordings, its output,
+// its files and its exit statuses.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/timefmt.h"
+#include "cutter/core/control_files.h"
+#include "cutter/core/input_measure.h"
+#include "cutter/preview/extract.h"
+#include "cutter/preview/picture_decoder.h"
+#include "tests/support/stream_builder.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
+#endif
+
+namespace {
+
+#ifdef _WIN32
+const char kKerf[] = "kerf.exe";
+const char kTool[] = "KERFDMX.EXE";
+#else
+const char kKerf[] = "kerf";
+const char kTool[] = "kerfdmx";
+#endif
+
+std::string built(const char* name) {
+  const char* dir = std::getenv("KERF_BUILD_DIR");
+  return (std::filesystem::path(dir ? dir : ".") / "bin" / name).string();
+}
+
+std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string quote(const std::string& s) { return "\"" + s + "\""; }
+
+// Runs a built program with its output in files; every argument is quoted.
+Result run(const tsb::TempDir& dir, const std::string& program, const std::vector<std::string>& args) {
+  std::string line = quote(program);
+  for (const std::string& a : args) line += " " + quote(a);
+  const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
+  line += " > " + quote(out) + " 2> " + quote(err);
+#ifdef _WIN32
+  line = "\"" + line + "\"";   // cmd.exe drops the outer pair
+#endif
+  Result r;
+  const int raw = std::system(line.c_str());
+#ifdef _WIN32
+  r.status = raw;
+#else
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+  r.out = std::string(reinterpret_cast<const char*>(tsb::ReadFile(out).data()), tsb::ReadFile(out).size());
+  r.err = std::string(reinterpret_cast<const char*>(tsb::ReadFile(err).data()), tsb::ReadFile(err).size());
+  return r;
+}
+
+// Three programmes with ARIB titles, 60000 packets at 8 Mbit/s (about 7 s).
+tsb::Bytes three_programmes() {
+  tsb::BroadcastSpec spec;
+  spec.eit = true;
+  spec.packets = 60000;
+  spec.bitrate = 8000000;
+  spec.services = {
+      {0x0400, 0x01F0, 0x0111, 0x0112, 0, tsb::AribText().Sjis("ニュース").Alnum("7").bytes(), 0},
+      {0x0401, 0x01F1, 0x0121, 0x0122, 0, tsb::AribText().Sjis("天気予報").bytes(), 0},
+      {0x0402, 0x01F2, 0x0131, 0, 0, {}, 0},
+  };
+  return tsb::Broadcast(spec).bytes();
+}
+
+class KerfCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    input_ = dir_.Write("in.ts", three_programmes());
+    size_ = double(std::filesystem::file_size(input_));
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[kCutterReadBufferSize]);
+    PcrScanner scanner(buffer.get());
+    struct : MessageSink {
+      bool Report(MessageKind, const char*) override { return true; }
+    } quiet;
+    ASSERT_EQ(scanner.MeasureInput(input_.c_str(), size_, kMethodAutomatic, quiet), 0);
+    totalMs_ = scanner.result().totalMs;
+  }
+  Result Kerf(const std::vector<std::string>& args) { return run(dir_, built(kKerf), args); }
+  tsb::Bytes Slice(int32_t first, int32_t last) const {
+    const tsb::Bytes all = tsb::ReadFile(input_);
+    return tsb::Bytes(all.begin() + first * 188, all.begin() + std::min<size_t>((last + 1) * 188, all.size()));
+  }
+
+  tsb::TempDir dir_;
+  std::string input_;
+  double size_ = 0;
+  int32_t totalMs_ = 0;
+};
+
+TEST_F(KerfCli, InfoMeasuresAndListsTheProgrammesInUtf8) {
+  Result r = Kerf({"info", input_, "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"packets\": 60000,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"totalMs\": " + std::to_string(totalMs_) + ","), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"method\": 3,"), std::string::npos);
+  EXPECT_NE(r.out.find("\"name\": \"" + utf8(u8"ニュース７") + "\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"name\": \"" + utf8(u8"天気予報") + "\""), std::string::npos);
+  EXPECT_NE(r.out.find("{\"ordinal\": 3, \"serviceId\": 1026, \"name\": \"\", \"pids\": [{\"pid\": 0, "
+                       "\"class\": \"PAT\"}, {\"pid\": 498, \"class\": \"PMT\"}, {\"pid\": 305, \"class\": "
+                       "\"PCR\"}, {\"pid\": 305, \"class\": \"V\"}]}"),
+            std::string::npos)
+      << r.out;
+
+  r = Kerf({"info", input_, "--method", "1"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("(method 1)"), std::string::npos);
+  EXPECT_NE(r.out.find(utf8(u8"天気予報")), std::string::npos);
+}
+
+TEST_F(KerfCli, TimesAndPacketNumbersConvertAsTheCutterDoes) {
+  const std::string out = dir_.File("all.ts");
+  Result r = Kerf({"cut", input_, "-o", out, "--start", "00:00:01.000", "--end", "p:C350"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const int32_t first = ms_to_packet(1000, size_, totalMs_, 188);
+  EXPECT_EQ(tsb::ReadFile(out), Slice(first, 0xC350));
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "cut %08X..0000C350", unsigned(first));
+  EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
+
+  // A time beyond the total is lowered to it; a packet number beyond the file is the packet count.
+  r = Kerf({"cut", input_, "-o", out, "--force", "--start", "99:00:00", "--end", "p:FFFFFFFF"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("cut 0000EA60..0000EA60"), std::string::npos) << r.out;
+  EXPECT_TRUE(tsb::ReadFile(out).empty());   // packet 60000 is past the last one
+}
+
+TEST_F(KerfCli, ProgrammeCutIsTheFileTheDemuxToolWrites) {
+  const std::string out = dir_.File("prg2.ts");
+  Result r = Kerf({"cut", input_, "-o", out, "--programme", "2", "--start", "p:100", "--end", "p:9000"});
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  // The same cut made the cutter's way: kerfdmx analyses, the control file is cut out of
+  // DEMUX.txt, kerfdmx cuts.
+  tsb::TempDir programFolder;
+  const std::string tool = (std::filesystem::path(programFolder.path()) / kTool).string();
+  std::filesystem::copy_file(built(kTool), tool);
+  programFolder.Write("lockfile", {'\n'});   // the caller's lock file: its removal would stop the run
+  Result a = run(dir_, tool, {input_, "-h:1", "-s:0", "-e:C350", "-i:DEMUX.txt"});
+  const std::string reference = dir_.File("reference.ts");
+  ASSERT_EQ(write_programme_control(programFolder.File("DEMUX.txt").c_str(), 2, reference.c_str(),
+                                    programFolder.File("DEMUX.tmp").c_str()),
+            ControlWrite::Ok);
+  run(dir_, tool, {input_, "-h:1", "-s:100", "-e:9000", "-d:DEMUX.tmp"});
+  const tsb::Bytes mine = tsb::ReadFile(out);
+  EXPECT_FALSE(mine.empty());
+  EXPECT_EQ(mine, tsb::ReadFile(reference));
+
+  // By service id, the same programme.
+  const std::string bySid = dir_.File("sid.ts");
+  r = Kerf({"cut", input_, "-o", bySid, "--service", "0401", "--start", "p:100", "--end", "p:9000"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(tsb::ReadFile(bySid), mine);
+}
+
+TEST_F(KerfCli, ControlFileNamesTheOutputs) {
+  const std::string a = dir_.File("a.ts"), b = dir_.File("b.ts");
+  const std::string cfg = dir_.Write("DEMUX.cfg", tsb::bytes_of("MODE=DEMUX\r\nNAME=" + a + "\r\nPID=0000\r\nPID=01F0\r\n"
+                                                                "PID=0111\r\nNAME=" + b + "\r\nPID=0121\r\n"));
+  Result r = Kerf({"cut", input_, "--control", cfg, "--end", "p:3E7"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const tsb::Bytes aBytes = tsb::ReadFile(a), bBytes = tsb::ReadFile(b);
+  ASSERT_FALSE(aBytes.empty());
+  ASSERT_FALSE(bBytes.empty());
+  for (size_t i = 0; i < bBytes.size(); i += 188) EXPECT_EQ(((bBytes[i + 1] & 0x1F) << 8) | bBytes[i + 2], 0x121);
+}
+
+TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* says;
+  };
+  const std::string out = dir_.File("o.ts");
+  const std::string exists = dir_.Write("exists.ts", {0x47});
+  const std::vector<Case> cases = {
+      {{}, 2, "usage: kerf"},
+      {{"slice"}, 2, "unknown command slice"},
+      {{"info"}, 2, "info takes one FILE"},
+      {{"info", dir_.File("none.ts")}, 3, "no such file"},
+      {{"info", input_, "--method", "4"}, 2, "--method takes 1, 2 or 3"},
+      {{"cut", input_}, 2, "-o OUT is required"},
+      {{"cut", input_, "-o", out, "--start", "later"}, 2, "--start takes a time"},
+      {{"cut", input_, "-o", out, "--start", "p:10", "--end", "p:F"}, 2, "lies after the end"},
+      {{"cut", input_, "-o", exists}, 4, "exists (--force replaces it)"},
+      {{"cut", input_, "-o", input_, "--force"}, 4, "the output is the input"},
+      {{"cut", input_, "-o", out, "--programme", "9"}, 3, "no programme 9"},
+      {{"cut", input_, "-o", out, "--programme", "1", "--service", "400"}, 2, "exclude each other"},
+      {{"cut", input_, "-o", dir_.File("no/such/folder.ts")}, 4, "cannot create the output file"},
+      {{"cut", input_, "--control", dir_.File("none.cfg")}, 3, "cannot read the control file"},
+      {{"frame", input_, "-o", out}, 2, "--at POS is required"},
+      {{"frame", input_, "--at", "0", "-o", out, "--programme", "7"}, 3, "has no video stream"},
+      {{"cut", input_, "-o", out, "--bogus"}, 2, "unknown option --bogus"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    Result r = Kerf(args);
+    std::string all;
+    for (const std::string& a : args) all += a + " ";
+    EXPECT_EQ(r.status, c.status) << all << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << all << "\n" << r.err;
+  }
+  EXPECT_EQ(Kerf({"cut", "--help"}).status, 0);
+}
+
+TEST_F(KerfCli, FrameIsThePreviewDecodersPicture) {
+  // The committed sample clip as the video of one programme.
+  const char* source = std::getenv("KERF_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  tsb::BroadcastSpec spec;
+  spec.packets = 20000;
+  spec.bitrate = 6000000;
+  spec.videoEs = tsb::ReadFile((std::filesystem::path(source) / "sample" / "clip.m2v").string());
+  const std::string input = dir_.Write("clip.ts", tsb::Broadcast(spec).bytes());
+  const std::string bmp = dir_.File("f.bmp"), yuv = dir_.File("f.yuv");
+  Result r = Kerf({"frame", input, "--at", "p:1000", "-o", bmp, "--full", "--yuv", yuv});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(utf8(u8"状態：正常")), std::string::npos) << r.out;
+
+  // The same picture through the preview driver in this process.
+  static PreviewDecoder decoder;
+  std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kPreviewReadSize]);
+  std::unique_ptr<uint8_t[]> es(new uint8_t[kEsBufferSize]);
+  PreviewDriver driver(readBuffer.get(), es.get(), decoder);
+  PreviewRequest request;
+  request.inputPath = input.c_str();
+  request.inputSize = double(std::filesystem::file_size(input));
+  request.programmeCount = 1;
+  request.videoPid = 0x0100;
+  request.pcrPid = 0x0100;
+  request.startPacket = 0x1000;
+  request.endPacket = 20000;
+  struct : MessageSink {
+    bool Report(MessageKind, const char*) override { return true; }
+  } quiet;
+  ASSERT_EQ(driver.ExtractPreviewStream(request, quiet), 0);
+  std::unique_ptr<uint8_t[]> dib(new uint8_t[kPreviewDibBytes]);
+  driver.DecodePreviewStream(request, quiet, dib.get());
+  const PictureView v = current_picture_view(decoder);
+  ASSERT_EQ(v.width, 720);
+  const tsb::Bytes planes = tsb::ReadFile(yuv);
+  ASSERT_EQ(planes.size(), size_t(720 * 480 * 3 / 2));
+  size_t differ = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 720; ++x) {
+      const int s = v.samples[size_t(479 - y) * v.rowStride + 3 * x];
+      differ += planes[size_t(y) * 720 + x] != uint8_t(s < 0 ? 0 : s > 255 ? 255 : s);
+    }
+  EXPECT_EQ(differ, 0u);
+  const tsb::Bytes picture = tsb::ReadFile(bmp);
+  ASSERT_GE(picture.size(), 54u);
+  EXPECT_EQ(picture[18] | picture[19] << 8, 720);   // biWidth
+  EXPECT_EQ(picture[22] | picture[23] << 8, 480);   // biHeight
+}
+
+#ifndef _WIN32
+TEST_F(KerfCli, InterruptStopsACutCleanly) {
+  // A recording large enough that the cut is still running when the signal comes.
+  tsb::Bytes big = tsb::ReadFile(input_);
+  const size_t once = big.size();
+  big.resize(once * 12);
+  for (size_t k = 1; k < 12; ++k) std::copy(big.begin(), big.begin() + once, big.begin() + k * once);
+  const std::string input = dir_.Write("big.ts", big);
+  big.clear();
+  const std::string out = dir_.File("part.ts");
+  const std::string kerf = built(kKerf);
+  std::vector<char*> argv;
+  std::vector<std::string> args = {kerf, "cut", input, "-o", out};
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1, 0);
+  ASSERT_EQ(posix_spawn(&pid, kerf.c_str(), &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  // Wait until the output has begun to grow, then interrupt.
+  for (int i = 0; i < 2000 && !(std::filesystem::exists(out) && std::filesystem::file_size(out) > 0); ++i)
+    usleep(1000);
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 5);
+  const tsb::Bytes part = tsb::ReadFile(out);
+  ASSERT_GT(part.size(), 0u);
+  EXPECT_LT(part.size(), std::filesystem::file_size(input));
+  EXPECT_EQ(part.size() % 188, 0u);
+  const tsb::Bytes head = tsb::ReadFile(input);
+  EXPECT_TRUE(std::equal(part.begin(), part.end(), head.begin()));
+}
+#endif
+
+}  // namespace
