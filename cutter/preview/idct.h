@@ -1,5 +1,6 @@
 // The decoder's 8x8 inverse DCT: a separable integer transform with 12-bit constants, columns
-// first, then rows. The result is exact integer arithmetic, identical on every platform.
+// first, then rows. The result is exact integer arithmetic, identical on every platform and in
+// every implementation (SSE2 where available, plain C++ otherwise).
 #pragma once
 #include <cstdint>
 
@@ -13,5 +14,8 @@ constexpr int32_t kIdctC6 = 2217;
 constexpr int32_t kIdctC7 = 1130;
 
 // Transforms 64 raster-order coefficients in place into 64 raster-order samples (not clamped).
-// Inputs are the saturated values of inverse quantisation (-2048..2047) .
+// Inputs must be saturated values of inverse quantisation (-2048..2047); every intermediate and
+// output value then fits in 16 bits (column outputs at most 15,303 in magnitude, row outputs at
+// most 14,293).
+void idct_8x8(int16_t block[64]);
 void idct_8x8(int32_t block[64]);

@@ -43,7 +43,7 @@ struct SliceContext {
   int32_t dmvector[2];
   int32_t quantiserScaleCode;
   Block blocks[kMaxBlocks];
-  alignas(32) int32_t samples[kMaxBlocks][64];  // raster order: coefficients, then IDCT output
+  alignas(16) int16_t samples[kMaxBlocks][64];  // raster order: coefficients, then IDCT output
 };
 
 void reset_dc(SliceContext& c) {
@@ -193,9 +193,19 @@ void decode_block(SliceContext& c, BitReader& br, Block& b, int component, bool 
 inline int32_t saturate(int32_t v) { return v > 2047 ? 2047 : (v < -2048 ? -2048 : v); }
 
 // Inverse quantisation (§7.4) into raster order, with saturation and mismatch control.
-void inverse_quantise(SliceContext& c, const Block& b, bool intra, bool chroma, int32_t* out) {
+inline void zero_block(int16_t* out) {
+  // A fixed 128-byte clear; written as 16-byte stores because a library memset of this size
+  // costs more than the whole inverse quantisation of a typical block.
+  for (int i = 0; i < 64; i += 8) {
+    uint64_t* p = reinterpret_cast<uint64_t*>(out + i);
+    p[0] = 0;
+    p[1] = 0;
+  }
+}
+
+void inverse_quantise(SliceContext& c, const Block& b, bool intra, bool chroma, int16_t* out) {
   const StreamHeaders& h = c.d->headers;
-  std::memset(out, 0, 64 * sizeof(int32_t));
+  zero_block(out);
   const int32_t code = c.quantiserScaleCode;
   const int32_t quantiser_scale = h.q_scale_type ? kNonLinearQuantiserScale[code] : 2 * code;
   const bool chroma_matrix = chroma && h.chroma_format != 1;
@@ -206,8 +216,9 @@ void inverse_quantise(SliceContext& c, const Block& b, bool intra, bool chroma, 
   int i = 0;
   if (intra && b.count > 0) {
     static constexpr int32_t kDcMult[4] = {8, 4, 2, 1};
-    out[0] = saturate(b.level[0] * kDcMult[h.intra_dc_precision & 3]);
-    sum = out[0];
+    const int32_t f = saturate(b.level[0] * kDcMult[h.intra_dc_precision & 3]);
+    out[0] = int16_t(f);
+    sum = f;
     i = 1;
   }
   for (; i < b.count; ++i) {
@@ -222,10 +233,10 @@ void inverse_quantise(SliceContext& c, const Block& b, bool intra, bool chroma, 
       f = ((2 * qf + sign) * w * quantiser_scale) / 32;
     }
     f = saturate(f);
-    out[r] = f;
+    out[r] = int16_t(f);
     sum += f;
   }
-  if ((sum & 1) == 0) out[63] += (out[63] & 1) ? -1 : 1;
+  if ((sum & 1) == 0) out[63] = int16_t(out[63] + ((out[63] & 1) ? -1 : 1));
 }
 
 // Source pixel fetch for prediction, with coordinates held inside the reference picture.
@@ -268,23 +279,6 @@ void predict_row(const RefView& ref, int32_t sx, int32_t sy, int32_t dy, bool ha
   }
 }
 
-// Which block and raster index feed each luma pixel (y, x) of a macroblock, for frame DCT
-// (dct_type 0) and field DCT (dct_type 1, §6.1.3 Figure 6-13).
-struct LumaMaps {
-  uint16_t map[2][256];
-};
-constexpr LumaMaps make_luma_maps() {
-  LumaMaps m{};
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) {
-      m.map[0][16 * y + x] = uint16_t(64 * (2 * (y >= 8) + (x >= 8)) + 8 * (y & 7) + (x & 7));
-      m.map[1][16 * y + x] = uint16_t(64 * ((x >= 8) + 2 * (y & 1)) + 8 * (y >> 1) + (x & 7));
-    }
-  }
-  return m;
-}
-constexpr LumaMaps kLumaMaps = make_luma_maps();
-
 // Chroma row of the 8x8 block used by pixel row y: progressive frames take row y/2; interlaced
 // frames place the rows field-wise, pixel rows 4i..4i+3 taking chroma rows 2i, 2i+1, 2i, 2i+1.
 constexpr int chroma_row(int y, bool progressive) {
@@ -311,24 +305,52 @@ void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags
   const int32_t lowest_readable = picture_top - (c.maxRows - 1);
   const RefView ref{fs.buffer[fs.referenceIndex], g.rowStride, c.validWidth,
                     lowest_readable > 0 ? lowest_readable : 0, g.mbHeight * 16 - 1, picture_top};
-  const uint16_t* lmap = kLumaMaps.map[dct_type ? 1 : 0];
   const bool progressive = h.progressive_frame != 0;
-  const int32_t(*s)[64] = c.samples;
+  const int16_t(*s)[64] = c.samples;
 
   for (int y = 0; y < 16; ++y) {
     const int32_t row = top_row - y;
     if (row < 0 || row >= c.maxRows) continue;
     int16_t* dst = cur + size_t(row) * size_t(g.rowStride) + size_t(3 * x0);
-    const int32_t display_y = 16 * mb_row + y;
+    // Luma of this pixel row: frame DCT takes row y mod 8 of blocks 0/1 (upper) or 2/3 (lower);
+    // field DCT takes row y/2 of blocks 0/1 (top field, even y) or 2/3 (bottom field, odd y).
+    const int upper = dct_type ? 2 * (y & 1) : 2 * (y >= 8);
+    const int line = dct_type ? (y >> 1) : (y & 7);
+    const int16_t* left = s[upper] + 8 * line;
+    const int16_t* right = s[upper + 1] + 8 * line;
+    const int16_t* cb = s[4] + 8 * chroma_row(y, progressive);
+    const int16_t* cr = s[5] + 8 * chroma_row(y, progressive);
     if (intra) {
-      std::memset(dst, 0, size_t(pixels) * 3 * sizeof(int16_t));
-    } else if (!forward) {
+      // Prediction 0: the samples are the residual itself.
+      if (pixels == 16) {
+        // Two pixels share one chroma pair: Y0 Cb Cr Y1 as one 64-bit store, Cb Cr as a 32-bit
+        // one (little-endian sample order).
+        for (int x = 0; x < 16; x += 2) {
+          const int16_t* luma = x < 8 ? left + x : right + (x - 8);
+          const uint64_t u = uint16_t(cb[x >> 1]), v = uint16_t(cr[x >> 1]);
+          const uint64_t quad = uint64_t(uint16_t(luma[0])) | (u << 16) | (v << 32) |
+                                (uint64_t(uint16_t(luma[1])) << 48);
+          const uint32_t tail = uint32_t(u | (v << 16));
+          std::memcpy(dst + 3 * x, &quad, 8);
+          std::memcpy(dst + 3 * x + 4, &tail, 4);
+        }
+      } else {
+        for (int32_t x = 0; x < pixels; ++x) {
+          dst[3 * x] = x < 8 ? left[x] : right[x - 8];
+          dst[3 * x + 1] = cb[x >> 1];
+          dst[3 * x + 2] = cr[x >> 1];
+        }
+      }
+      continue;
+    }
+    const int32_t display_y = 16 * mb_row + y;
+    if (!forward) {
       predict_row(ref, x0, display_y, 1, false, false, dst, pixels);
     } else {
       // Frame vectors move all three samples together; field vectors (frame pictures, motion
       // types 1 and 3) predict each field's lines from the selected reference field, dual-prime
       // from the field of the same parity. Field pictures use their vectors within the stored
-      // field as if it were a frame; 16x8 uses the first vector for the upper eight lines.
+      // field as if it were a frame; 16x8 uses the second vector for the lower eight lines.
       int vi = 0;
       int32_t sy, dy = 1;
       if (frame_picture && (motion_type == 1 || motion_type == 3)) {
@@ -348,12 +370,10 @@ void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags
       predict_row(ref, x0 + (hv >> 1), sy, dy, hv & 1, vv & 1, dst, pixels);
     }
     if (!residual) continue;
-    const uint16_t* lm = lmap + 16 * y;
-    const int32_t* cb = s[4] + 8 * chroma_row(y, progressive);
-    const int32_t* cr = s[5] + 8 * chroma_row(y, progressive);
+    // Added with 16-bit wrap-around.
     for (int32_t x = 0; x < pixels; ++x) {
-      const int32_t li = lm[x];
-      dst[3 * x] = int16_t(dst[3 * x] + s[li >> 6][li & 63]);
+      const int16_t luma = x < 8 ? left[x] : right[x - 8];
+      dst[3 * x] = int16_t(dst[3 * x] + luma);
       dst[3 * x + 1] = int16_t(dst[3 * x + 1] + cb[x >> 1]);
       dst[3 * x + 2] = int16_t(dst[3 * x + 2] + cr[x >> 1]);
     }
@@ -472,9 +492,9 @@ void decode_macroblock(SliceContext& c, BitReader& br) {
   // Reconstruction of I and P pictures; 4:2:0 only, other formats leave the store untouched.
   if ((type != kPictureI && type != kPictureP) || h.chroma_format != 1 || total == 0) return;
   for (int i = 0; i < 6; ++i) {
-    int32_t* out = c.samples[i];
+    int16_t* out = c.samples[i];
     if (!c.blocks[i].coded) {
-      std::memset(out, 0, 64 * sizeof(int32_t));  // adds nothing to the prediction
+      zero_block(out);  // adds nothing to the prediction
       continue;
     }
     inverse_quantise(c, c.blocks[i], intra, i >= 4, out);
@@ -482,7 +502,7 @@ void decode_macroblock(SliceContext& c, BitReader& br) {
     // The store adds chroma as (output - 128); intra chroma is centred on 128, non-intra chroma
     // is a difference and is taken as it is (+128 - 128).
     if (i >= 4 && intra)
-      for (int k = 0; k < 64; ++k) out[k] -= 128;
+      for (int k = 0; k < 64; ++k) out[k] = int16_t(out[k] - 128);
   }
   const int32_t address = d.run.macroblockCounter - 1;
   if (address < 0) return;

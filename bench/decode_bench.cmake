@@ -1,0 +1,31 @@
+# decode_intra_bench: the preview decoder against libavcodec on the same intra picture, in one
+# run. Built only natively and only where pkg-config finds libavcodec and libavutil (Debian's
+# libavcodec-dev); `cmake --build <dir> --target run_decode_bench` makes a 1440x1080 stream with
+# ffmpeg and runs it.
+if(WIN32 OR NOT TARGET kerf_preview)
+  return()
+endif()
+find_package(PkgConfig QUIET)
+if(PKG_CONFIG_FOUND)
+  pkg_check_modules(KERF_LIBAV IMPORTED_TARGET libavcodec libavutil)
+endif()
+if(NOT KERF_LIBAV_FOUND)
+  message(STATUS "decode_intra_bench: libavcodec not found, benchmark not built")
+  return()
+endif()
+kerf_program(decode_intra_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/decode_intra_bench.cpp
+             LIBS kerf_preview PkgConfig::KERF_LIBAV)
+find_program(KERF_BENCH_FFMPEG ffmpeg)
+if(KERF_BENCH_FFMPEG)
+  set(stream ${CMAKE_CURRENT_BINARY_DIR}/intra_1440x1080.m2v)
+  add_custom_command(
+    OUTPUT ${stream}
+    COMMAND ${KERF_BENCH_FFMPEG} -nostdin -hide_banner -loglevel error -y -f lavfi
+            -i "testsrc2=size=1440x1080:rate=30000/1001,noise=alls=12:allf=t" -frames:v 2
+            -pix_fmt yuv420p -c:v mpeg2video -g 1 -bf 0 -b:v 18M -maxrate 18M -bufsize 9M
+            -flags +ildct+ilme -top 1 -intra_vlc 1 -f mpeg2video ${stream}
+    VERBATIM)
+  add_custom_target(run_decode_bench
+                    COMMAND decode_intra_bench ${stream}
+                    DEPENDS decode_intra_bench ${stream} VERBATIM USES_TERMINAL)
+endif()
