@@ -10,7 +10,8 @@ exec 9>"$prefix.lock"
 flock 9
 [ -f "$prefix/.kerf-ready" ] && exit 0
 
-wineboot -i >/dev/null 2>&1 || true
+# No Mono or Gecko: nothing here needs them, and their installers would open dialogs.
+WINEDLLOVERRIDES="mscoree=;mshtml=" wineboot -i >/dev/null 2>&1 || true
 wineserver -w || true
 
 reg=$(mktemp --suffix=.reg)
