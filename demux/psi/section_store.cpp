@@ -216,6 +216,8 @@ bool Assembler::BeginSection(uint32_t pos) {
   s.collected = 0;
   s.expected = h.expected;
   s.sectionStart = s.writeOffset;
+  // One writer per slot: a cursor of another PID that was filling this slot is now stale.
+  ++s.generation;
 
   cursor_.slot = int16_t(found);
   cursor_.generation = s.generation;

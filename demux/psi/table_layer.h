@@ -14,7 +14,8 @@ class TableLayer {
 
   // Clears every table, store and counter, as at the start of a run.
   void Reset();
-  // The packet entry: 188 bytes and their PID. Null packets (0x1FFF) do nothing here.
+  // The packet entry: 188 bytes and their PID. The PID is counted as seen (as CountPid does);
+  // null packets (0x1FFF) and PIDs routed nowhere do nothing more. Never allocates.
   void HandlePacket(const uint8_t* packet, uint32_t pid);
   // Counts a PID in the distinct-PID count the first time it is seen (packets, PAT and PMT entries).
   void CountPid(uint32_t pid);

@@ -1,6 +1,7 @@
 // Section reassembly from packets: spanning, packing, stuffing, lost packets, interleaved PIDs,
 // damaged pointers and lengths, and the CRC-32 it checks with.
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -188,4 +189,26 @@ TEST_F(SectionAssembler, TableLargerThanASlotNeverOverflowsIt) {
   EXPECT_EQ(Current(1)->pcrPid, 0);
   Send(0x0100, tsb::Pmt(1, 0x101, {}));
   EXPECT_EQ(Current(1)->pcrPid, 0x101);
+}
+
+TEST_F(SectionAssembler, RandomPacketsOnEveryRouteStayInsideTheirBuffers) {
+  Send(0x0000, tsb::Pat(1, {{0, 0x0010}, {1, 0x0100}, {2, 0x0101}}));
+  Send(0x0100, tsb::Pmt(1, 0x0200, {{0x02, 0x0200, tsb::CaDescriptor(5, 0x0300)}},
+                        tsb::CaDescriptor(5, 0x0301)));
+  const uint16_t pids[] = {0x0000, 0x0001, 0x0010, 0x0011, 0x0012, 0x0014, 0x001E, 0x001F,
+                           0x0023, 0x0024, 0x0026, 0x0027, 0x0028, 0x0029, 0x0100, 0x0101,
+                           0x0300, 0x0301, 0x0721};
+  std::mt19937 random(188);
+  tsb::Bytes packet(188);
+  for (int i = 0; i < 20000; ++i) {
+    for (uint8_t& b : packet) b = uint8_t(random());
+    const uint16_t pid = pids[random() % std::size(pids)];
+    packet[0] = 0x47;
+    packet[1] = uint8_t((packet[1] & 0xE0) | (pid >> 8));
+    packet[2] = uint8_t(pid);
+    if (random() % 2) packet[5 + (packet[4] % 8)] = 0x00;   // plausible table headers
+    layer_.HandlePacket(packet.data(), pid);
+  }
+  EXPECT_LT(layer_.currentTable(), kMaxProgrammeTables);
+  EXPECT_LE(layer_.descriptorKinds(), 255u);
 }
