@@ -13,11 +13,14 @@ constexpr char kPathSeparator = '/';
 #endif
 
 // Appends a separator in place unless the path already ends in one (a trail byte 0x5C of a
-// two-byte character does not count); an empty path becomes a lone separator.
+// two-byte character does not count); an empty path becomes a lone separator. A path that
+// already holds kPathMax characters is left as it is (the buffer has no room).
 void path_add_backslash(char* path);
-// Creates every missing folder of a full folder path: 0 on success, 1 on failure.
+// Creates every missing folder of a full folder path: 0 on success, 1 on failure. Windows takes
+// only X:\ followed by at least one character; POSIX only "/" followed by at least one character.
 int path_make_folders(const char* path);
-// 1 when a file or folder of that name exists, else 0.
+// 1 when a file or folder of that name exists, else 0. On Windows this is a find-first: a drive
+// root is not found, and wildcards match.
 int path_exists(const char* path);
 // Size in bytes of the entry, 0.0 when there is none.
 double path_file_size(const char* path);

@@ -8,8 +8,8 @@
 // Folder of the running executable, ending in the path separator (CP932 on Windows).
 const char* program_folder();
 // The process's whole command line as one CP932 text (Windows: GetCommandLineW converted; POSIX:
-// argv joined with blanks, arguments holding blanks or tabs put in double quotes).
-// platform_set_args must have been called first on POSIX.
+// argv joined with blanks, arguments that hold blanks or tabs or are empty put in double quotes;
+// the arguments given to platform_set_args, else those of /proc/self/cmdline).
 const char* command_line();
 void platform_set_args(int argc, char** argv);
 void sleep_ms(uint32_t ms);
