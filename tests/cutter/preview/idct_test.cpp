@@ -41,6 +41,8 @@ void literal_idct(const int32_t in[64], int64_t out[64]) {
   for (int r = 0; r < 8; ++r) literal_1d(&tmp[8 * r], &out[8 * r], 16384, 15);
 }
 
+constexpr double kPi = 3.14159265358979323846;
+
 void reference_idct(const int32_t in[64], double out[64]) {
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) {
@@ -48,8 +50,8 @@ void reference_idct(const int32_t in[64], double out[64]) {
       for (int v = 0; v < 8; ++v)
         for (int u = 0; u < 8; ++u) {
           const double cu = u ? 1.0 : std::sqrt(0.5), cv = v ? 1.0 : std::sqrt(0.5);
-          s += cu * cv * in[8 * v + u] * std::cos((2 * x + 1) * u * M_PI / 16) *
-               std::cos((2 * y + 1) * v * M_PI / 16);
+          s += cu * cv * in[8 * v + u] * std::cos((2 * x + 1) * u * kPi / 16) *
+               std::cos((2 * y + 1) * v * kPi / 16);
         }
       out[8 * y + x] = s / 4;
     }
