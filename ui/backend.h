@@ -48,6 +48,9 @@ int control_id_of(Handle h);
 Handle dialog_item(Handle dialog, int id);
 void set_text(Handle h, const char* text);
 size_t get_text(Handle h, char* buf, size_t size);  // zero-terminated, truncated to size - 1
+// Copies length bytes of text into buf of size bytes as get_text does: terminated, truncated
+// before a two-byte character that does not fit whole. Returns the bytes copied.
+size_t copy_text_out(const char* text, size_t length, char* buf, size_t size);
 void enable_window(Handle h, bool enable);
 bool is_enabled(Handle h);
 void show_window(Handle h, bool visible);

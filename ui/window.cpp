@@ -2,6 +2,9 @@
 // application's start.
 #include "ui/window.h"
 
+#include <cstring>
+
+#include "common/sjis.h"
 #include "ui/dialog_template.h"
 
 namespace ui {
@@ -181,6 +184,16 @@ bool Application::Start() {
 int Application::Run() {
   if (!Start()) return 1;
   return run_message_loop();
+}
+
+size_t copy_text_out(const char* text, size_t length, char* buf, size_t size) {
+  if (size == 0) return 0;
+  size_t n = length < size - 1 ? length : size - 1;
+  memcpy(buf, text, n);
+  buf[n] = '\0';
+  // Never leave the first byte of a two-byte character without its second.
+  if (n < length && n > 0 && sjis_byte_kind(buf, n - 1) == 1) buf[--n] = '\0';
+  return n;
 }
 
 const ControlTemplate* find_control(const DialogTemplate& t, int id) {

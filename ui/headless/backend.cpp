@@ -345,12 +345,9 @@ void set_text(Handle h, const char* text) {
 }
 
 size_t get_text(Handle h, char* buf, size_t size) {
-  if (size == 0) return 0;
   WindowState* s = find(h);
-  size_t n = s != nullptr ? std::min(s->text.size(), size - 1) : 0;
-  if (n > 0) memcpy(buf, s->text.data(), n);
-  buf[n] = '\0';
-  return n;
+  if (s == nullptr) return copy_text_out("", 0, buf, size);
+  return copy_text_out(s->text.data(), s->text.size(), buf, size);
 }
 
 void enable_window(Handle h, bool enable) {
@@ -594,10 +591,8 @@ size_t list_text(Handle list, int index, char* buf, size_t size) {
   if (size == 0) return 0;
   buf[0] = '\0';
   if (c == nullptr || index < 0 || index >= int(c->items.size())) return 0;
-  size_t n = std::min(c->items[size_t(index)].size(), size - 1);
-  memcpy(buf, c->items[size_t(index)].data(), n);
-  buf[n] = '\0';
-  return n;
+  const std::string& item = c->items[size_t(index)];
+  return copy_text_out(item.data(), item.size(), buf, size);
 }
 
 // ---- scroll bars and buttons ----

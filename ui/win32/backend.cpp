@@ -197,10 +197,7 @@ size_t get_text(Handle h, char* buf, size_t size) {
   std::wstring w(size_t(len) + 1, L'\0');
   GetWindowTextW(hwnd(h), w.data(), len + 1);
   std::string s = narrow(w.c_str());
-  size_t n = std::min(s.size(), size - 1);
-  memcpy(buf, s.data(), n);
-  buf[n] = '\0';
-  return n;
+  return copy_text_out(s.data(), s.size(), buf, size);
 }
 void enable_window(Handle h, bool enable) { EnableWindow(hwnd(h), enable ? TRUE : FALSE); }
 bool is_enabled(Handle h) { return IsWindowEnabled(hwnd(h)) != FALSE; }
@@ -359,10 +356,7 @@ size_t list_text(Handle list, int index, char* buf, size_t size) {
   std::wstring w(size_t(len) + 1, L'\0');
   SendMessageW(h, combo ? CB_GETLBTEXT : LB_GETTEXT, WPARAM(index), LPARAM(w.data()));
   std::string s = narrow(w.c_str());
-  size_t n = std::min(s.size(), size - 1);
-  memcpy(buf, s.data(), n);
-  buf[n] = '\0';
-  return n;
+  return copy_text_out(s.data(), s.size(), buf, size);
 }
 
 void scroll_set_range(Handle bar, int min, int max) { SetScrollRange(hwnd(bar), SB_CTL, min, max, TRUE); }
