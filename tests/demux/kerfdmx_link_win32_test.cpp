@@ -1,0 +1,81 @@
+// The Windows build of kerfdmx and a receiving window of this test process: the registered
+// message "KERFCUT_00" posted with progress and twice with completion, and the lock file.
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/demux/kerfdmx_fixture.h"
+
+namespace {
+
+// A message-only window owned by this thread: what the tool posts waits in the thread's queue
+// until the test collects it.
+class Receiver {
+ public:
+  Receiver() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KerfdmxTestReceiver";
+    RegisterClassW(&wc);
+    window_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              wc.hInstance, nullptr);
+    message_ = RegisterWindowMessageW(L"KERFCUT_00");
+  }
+  ~Receiver() {
+    if (window_) DestroyWindow(window_);
+  }
+  std::string Option() const {
+    char h[24];
+    std::snprintf(h, sizeof h, "-h:%X", unsigned(uintptr_t(window_)));
+    return h;
+  }
+  bool ok() const { return window_ != nullptr && message_ != 0; }
+  // {wParam, lParam} of every registered message waiting for the window.
+  std::vector<std::pair<uint32_t, uint32_t>> Collect() {
+    std::vector<std::pair<uint32_t, uint32_t>> got;
+    MSG m;
+    while (PeekMessageW(&m, window_, message_, message_, PM_REMOVE))
+      got.push_back({uint32_t(m.wParam), uint32_t(m.lParam)});
+    return got;
+  }
+
+ private:
+  HWND window_ = nullptr;
+  UINT message_ = 0;
+};
+
+TEST_F(Kerfdmx, WindowReceivesEveryPerCentThenCompletionTwice) {
+  Receiver receiver;
+  ASSERT_TRUE(receiver.ok());
+  Input(PlainRecording(500));
+  ToolResult r = run_tool(tool_, {data_.File("in put.ts"), receiver.Option(), "-e:1F3"});
+  EXPECT_EQ(SummaryPackets(r.out), 500) << r.out;
+  EXPECT_NE(r.exitStatus, 0);
+  std::vector<std::pair<uint32_t, uint32_t>> expected;
+  for (uint32_t p = 0; p <= 100; ++p) expected.push_back({1, p});
+  expected.push_back({2, 0});
+  expected.push_back({2, 0});
+  EXPECT_EQ(receiver.Collect(), expected);
+}
+
+TEST_F(Kerfdmx, WindowSeesTheRunStopWhenTheLockFileIsGone) {
+  Receiver receiver;
+  Input(PlainRecording(500));
+  std::filesystem::remove(prog_.File("lockfile"));
+  ToolResult r = run_tool(tool_, {data_.File("in put.ts"), receiver.Option(), "-e:1F3",
+                                  "-i:DEMUX.txt"});
+  EXPECT_EQ(SummaryPackets(r.out), 1) << r.out;
+  EXPECT_TRUE(std::filesystem::exists(prog_.File("DEMUX.txt")));
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {{1, 0}, {2, 0}, {2, 0}};
+  EXPECT_EQ(receiver.Collect(), expected);
+}
+
+}  // namespace
+#endif
