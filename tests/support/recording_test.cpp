@@ -35,6 +35,23 @@ TEST(TempDir, UniqueFoldersRemovedWithTheirFiles) {
   EXPECT_THROW(tsb::WriteFile(kept + "/no/such/folder", {}), std::runtime_error);
 }
 
+// The fixture shown at the top of the builder's header, as other test folders will write it.
+TEST(TempDir, HeaderExampleWritesARecording) {
+  tsb::TsStream ts;
+  ts.Section(0x0000, tsb::Pat(0x7FE1, {{0, 0x0010}, {0x0400, 0x01F0}}));
+  ts.Section(0x01F0, tsb::Pmt(0x0400, 0x0100, {{0x02, 0x0100, tsb::StreamIdentifierDescriptor(0x00)},
+                                               {0x0F, 0x0110, tsb::StreamIdentifierDescriptor(0x10)}}));
+  ts.Pes(0x0100, {.stream_id = 0xE0, .pts = 90000, .data = tsb::Bytes(1000, 0xAA)},
+         tsb::Pcr::FromMs(1000));
+  tsb::TempDir dir;
+  const std::string path = dir.Write("in.ts", ts.bytes());
+  const Bytes back = tsb::ReadFile(path);
+  ASSERT_EQ(back.size(), 2u * 188 + 6 * 188) << "PAT, PMT and 1014 PES bytes in 6 packets";
+  EXPECT_EQ(back, ts.bytes());
+  EXPECT_EQ(pid_of(ts.PacketAt(1)), 0x01F0);
+  EXPECT_EQ(pid_of(ts.PacketAt(7)), 0x0100);
+}
+
 class BroadcastStream : public ::testing::Test {
  protected:
   static tsb::BroadcastSpec TwoServices() {
@@ -42,7 +59,7 @@ class BroadcastStream : public ::testing::Test {
     spec.services = {{.service_id = 0x0400, .pmt_pid = 0x01F0, .video_pid = 0x0100, .audio_pid = 0x0110,
                       .name = tsb::AribText().Sjis("ニュース").bytes()},
                      {.service_id = 0x0408, .pmt_pid = 0x01F8, .video_pid = 0x0200, .audio_pid = 0,
-                      .pcr_pid = 0x01FF, .name = tsb::AribText().Sjis("天気").bytes()}};
+                      .pcr_pid = 0x01FF, .name = tsb::AribText().Sjis("天気").bytes(), .ecm_pid = 0x0901}};
     spec.packets = 3000;
     spec.psiInterval = 500;
     spec.eit = true;
@@ -86,6 +103,17 @@ TEST_F(BroadcastStream, PsiRoundsPcrTimelineAndContinuity) {
   EXPECT_EQ(count[0x0012], 12u) << "present and following of two services, six rounds";
   EXPECT_GT(count[0x0100], count[0x0110]);
   EXPECT_GT(count[0x0200], 0u);
+  // The second PMT: PCR PID 0x01FF, the CA descriptor, the video stream only.
+  const Bytes pmt = ts.PacketAt(2);
+  ASSERT_EQ(pid_of(pmt), 0x01F8);
+  const Bytes expected = tsb::Pmt(0x0408, 0x01FF, {{0x02, 0x0200, tsb::StreamIdentifierDescriptor(0x00)}},
+                                  tsb::CaDescriptor(0x0005, 0x0901));
+  EXPECT_EQ(Bytes(pmt.begin() + 5, pmt.begin() + 5 + expected.size()), expected) << tsb::hex_dump(pmt);
+  // EIT p/f of the first service: the present event's name in section 0.
+  const Bytes eit = ts.PacketAt(3);
+  ASSERT_EQ(pid_of(eit), 0x0012);
+  const Bytes present = tsb::EitPf(0x0400, 0x7FE1, 0x7FE1, 0, 0x1400, tsb::AribText().Sjis("ニュース").bytes());
+  EXPECT_EQ(Bytes(eit.begin() + 5, eit.begin() + 5 + present.size()), present) << tsb::hex_dump(eit);
 }
 
 TEST_F(BroadcastStream, PatVersionChangeAtAGivenPacket) {

@@ -196,6 +196,8 @@ struct LongSection {
   // The whole section: 3 + section_length bytes. Throws std::length_error when the section
   // would exceed 4096 bytes (section_length 4093, the private-section maximum).
   Bytes Build() const;
+  // So that a table can be handed to TsStream::Section(s) or compared with bytes as it is.
+  operator Bytes() const { return Build(); }
 };
 
 // A short-form section (section_syntax_indicator 0): table_id, flags and section_length, then the
