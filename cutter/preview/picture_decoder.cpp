@@ -22,11 +22,14 @@ constexpr int32_t kDcLimit = 1 << 20;
 
 constexpr int kMaxBlocks = 12;
 
-struct Block {
-  uint8_t count;         // coefficients stored
-  uint8_t coded;         // pattern_code
-  uint8_t index[64];     // scan indexes, increasing
-  int32_t level[64];     // QF at those indexes
+// Inverse quantisation weights by scan index (§7.4.2): W[k] = quantiser_scale times the weight of
+// the raster position that scan index k reaches, for one matrix, scan and quantiser scale. Kept
+// while these stay the same, which is usually a whole slice.
+struct ScanWeights {
+  const int32_t* matrix = nullptr;
+  int32_t scale = -1;
+  int32_t alternate = -1;
+  int32_t w[64];
 };
 
 // Everything one slice needs besides the header record; lives on the stack of DecodeStream.
@@ -42,7 +45,8 @@ struct SliceContext {
   int32_t fieldSelect[2][2];
   int32_t dmvector[2];
   int32_t quantiserScaleCode;
-  Block blocks[kMaxBlocks];
+  ScanWeights weights[2];  // luma (and 4:2:0 chroma), chroma of 4:2:2 and 4:4:4
+  uint8_t coded[kMaxBlocks];
   alignas(16) int16_t samples[kMaxBlocks][64];  // raster order: coefficients, then IDCT output
 };
 
@@ -114,12 +118,49 @@ bool decode_motion_vectors(SliceContext& c, BitReader& br, int s, int count, boo
   return ok;
 }
 
-// Coefficients of one block in scan order (§7.2). Returns nothing: errors go to the error code and
-// end the block.
-void decode_block(SliceContext& c, BitReader& br, Block& b, int component, bool intra) {
+inline int32_t saturate(int32_t v) { return v > 2047 ? 2047 : (v < -2048 ? -2048 : v); }
+
+inline void zero_block(int16_t* out) {
+  // A fixed 128-byte clear; written out because a library memset of this size costs more than
+  // the inverse quantisation of a typical block.
+  for (int i = 0; i < 64; i += 8) {
+    uint64_t* p = reinterpret_cast<uint64_t*>(out + i);
+    p[0] = 0;
+    p[1] = 0;
+  }
+}
+
+const ScanWeights& scan_weights(SliceContext& c, bool intra, bool chroma) {
   const StreamHeaders& h = c.d->headers;
-  b.count = 0;
-  if (!b.coded) return;
+  const bool chroma_matrix = chroma && h.chroma_format != 1;
+  const int32_t* matrix = intra ? (chroma_matrix ? h.chromaIntraMatrix : h.intraMatrix)
+                                : (chroma_matrix ? h.chromaNonIntraMatrix : h.nonIntraMatrix);
+  // Table 7-6: linear 2 * code, or the non-linear scale.
+  const int32_t code = c.quantiserScaleCode;
+  const int32_t scale = h.q_scale_type ? kNonLinearQuantiserScale[code] : 2 * code;
+  ScanWeights& sw = c.weights[chroma_matrix ? 1 : 0];
+  if (sw.matrix != matrix || sw.scale != scale || sw.alternate != h.alternate_scan) {
+    const uint8_t* scan = h.alternate_scan ? kAlternateScan : kZigzagScan;
+    for (int k = 0; k < 64; ++k) sw.w[k] = matrix[kZigzagIndexOfRaster[scan[k]]] * scale;
+    sw.matrix = matrix;
+    sw.scale = scale;
+    sw.alternate = h.alternate_scan;
+  }
+  return sw;
+}
+
+// Coefficients of one block (§7.2), inverse-quantised as they are decoded (§7.4): each value QF
+// at scan index k becomes F at the raster position the scan gives, saturated, and mismatch
+// control runs at the end of the block. `out` receives the 64 raster values; an uncoded block is
+// all zero. Errors go to the error code and end the block.
+void decode_block(SliceContext& c, BitReader& br, int16_t* out, bool coded, int component,
+                  bool intra) {
+  const StreamHeaders& h = c.d->headers;
+  zero_block(out);
+  if (!coded) return;
+  const ScanWeights& sw = scan_weights(c, intra, component != 0);
+  const uint8_t* scan = h.alternate_scan ? kAlternateScan : kZigzagScan;
+  int32_t sum = 0;
   int32_t index = 0;
   if (intra) {
     int32_t size;
@@ -141,9 +182,10 @@ void decode_block(SliceContext& c, BitReader& br, Block& b, int component, bool 
     if (dc > kDcLimit) dc = kDcLimit;
     if (dc < -kDcLimit) dc = -kDcLimit;
     c.dcPredictor[component] = dc;
-    b.index[0] = 0;
-    b.level[0] = dc;
-    b.count = 1;
+    static constexpr int32_t kDcMult[4] = {8, 4, 2, 1};  // by intra_dc_precision
+    const int32_t f = saturate(dc * kDcMult[h.intra_dc_precision & 3]);
+    out[0] = int16_t(f);
+    sum = f;
     index = 1;
   }
   const bool b15 = intra && h.intra_vlc_format;
@@ -151,27 +193,32 @@ void decode_block(SliceContext& c, BitReader& br, Block& b, int component, bool 
   const DctEntry* long10 = b15 ? kDctB15Long10.data() : kDctB14Long10.data();
   bool first = !intra;
   for (;;) {
-    const uint32_t bits = br.Show(16);
+    // 17 bits: the longest code (16 bits) and its sign.
+    const uint32_t bits = br.Show(17);
     int32_t run, level;
-    if (first && (bits & 0x8000)) {
+    if (first && (bits & 0x10000)) {
       // First coefficient of a non-intra block: "1s" is run 0, level 1 (Table B-14 note).
-      br.Skip(1);
       run = 0;
-      level = br.Get(1) ? -1 : 1;
+      level = (bits & 0x8000) ? -1 : 1;
+      br.Skip(2);
     } else {
-      const DctEntry& e = dct_lookup(first8, long10, bits);
+      const DctEntry& e = dct_lookup(first8, long10, bits >> 1);
       if (e.length == 0) {
         c.d->run.errorCode = kErrorCoefficientCode;
-        return;
+        break;
       }
-      br.Skip(e.length);
-      if (e.run == kDctEndOfBlock) return;
+      if (e.run == kDctEndOfBlock) {
+        br.Skip(e.length);
+        break;
+      }
       if (e.run == kDctEscape) {
+        br.Skip(e.length);
         run = int32_t(br.Get(6));
         level = br.GetSigned(12);
       } else {
         run = e.run;
-        level = br.Get(1) ? -e.level : e.level;
+        level = ((bits >> (16 - e.length)) & 1) ? -e.level : e.level;
+        br.Skip(e.length + 1);
       }
     }
     first = false;
@@ -183,59 +230,19 @@ void decode_block(SliceContext& c, BitReader& br, Block& b, int component, bool 
       index = 64;
       continue;
     }
-    b.index[b.count] = uint8_t(index);
-    b.level[b.count] = level;
-    ++b.count;
-    ++index;
-  }
-}
-
-inline int32_t saturate(int32_t v) { return v > 2047 ? 2047 : (v < -2048 ? -2048 : v); }
-
-// Inverse quantisation (§7.4) into raster order, with saturation and mismatch control.
-inline void zero_block(int16_t* out) {
-  // A fixed 128-byte clear; written as 16-byte stores because a library memset of this size
-  // costs more than the whole inverse quantisation of a typical block.
-  for (int i = 0; i < 64; i += 8) {
-    uint64_t* p = reinterpret_cast<uint64_t*>(out + i);
-    p[0] = 0;
-    p[1] = 0;
-  }
-}
-
-void inverse_quantise(SliceContext& c, const Block& b, bool intra, bool chroma, int16_t* out) {
-  const StreamHeaders& h = c.d->headers;
-  zero_block(out);
-  const int32_t code = c.quantiserScaleCode;
-  const int32_t quantiser_scale = h.q_scale_type ? kNonLinearQuantiserScale[code] : 2 * code;
-  const bool chroma_matrix = chroma && h.chroma_format != 1;
-  const int32_t* matrix = intra ? (chroma_matrix ? h.chromaIntraMatrix : h.intraMatrix)
-                                : (chroma_matrix ? h.chromaNonIntraMatrix : h.nonIntraMatrix);
-  const uint8_t* scan = h.alternate_scan ? kAlternateScan : kZigzagScan;
-  int32_t sum = 0;
-  int i = 0;
-  if (intra && b.count > 0) {
-    static constexpr int32_t kDcMult[4] = {8, 4, 2, 1};
-    const int32_t f = saturate(b.level[0] * kDcMult[h.intra_dc_precision & 3]);
-    out[0] = int16_t(f);
-    sum = f;
-    i = 1;
-  }
-  for (; i < b.count; ++i) {
-    const int32_t r = scan[b.index[i]];
-    const int32_t w = matrix[kZigzagIndexOfRaster[r]];
-    const int32_t qf = b.level[i];
     int32_t f;
     if (intra) {
-      f = (qf * w * quantiser_scale * 2) / 32;
+      f = (level * sw.w[index] * 2) / 32;
     } else {
-      const int32_t sign = (qf > 0) - (qf < 0);
-      f = ((2 * qf + sign) * w * quantiser_scale) / 32;
+      const int32_t sign = (level > 0) - (level < 0);
+      f = ((2 * level + sign) * sw.w[index]) / 32;
     }
     f = saturate(f);
-    out[r] = int16_t(f);
+    out[scan[index]] = int16_t(f);
     sum += f;
+    ++index;
   }
+  // Mismatch control (§7.4.4): make the sum of the coefficients odd through F[63].
   if ((sum & 1) == 0) out[63] = int16_t(out[63] + ((out[63] & 1) ? -1 : 1));
 }
 
@@ -484,20 +491,15 @@ void decode_macroblock(SliceContext& c, BitReader& br) {
     if (h.chroma_format == 3) pattern = (pattern << 6) | br.Get(6);
   }
   for (int i = 0; i < block_count; ++i) {
-    Block& b = c.blocks[i];
-    b.coded = (pattern >> (block_count - 1 - i)) & 1;
-    decode_block(c, br, b, i < 4 ? 0 : 1 + (i & 1), intra);
+    c.coded[i] = (pattern >> (block_count - 1 - i)) & 1;
+    decode_block(c, br, c.samples[i], c.coded[i], i < 4 ? 0 : 1 + (i & 1), intra);
   }
 
   // Reconstruction of I and P pictures; 4:2:0 only, other formats leave the store untouched.
   if ((type != kPictureI && type != kPictureP) || h.chroma_format != 1 || total == 0) return;
   for (int i = 0; i < 6; ++i) {
     int16_t* out = c.samples[i];
-    if (!c.blocks[i].coded) {
-      zero_block(out);  // adds nothing to the prediction
-      continue;
-    }
-    inverse_quantise(c, c.blocks[i], intra, i >= 4, out);
+    if (!c.coded[i]) continue;  // all zero: adds nothing to the prediction
     idct_8x8(out);
     // The store adds chroma as (output - 128); intra chroma is centred on 128, non-intra chroma
     // is a difference and is taken as it is (+128 - 128).
@@ -515,6 +517,7 @@ void decode_slice(SliceContext& c, const uint8_t* p, const uint8_t* end) {
   const StreamHeaders& h = d.headers;
   reset_dc(c);
   reset_pmv(c);
+  c.weights[0].matrix = c.weights[1].matrix = nullptr;  // the matrices may have changed
   BitReader br(p, end);
   if (h.vertical_size_value > 2800) br.Get(3);  // slice_vertical_position_extension
   if (h.sequenceScalable && h.scalable_mode == 0) br.Get(7);  // priority_breakpoint
