@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <string>
 
 #include "tests/cutter/preview/decoder_test_util.h"
@@ -90,6 +91,40 @@ TEST(ReferenceDecodeProfile, FourTwoTwoStreamIsUnsupported) {
   EXPECT_EQ(decode_es(d, es, length), 1);
   EXPECT_EQ(d.run.errorCode, kErrorUnsupportedProfile);
   EXPECT_EQ(d.run.pictureCount, 0);  // stopped at the sequence extension
+}
+
+TEST(ReferenceDecodeDamage, FlippedBitsInRealPicturesGiveErrorCodesOnly) {
+  // Damage inside the slices of real encoder output: every run ends with a documented code (or
+  // none, when the flip only changes a coefficient), and the sanitizer build checks that no byte
+  // outside the exact-size ES is read.
+  std::mt19937 rng(2024);
+  int errors = 0, runs = 0;
+  for (const char* name : {"interlaced_1440x1080", "hd_1920x1080", "dc11_720x480"}) {
+    std::vector<uint8_t> clean =
+        read_file(std::string(KERF_PREVIEW_REFERENCE_DIR) + "/" + name + ".m2v");
+    ASSERT_FALSE(clean.empty());
+    append_end_marker(clean);
+    size_t first_slice = 0;
+    for (size_t i = 0; i + 3 < clean.size(); ++i)
+      if (clean[i] == 0 && clean[i + 1] == 0 && clean[i + 2] == 1 && clean[i + 3] == 1) {
+        first_slice = i;
+        break;
+      }
+    ASSERT_GT(first_slice, 0u);
+    for (int n = 0; n < 60; ++n) {
+      std::vector<uint8_t> es = clean;
+      for (int f = 0; f < 1 + n % 5; ++f)
+        es[first_slice + 4 + rng() % (es.size() / 2 - first_slice)] ^= uint8_t(1u << (rng() % 8));
+      PreviewDecoder& d = test_decoder();
+      ResetDecoderRun(d, n % 2);
+      ASSERT_EQ(DecodeStream(d, es.data(), int32_t(es.size()), int64_t(es.size())), 0);
+      const int32_t e = d.run.errorCode;
+      ASSERT_TRUE(e == 0 || e == 5 || e == 6 || e == 7 || e == 10 || e == 11) << name << " " << e;
+      errors += e != 0;
+      ++runs;
+    }
+  }
+  EXPECT_GT(errors, runs / 2);
 }
 
 }  // namespace
