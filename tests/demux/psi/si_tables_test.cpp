@@ -128,16 +128,20 @@ TEST_F(SiTables, EveryTableWalksItsDescriptorLoops) {
   tsb::SdttContent content;
   content.schedules = {{tsb::mjd_bcd_time(2026, 12, 8, 1, 0, 0), tsb::bcd_duration(1, 0, 0)}};
   content.descriptors = next();
-  Send(0x0023, tsb::Sdtt(0x01, 0x02, 0x7FE1, 0x7FE1, kService, {content, content}));
+  tsb::SdttContent second = content;
+  second.schedules.push_back(content.schedules[0]);
+  second.descriptors = next();
+  Send(0x0023, tsb::Sdtt(0x01, 0x02, 0x7FE1, 0x7FE1, kService, {content, second}));
+  content.descriptors = next();
   Send(0x0028, tsb::Sdtt(0x01, 0x03, 0x7FE1, 0x7FE1, kService, {content}));
-  EXPECT_EQ(layer_.descriptorKinds(), 1u + 9u);
+  EXPECT_EQ(layer_.descriptorKinds(), 1u + 11u);
   // Kind 0x90 is kept but never looked into.
   tsb::LongSection s;
   s.table_id = 0x90;
   s.body = tsb::cat({next(), next()});
   s.corruptCrc = true;
   Send(0x0721, s);
-  EXPECT_EQ(layer_.descriptorKinds(), 10u);
+  EXPECT_EQ(layer_.descriptorKinds(), 12u);
   EXPECT_EQ(layer_.crcErrors(), 0u);
 }
 
