@@ -201,13 +201,4 @@ TEST(SectionPacking, MinRoomMovesAStartThatWouldSplitItsHeader) {
   EXPECT_EQ(roomy.PacketAt(1)[5], 0x42);
 }
 
-TEST(SectionPacking, ContinuityAndSpanningPacketsOnTheirPid) {
-  tsb::TsStream ts;
-  ts.Section(0x0000, section_of(400, 9));
-  ASSERT_EQ(ts.PacketCount(), 3u);
-  EXPECT_EQ(ts.PacketAt(0)[1] & 0x40, 0x40);
-  EXPECT_EQ(ts.PacketAt(1)[1] & 0x40, 0);
-  EXPECT_EQ(ts.PacketAt(2)[3] & 0x0F, 2);
-}
-
 }  // namespace

@@ -572,8 +572,10 @@ struct BroadcastSpec {
 };
 
 // Writes the broadcast: PSI rounds at every psiInterval, then the services' video and audio
-// packets in turn (video twice as often), PCR-only packets on each service's PCR PID whenever
-// pcrIntervalMs of stream time has passed since its last PCR.
+// packets in turn (video twice as often), PCR-only packets on each service's PCR PID early
+// enough that no two PCRs of a PID are more than pcrIntervalMs of stream time apart. The stream
+// is cut at exactly `packets` packets, wherever that falls (a PES or PSI round may end mid-way,
+// as in a real recording).
 TsStream Broadcast(const BroadcastSpec& spec);
 
 }  // namespace tsb
