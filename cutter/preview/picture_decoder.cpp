@@ -469,6 +469,8 @@ void decode_macroblock(SliceContext& c, BitReader& br) {
     const bool ff = concealment ? !frame_picture : field_format;
     if (!decode_motion_vectors(c, br, 0, n, ff, concealment ? false : dmv, frame_picture)) return;
   }
+  if ((flags & kMbMotionForward) && count == 0 && !concealment)
+    std::memset(c.vector[0][0], 0, sizeof c.vector[0][0]);  // motion type 0: no vectors sent
   if (flags & kMbMotionBackward) {
     if (!decode_motion_vectors(c, br, 1, count, field_format, dmv, frame_picture)) return;
   }
@@ -517,6 +519,8 @@ void decode_slice(SliceContext& c, const uint8_t* p, const uint8_t* end) {
   const StreamHeaders& h = d.headers;
   reset_dc(c);
   reset_pmv(c);
+  std::memset(c.vector, 0, sizeof c.vector);
+  std::memset(c.fieldSelect, 0, sizeof c.fieldSelect);
   c.weights[0].matrix = c.weights[1].matrix = nullptr;  // the matrices may have changed
   BitReader br(p, end);
   if (h.vertical_size_value > 2800) br.Get(3);  // slice_vertical_position_extension
@@ -570,7 +574,7 @@ int32_t DecodeStream(PreviewDecoder& d, const uint8_t* es, int32_t esLength, int
   if (esLength < 0 || !es) esLength = 0;
   if (esCapacity < esLength) esLength = int32_t(esCapacity < 0 ? 0 : esCapacity);
   const uint8_t* end = es + esLength;
-  SliceContext c;
+  SliceContext c{};
   c.d = &d;
   for (;;) {
     const int32_t i = find_start_code(es, esLength, d.run.scanPosition);
