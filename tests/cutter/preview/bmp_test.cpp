@@ -82,21 +82,6 @@ TEST_F(BmpWriterTest, FullPictureRowsArePaddedToFourBytes) {
   }
 }
 
-TEST_F(BmpWriterTest, FullFieldPictureIsLineDoubled) {
-  // Height 6 rounds up to 16 coded lines: the field's lines are store rows 8 up.
-  TestPicture pic(4, 6, 16, true);
-  pic.Fill(Pattern);
-  const std::string path = dir_.File("field.bmp");
-  ASSERT_EQ(write_picture_bmp(path.c_str(), pic.view()), kBmpOk);
-  const Bytes f = tsb::ReadFile(path);
-  ASSERT_EQ(f.size(), 54u + 6 * 12u);
-  for (int r = 0; r < 6; ++r) {
-    const std::vector<uint8_t> want = Bgr(Pattern(1, r / 2 + 8));
-    const size_t at = 54 + size_t(r) * 12 + 3;
-    EXPECT_EQ(Bytes(f.begin() + ptrdiff_t(at), f.begin() + ptrdiff_t(at) + 3), want) << "row " << r;
-  }
-}
-
 TEST_F(BmpWriterTest, FailuresAreReported) {
   TestPicture pic(0, 0, 16);
   const std::string empty = dir_.File("empty.bmp");

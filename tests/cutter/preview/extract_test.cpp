@@ -24,13 +24,12 @@ constexpr int32_t kNoPcr = -7;   // a value no PCR produces: shows that none was
 
 // A synthetic video sequence: the sequence header start code and body bytes without zeros, so
 // the only start codes in a fixture are the ones a test puts there.
-Bytes Sequence(uint8_t tag, size_t bodySize) {
+Bytes Sequence(int tag, size_t bodySize = 300) {
   Bytes b{0x00, 0x00, 0x01, 0xB3};
   for (size_t i = 0; i < bodySize; ++i) b.push_back(uint8_t(1 + (tag * 37 + i * 11) % 251));
   return b;
 }
 
-// A video PES without time stamps.
 tsb::PesSpec VideoPes(const Bytes& data) {
   tsb::PesSpec pes;
   pes.stream_id = 0xE0;
@@ -38,13 +37,14 @@ tsb::PesSpec VideoPes(const Bytes& data) {
   return pes;
 }
 
-// The PES header BuildPes writes for video without time stamps (PES_header_data_length 0).
+// The PES header BuildPes writes for video without time stamps.
 Bytes PesHeader(const Bytes& data) {
   Bytes pes = tsb::BuildPes(VideoPes(data));
   return Bytes(pes.begin(), pes.end() - ptrdiff_t(data.size()));
 }
 
-Bytes Cat(std::initializer_list<Bytes> parts) { return tsb::cat(parts); }
+// What the ES holds for sequence a when sequence b's PES follows: a, then b's PES header.
+Bytes Kept(const Bytes& a, const Bytes& b) { return tsb::cat({a, PesHeader(b)}); }
 
 // One video packet with exactly this payload (shorter payloads are padded in the adaptation field).
 tsb::PacketSpec Video(const Bytes& payload, bool unitStart) {
@@ -55,7 +55,8 @@ tsb::PacketSpec Video(const Bytes& payload, bool unitStart) {
   return p;
 }
 
-// A raw packet with adaptation_field_control 11, the given adaptation_field_length and 0xEE after.
+// A raw video packet with adaptation_field_control 11, the given adaptation_field_length and 0xEE
+// in every byte after it.
 Bytes RawVideoPacket(uint8_t adaptationFieldLength) {
   Bytes p(tsb::kPacketSize, 0xEE);
   p[0] = 0x47;
@@ -75,298 +76,217 @@ class RecordingSink : public MessageSink {
   std::vector<std::pair<MessageKind, std::string>> messages;
 };
 
+uint8_t* ReadBuffer() {
+  static std::vector<uint8_t> buffer(kPreviewReadSize);
+  return buffer.data();
+}
+uint8_t* EsStorage() {
+  static std::vector<uint8_t> buffer(kEsBufferSize);
+  return buffer.data();
+}
+
 class CollectVideoSequenceTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    readBuffer_ = new uint8_t[kPreviewReadSize];
-    esBuffer_ = new uint8_t[kEsBufferSize];
-  }
-  static void TearDownTestSuite() {
-    delete[] readBuffer_;
-    delete[] esBuffer_;
-  }
-
   // Runs the collector over the file; the ES is left in es_, the PCR in pcrMs_.
   int Collect(const std::string& path, int32_t position, int32_t pcrPid = kPcrPid) {
     RawHandle file = raw_open(path.c_str(), "rb");
     EXPECT_NE(file, kInvalidRawHandle) << path;
     SequenceSource src;
     src.file = file;
-    src.inputSize = double(tsb::ReadFile(path).size());
+    src.inputSize = double(std::filesystem::file_size(path));
     src.pcrPid = pcrPid;
-    es_.data = esBuffer_;
-    es_.length = -1;
+    es_.data = EsStorage();
     pcrMs_ = kNoPcr;
-    const int code = CollectVideoSequence(src, position, kVideoPid, readBuffer_, es_, pcrMs_);
+    const int code = CollectVideoSequence(src, position, kVideoPid, ReadBuffer(), es_, pcrMs_);
     raw_close(file);
     return code;
   }
   int Collect(const tsb::TsStream& ts, int32_t position, int32_t pcrPid = kPcrPid) {
     return Collect(dir_.Write("in.ts", ts.bytes()), position, pcrPid);
   }
-
   Bytes Es() const { return Bytes(es_.data, es_.data + es_.length); }
 
-  static uint8_t* readBuffer_;
-  static uint8_t* esBuffer_;
   tsb::TempDir dir_;
   EsBuffer es_;
   int32_t pcrMs_ = kNoPcr;
 };
 
-uint8_t* CollectVideoSequenceTest::readBuffer_ = nullptr;
-uint8_t* CollectVideoSequenceTest::esBuffer_ = nullptr;
+#define EXPECT_ES(expected) \
+  EXPECT_EQ(Es(), (expected)) << "got:\n" << tsb::hex_dump(Es()) << "expected:\n" << tsb::hex_dump(expected)
 
-#define EXPECT_ES(expected)                                                           \
-  EXPECT_EQ(Es(), (expected)) << "got:\n" << tsb::hex_dump(Es()) << "expected:\n" \
-                              << tsb::hex_dump(expected)
+// Headers in PES packets at the given packet numbers, null packets up to `packets`.
+tsb::TsStream SequencesAt(std::initializer_list<size_t> at, size_t packets) {
+  tsb::TsStream ts;
+  int tag = 0;
+  for (size_t p : at) {
+    ts.Null(p - ts.PacketCount());
+    ts.Pes(kVideoPid, VideoPes(Sequence(tag++)));
+  }
+  ts.Null(packets - ts.PacketCount());
+  return ts;
+}
 
-// A file longer than the window: headers at packets 1000, 2000, 29999 and 125000 of 130000.
-class LongFileTest : public CollectVideoSequenceTest {
- protected:
-  static void SetUpTestSuite() {
-    CollectVideoSequenceTest::SetUpTestSuite();
-    longDir_ = new tsb::TempDir;
-    tsb::TsStream ts;
-    const size_t at[] = {1000, 2000, 29999, 125000};
-    for (int i = 0; i < 4; ++i) {
-      ts.Null(at[i] - ts.PacketCount());
-      ts.Pes(kVideoPid, VideoPes(Seq(i)));
+TEST_F(CollectVideoSequenceTest, WindowOfAFileLongerThanTheWindow) {
+  // 130000 packets, headers at 1000, 2000, 29999 and 125000.
+  const std::string path = dir_.Write("long.ts", SequencesAt({1000, 2000, 29999, 125000}, 130000).bytes());
+  const struct {
+    int32_t position;
+    int code;
+    int first;   // tag of the sequence kept
+  } cases[] = {
+      {0, kExtractOk, 0},
+      {1001, kExtractOk, 1},            // from inside the first sequence's PES
+      {2000, kExtractOk, 1},
+      {3000, kExtractNoSequence, 0},    // the window ends at 103000: one header in it
+      // Fewer than 100000 packets follow: the window is packets 30000 to 129999, one outside
+      // the header at 29999.
+      {126000, kExtractNoSequence, 0},
+      {30000, kExtractNoSequence, 0},
+      {29999, kExtractOk, 2},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.position);
+    ASSERT_EQ(Collect(path, t.position), t.code);
+    if (t.code == kExtractOk) {
+      EXPECT_ES(Kept(Sequence(t.first), Sequence(t.first + 1)));
     }
-    ts.Null(130000 - ts.PacketCount());
-    path_ = new std::string(longDir_->Write("long.ts", ts.bytes()));
   }
-  static void TearDownTestSuite() {
-    delete path_;
-    delete longDir_;
-    CollectVideoSequenceTest::TearDownTestSuite();
-  }
-  static Bytes Seq(int i) { return Sequence(uint8_t(i), 400 + 50 * i); }
-
-  static tsb::TempDir* longDir_;
-  static std::string* path_;
-};
-tsb::TempDir* LongFileTest::longDir_ = nullptr;
-std::string* LongFileTest::path_ = nullptr;
-
-TEST_F(LongFileTest, TakesTheSequenceStartingAtOrAfterThePosition) {
-  ASSERT_EQ(Collect(*path_, 0), kExtractOk);
-  EXPECT_ES(Cat({Seq(0), PesHeader(Seq(1))}));
-  ASSERT_EQ(Collect(*path_, 1001), kExtractOk);   // inside the first sequence's PES
-  EXPECT_ES(Cat({Seq(1), PesHeader(Seq(2))}));
-  ASSERT_EQ(Collect(*path_, 2000), kExtractOk);
-  EXPECT_ES(Cat({Seq(1), PesHeader(Seq(2))}));
 }
 
-TEST_F(LongFileTest, WindowEndsOneHundredThousandPacketsAfterThePosition) {
-  // From 3000 the window runs to 103000: only the header at 29999 lies in it.
-  EXPECT_EQ(Collect(*path_, 3000), kExtractNoSequence);
-}
-
-TEST_F(LongFileTest, NearTheEndTheWindowIsTheLastHundredThousandPackets) {
-  // 126000 + 100000 passes the end: the window is packets 30000 to 129999, which holds only the
-  // header at 125000 (the one at 29999 is one packet outside).
-  EXPECT_EQ(Collect(*path_, 126000), kExtractNoSequence);
-  EXPECT_EQ(Collect(*path_, 30000), kExtractNoSequence);
-  // From 29999 on the window holds both.
-  ASSERT_EQ(Collect(*path_, 29999), kExtractOk);
-  EXPECT_ES(Cat({Seq(2), PesHeader(Seq(3))}));
-}
-
-// A file shorter than the window: headers in PES packets at 50, 200 and 350 of 500 packets.
 TEST_F(CollectVideoSequenceTest, ShortFileIsSearchedWholeAndKeepsTheLastCompleteSequence) {
-  tsb::TsStream ts;
-  for (size_t i = 0, at = 50; i < 3; ++i, at += 150) {
-    ts.Null(at - ts.PacketCount());
-    ts.Pes(kVideoPid, VideoPes(Sequence(uint8_t(i), 300)));
+  const tsb::TsStream ts = SequencesAt({50, 200, 350}, 500);
+  const std::string path = dir_.Write("short.ts", ts.bytes());
+  // 400 and beyond the end: after the last header, the last complete sequence (before the
+  // position) is kept.
+  const std::pair<int32_t, int> cases[] = {{0, 0}, {100, 1}, {400, 1}, {900000, 1}};
+  for (const auto& [position, first] : cases) {
+    SCOPED_TRACE(position);
+    ASSERT_EQ(Collect(path, position), kExtractOk);
+    EXPECT_ES(Kept(Sequence(first), Sequence(first + 1)));
   }
-  ts.Null(500 - ts.PacketCount());
-  const Bytes first = Cat({Sequence(0, 300), PesHeader(Sequence(1, 300))});
-  const Bytes second = Cat({Sequence(1, 300), PesHeader(Sequence(2, 300))});
-
-  ASSERT_EQ(Collect(ts, 0), kExtractOk);
-  EXPECT_ES(first);
-  ASSERT_EQ(Collect(ts, 100), kExtractOk);
-  EXPECT_ES(second);
-  // After the last header: the last complete sequence, which lies before the position.
-  ASSERT_EQ(Collect(ts, 400), kExtractOk);
-  EXPECT_ES(second);
-  // A position beyond the end of the file behaves the same.
-  ASSERT_EQ(Collect(ts, 900000), kExtractOk);
-  EXPECT_ES(second);
+  EXPECT_EQ(Collect(SequencesAt({20}, 40), 0), kExtractNoSequence);
+  EXPECT_EQ(Collect(SequencesAt({20}, 40), 30), kExtractNoSequence);
+  EXPECT_EQ(Collect(tsb::TsStream(), 0), kExtractNoSequence);   // an empty file
 }
 
-TEST_F(CollectVideoSequenceTest, FewerThanTwoSequenceHeadersGive104) {
+TEST_F(CollectVideoSequenceTest, SyncRecovery) {
   tsb::TsStream ts;
-  ts.Null(20);
-  ts.Pes(kVideoPid, VideoPes(Sequence(0, 1000)));
-  ts.Null(20);
-  EXPECT_EQ(Collect(ts, 0), kExtractNoSequence);
-  EXPECT_EQ(Collect(ts, 30), kExtractNoSequence);
-
-  tsb::TsStream empty;
-  EXPECT_EQ(Collect(empty, 0), kExtractNoSequence);
-  // Another PID's sequence headers do not count.
-  tsb::TsStream other;
-  other.Pes(0x0101, VideoPes(Sequence(0, 100)));
-  other.Pes(0x0101, VideoPes(Sequence(1, 100)));
-  other.Pes(0x0101, VideoPes(Sequence(2, 100)));
-  EXPECT_EQ(Collect(other, 0), kExtractNoSequence);
-}
-
-TEST_F(CollectVideoSequenceTest, GarbageAtTheWindowStartIsResynchronised) {
-  tsb::TsStream ts;
-  ts.Raw(Bytes(100, 0x00));
+  ts.Raw(Bytes(100, 0x00));   // garbage at the window start
   ts.Pes(kVideoPid, VideoPes(Sequence(0, 500)));
-  ts.Raw(Bytes(57, 0x12));   // the packet grid is lost again in the middle
+  ts.Raw(Bytes(57, 0x12));    // and the grid lost again in the middle
   ts.Pes(kVideoPid, VideoPes(Sequence(1, 500)));
   ts.Null(3);
   ASSERT_EQ(Collect(ts, 0), kExtractOk);
-  EXPECT_ES(Cat({Sequence(0, 500), PesHeader(Sequence(1, 500))}));
-}
+  EXPECT_ES(Kept(Sequence(0, 500), Sequence(1, 500)));
 
-TEST_F(CollectVideoSequenceTest, DataWithoutThreeSyncBytesAPacketApartGives102) {
-  tsb::TsStream ts;
-  ts.Raw(Bytes(50000, 0x55));
-  EXPECT_EQ(Collect(ts, 0), kExtractNoResync);
+  tsb::TsStream noSync;
+  noSync.Raw(Bytes(50000, 0x55));
+  EXPECT_EQ(Collect(noSync, 0), kExtractNoResync);
+  tsb::TsStream skewed;   // packets 189 bytes apart never line up
+  skewed.Raw(Bytes{0x00});
+  for (int i = 0; i < 50; ++i) skewed.Raw(tsb::cat({tsb::MakeNullPacket(), Bytes{0x00}}));
+  EXPECT_EQ(Collect(skewed, 0), kExtractNoResync);
 
-  // Packets 189 bytes apart never line up.
-  tsb::TsStream skewed;
-  for (int i = 0; i < 50; ++i) {
-    skewed.Null();
-    skewed.Raw(Bytes{0x00});
-  }
-  Bytes tail(skewed.bytes().begin() + 1, skewed.bytes().end());
-  EXPECT_EQ(Collect(dir_.Write("skewed.ts", tail), 0), kExtractNoResync);
-}
-
-TEST_F(CollectVideoSequenceTest, ThousandthLossOfTheGridGives101) {
-  tsb::TsStream ts;
+  tsb::TsStream lossy;    // three good packets, one stray byte, 1100 times
   for (int i = 0; i < 1100; ++i) {
-    ts.Null(3);
-    ts.Raw(Bytes{0x00});
+    lossy.Null(3);
+    lossy.Raw(Bytes{0x00});
   }
-  EXPECT_EQ(Collect(ts, 0), kExtractSyncLimit);
+  EXPECT_EQ(Collect(lossy, 0), kExtractSyncLimit);
 }
 
 TEST_F(CollectVideoSequenceTest, AdaptationFieldsOfVideoPackets) {
-  const Bytes a = Sequence(0, 300), b = Sequence(1, 300), c = Sequence(2, 50);
-  auto build = [&](const Bytes& middle) {
+  auto around = [](const Bytes& middle) {
     tsb::TsStream ts;
-    ts.Pes(kVideoPid, VideoPes(a));
+    ts.Pes(kVideoPid, VideoPes(Sequence(0)));
     ts.Raw(middle);
-    ts.Pes(kVideoPid, VideoPes(b));
-    ts.Pes(kVideoPid, VideoPes(c));
+    ts.Pes(kVideoPid, VideoPes(Sequence(1)));
+    ts.Pes(kVideoPid, VideoPes(Sequence(2)));
     return ts;
   };
-  // adaptation_field_length running past the packet: damage, passed over without its payload.
-  ASSERT_EQ(Collect(build(RawVideoPacket(200)), 0), kExtractOk);
-  EXPECT_ES(Cat({a, PesHeader(b)}));
-  // Adaptation field only (control 10): nothing taken.
-  Bytes onlyAf = RawVideoPacket(183);
-  onlyAf[3] = 0x20;
-  ASSERT_EQ(Collect(build(onlyAf), 0), kExtractOk);
-  EXPECT_ES(Cat({a, PesHeader(b)}));
-  // A payload flag with the adaptation field filling the packet.
-  EXPECT_EQ(Collect(build(RawVideoPacket(183)), 0), kExtractNoPayload);
-  // One payload byte is payload.
-  ASSERT_EQ(Collect(build(RawVideoPacket(182)), 0), kExtractOk);
-  EXPECT_ES(Cat({a, Bytes{0xEE}, PesHeader(b)}));
+  // adaptation_field_length running past the packet: damage, passed over without payload.
+  ASSERT_EQ(Collect(around(RawVideoPacket(200)), 0), kExtractOk);
+  EXPECT_ES(Kept(Sequence(0), Sequence(1)));
+  Bytes adaptationOnly = RawVideoPacket(183);
+  adaptationOnly[3] = 0x20;
+  ASSERT_EQ(Collect(around(adaptationOnly), 0), kExtractOk);
+  EXPECT_ES(Kept(Sequence(0), Sequence(1)));
+  // The payload flag set, but the adaptation field fills the packet.
+  EXPECT_EQ(Collect(around(RawVideoPacket(183)), 0), kExtractNoPayload);
+  ASSERT_EQ(Collect(around(RawVideoPacket(182)), 0), kExtractOk);   // one payload byte
+  EXPECT_ES(tsb::cat({Sequence(0), Bytes{0xEE}, PesHeader(Sequence(1))}));
 }
 
-TEST_F(CollectVideoSequenceTest, PcrOfTheScannedStretchIsKept) {
-  const Bytes a = Sequence(0, 300), b = Sequence(1, 300), c = Sequence(2, 300);
+TEST_F(CollectVideoSequenceTest, PcrOfTheScannedStretch) {
   tsb::TsStream ts;
   ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(1000));
-  ts.Pes(kVideoPid, VideoPes(a));
-  // 1234.5 ms rounds up; then a PCR after the second header, which ends the scan.
-  ts.PcrPacket(kPcrPid, tsb::Pcr::FromTicks(1234 * 27000 + 13500));
-  ts.Pes(kVideoPid, VideoPes(b));
+  ts.Pes(kVideoPid, VideoPes(Sequence(0)));
+  ts.PcrPacket(kPcrPid, tsb::Pcr::FromTicks(1234 * 27000 + 13500));   // 1234.5 ms rounds up
+  ts.Pes(kVideoPid, VideoPes(Sequence(1)));   // the scan ends here
   ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(5000));
-  ts.Pes(kVideoPid, VideoPes(c));
+  ts.Pes(kVideoPid, VideoPes(Sequence(2)));
   ASSERT_EQ(Collect(ts, 0), kExtractOk);
   EXPECT_EQ(pcrMs_, 1235);
 
-  // The largest PCR: base 2^33 - 1, extension 299.
-  tsb::TsStream top;
+  tsb::TsStream top;   // the largest PCR: bit 32 of the base set
   tsb::Pcr largest;
   largest.base = (uint64_t(1) << 33) - 1;
   largest.extension = 299;
   top.PcrPacket(kPcrPid, largest);
-  top.Pes(kVideoPid, VideoPes(a));
-  top.Pes(kVideoPid, VideoPes(b));
+  top.Pes(kVideoPid, VideoPes(Sequence(0)));
+  top.Pes(kVideoPid, VideoPes(Sequence(1)));
   ASSERT_EQ(Collect(top, 0), kExtractOk);
   EXPECT_EQ(pcrMs_, 95443718);
-}
 
-TEST_F(CollectVideoSequenceTest, PcrOnTheVideoPidIsNotRead) {
-  tsb::TsStream ts;
-  ts.Pes(kVideoPid, VideoPes(Sequence(0, 300)), tsb::Pcr::FromMs(2000));
-  ts.Pes(kVideoPid, VideoPes(Sequence(1, 300)), tsb::Pcr::FromMs(3000));
-  ASSERT_EQ(Collect(ts, 0, kVideoPid), kExtractOk);
-  EXPECT_EQ(pcrMs_, kNoPcr);
-  // The same packets with another PCR PID: nothing on it, nothing stored either.
-  ASSERT_EQ(Collect(ts, 0, kPcrPid), kExtractOk);
+  // PCRs carried by the video PID itself are not read.
+  tsb::TsStream onVideo;
+  onVideo.Pes(kVideoPid, VideoPes(Sequence(0)), tsb::Pcr::FromMs(2000));
+  onVideo.Pes(kVideoPid, VideoPes(Sequence(1)), tsb::Pcr::FromMs(3000));
+  ASSERT_EQ(Collect(onVideo, 0, kVideoPid), kExtractOk);
   EXPECT_EQ(pcrMs_, kNoPcr);
 }
 
-// The sequence header of the second sequence with 1, 2 or 3 bytes of its start code at the end
-// of one continuation packet and the rest at the start of the next.
-class SplitStartCodeTest : public CollectVideoSequenceTest,
-                           public ::testing::WithParamInterface<int> {};
+// A sequence header start code with 1, 2 or 3 bytes at the end of one video packet and the rest
+// at the start of the next (not a unit start).
+class SplitStartCodeTest : public CollectVideoSequenceTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(SplitStartCodeTest, IsFoundThroughTheCarry) {
   const int split = GetParam();
   const Bytes a = Sequence(0, 200), b = Sequence(1, 250), c = Sequence(2, 100);
-  // First PES: header + a + b, packed so that b's start code straddles two packets.
-  const Bytes pes = Cat({PesHeader(Cat({a, b})), a, b});
-  const size_t cut = PesHeader(a).size() + a.size() + size_t(split);
+  const Bytes pes = tsb::cat({PesHeader(tsb::cat({a, b})), a, b});
+  const auto cut = ptrdiff_t(PesHeader(a).size() + a.size()) + split;
   tsb::TsStream ts;
   ts.Null(2);
   ts.Packet(Video(Bytes(pes.begin(), pes.begin() + 180), true));
-  ts.Packet(Video(Bytes(pes.begin() + 180, pes.begin() + ptrdiff_t(cut)), false));
-  ts.Packet(Video(Bytes(pes.begin() + ptrdiff_t(cut), pes.begin() + ptrdiff_t(cut) + 100), false));
-  ts.Packet(Video(Bytes(pes.begin() + ptrdiff_t(cut) + 100, pes.end()), false));
+  ts.Packet(Video(Bytes(pes.begin() + 180, pes.begin() + cut), false));
+  ts.Packet(Video(Bytes(pes.begin() + cut, pes.begin() + cut + 100), false));
+  ts.Packet(Video(Bytes(pes.begin() + cut + 100, pes.end()), false));
   ts.Null(2);
   ts.Pes(kVideoPid, VideoPes(c));
   ts.Null(2);
-
-  // From the start: the scan stops at the split header; the ES runs up to the end of the
-  // packet that holds the start code's first bytes.
+  // From the start the scan stops at the split header, after the packet holding its first bytes.
   ASSERT_EQ(Collect(ts, 0), kExtractOk);
-  EXPECT_ES(Cat({a, Bytes(b.begin(), b.begin() + split)}));
-  // After every header: the last complete sequence starts exactly at the split start code.
+  EXPECT_ES(tsb::cat({a, Bytes(b.begin(), b.begin() + split)}));
+  // After every header the last complete sequence starts exactly at the split start code.
   ASSERT_EQ(Collect(ts, 8), kExtractOk);
-  EXPECT_ES(Cat({b, PesHeader(c)}));
+  EXPECT_ES(Kept(b, c));
 }
 
 TEST_P(SplitStartCodeTest, OfTheFirstHeaderKeepsTheWholeStartCode) {
   const int split = GetParam();
-  const Bytes a = Sequence(0, 300), b = Sequence(1, 100);
-  const Bytes pes = Cat({PesHeader(a), a});
-  const size_t cut = PesHeader(a).size() + size_t(split);
+  const Bytes a = Sequence(0), b = Sequence(1, 100);
+  const Bytes pes = tsb::cat({PesHeader(a), a});
+  const auto cut = ptrdiff_t(PesHeader(a).size()) + split;
   tsb::TsStream ts;
-  ts.Packet(Video(Bytes(pes.begin(), pes.begin() + ptrdiff_t(cut)), true));
-  ts.Packet(Video(Bytes(pes.begin() + ptrdiff_t(cut), pes.begin() + ptrdiff_t(cut) + 184), false));
-  ts.Packet(Video(Bytes(pes.begin() + ptrdiff_t(cut) + 184, pes.end()), false));
+  ts.Packet(Video(Bytes(pes.begin(), pes.begin() + cut), true));
+  ts.Packet(Video(Bytes(pes.begin() + cut, pes.begin() + cut + 184), false));
+  ts.Packet(Video(Bytes(pes.begin() + cut + 184, pes.end()), false));
   ts.Pes(kVideoPid, VideoPes(b));
   ASSERT_EQ(Collect(ts, 0), kExtractOk);
-  EXPECT_ES(Cat({a, PesHeader(b)}));
+  EXPECT_ES(Kept(a, b));
 }
 
 INSTANTIATE_TEST_SUITE_P(BytesInFirstPacket, SplitStartCodeTest, ::testing::Values(1, 2, 3));
-
-TEST_F(CollectVideoSequenceTest, StartCodeInsideAContinuationPacketIsNotLookedFor) {
-  const Bytes a = Sequence(0, 200), x = Sequence(9, 20), b = Sequence(1, 100);
-  const Bytes pes = Cat({PesHeader(Cat({a, x})), a, x});
-  tsb::TsStream ts;
-  ts.Packet(Video(Bytes(pes.begin(), pes.begin() + 184), true));
-  ts.Packet(Video(Bytes(pes.begin() + 184, pes.end()), false));   // x lies wholly in here
-  ts.Pes(kVideoPid, VideoPes(b));
-  ts.Pes(kVideoPid, VideoPes(a));
-  ASSERT_EQ(Collect(ts, 0), kExtractOk);
-  EXPECT_ES(Cat({a, x, PesHeader(b)}));
-}
 
 // ----------------------------------------------------------------------------------------------
 // The driver: texts, busy flag, end marker, PCR range.
@@ -375,13 +295,13 @@ class PreviewDriverTest : public CollectVideoSequenceTest {
  protected:
   void SetUp() override {
     decoder_ = std::make_unique<PreviewDecoder>();
-    driver_ = std::make_unique<PreviewDriver>(readBuffer_, esBuffer_, *decoder_);
+    driver_ = std::make_unique<PreviewDriver>(ReadBuffer(), EsStorage(), *decoder_);
     tsb::TsStream ts;
     ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(3723004));
-    ts.Pes(kVideoPid, VideoPes(Sequence(0, 300)));
-    ts.Pes(kVideoPid, VideoPes(Sequence(1, 300)));
+    ts.Pes(kVideoPid, VideoPes(Sequence(0)));
+    ts.Pes(kVideoPid, VideoPes(Sequence(1)));
     ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(61000));
-    ts.Pes(kVideoPid, VideoPes(Sequence(2, 300)));
+    ts.Pes(kVideoPid, VideoPes(Sequence(2)));
     ts.Null(5);
     path_ = dir_.Write("in.ts", ts.bytes());
     request_.inputPath = path_.c_str();
@@ -389,16 +309,12 @@ class PreviewDriverTest : public CollectVideoSequenceTest {
     request_.programmeCount = 1;
     request_.videoPid = kVideoPid;
     request_.pcrPid = kPcrPid;
-    request_.startPacket = 0;
     request_.endPacket = 4;
     request_.startPcrMs = 1;
     request_.endPcrMs = 600000;
     request_.jobRunning = &jobRunning_;
   }
-
-  std::string Status() const {
-    return sink_.messages.empty() ? "" : sink_.messages.back().second;
-  }
+  std::string Status() const { return sink_.messages.empty() ? "" : sink_.messages.back().second; }
 
   std::unique_ptr<PreviewDecoder> decoder_;
   std::unique_ptr<PreviewDriver> driver_;
@@ -408,63 +324,58 @@ class PreviewDriverTest : public CollectVideoSequenceTest {
   RecordingSink sink_;
 };
 
-TEST_F(PreviewDriverTest, ExtractsTheStartPointAndShowsThePcrRange) {
+TEST_F(PreviewDriverTest, ExtractsTheEditedPointAndShowsThePcrRange) {
   ASSERT_EQ(driver_->ExtractPreviewStream(request_, sink_), 0);
   EXPECT_TRUE(sink_.messages.empty());   // the status line is left to the decode
   EXPECT_EQ(jobRunning_, 0);
   EXPECT_EQ(request_.startPcrMs, 3723004);
-  EXPECT_EQ(request_.endPcrMs, 600000);
   EXPECT_TRUE(request_.pcrRangeSet);
   EXPECT_STREQ(request_.pcrRangeText, "PCR：[01:02:03.004～00:10:00.000]");
-  // The sequence, then the end marker: a picture start code and 8 counted zero bytes, followed
-  // by zeros up to 128.
-  const Bytes body = Cat({Sequence(0, 300), PesHeader(Sequence(1, 300))});
-  const EsBuffer& es = driver_->es();
-  ASSERT_EQ(es.length, int32_t(body.size()) + 12);
-  EXPECT_EQ(Bytes(es.data, es.data + body.size()), body);
-  EXPECT_EQ(Bytes(es.data + body.size(), es.data + body.size() + 4), (Bytes{0, 0, 1, 0}));
-  EXPECT_EQ(Bytes(es.data + body.size() + 4, es.data + body.size() + 132), Bytes(128, 0));
-}
+  // The sequence, then the end marker: a picture start code and 8 counted zero bytes of 128.
+  const Bytes body = Kept(Sequence(0), Sequence(1));
+  const uint8_t* es = driver_->es().data;
+  ASSERT_EQ(driver_->es().length, int32_t(body.size()) + 12);
+  EXPECT_EQ(Bytes(es, es + body.size()), body);
+  EXPECT_EQ(Bytes(es + body.size(), es + body.size() + 132), tsb::cat({Bytes{0, 0, 1, 0}, Bytes(128, 0)}));
 
-TEST_F(PreviewDriverTest, EndPointReadsFromTheEndPacketAndUpdatesItsPcr) {
+  // The end point reads from endPacket and replaces only its own PCR time.
   request_.activePoint = 1;
-  request_.endPacket = 4;
   ASSERT_EQ(driver_->ExtractPreviewStream(request_, sink_), 0);
-  EXPECT_EQ(request_.startPcrMs, 1);
+  EXPECT_EQ(request_.startPcrMs, 3723004);
   EXPECT_EQ(request_.endPcrMs, 61000);
-  EXPECT_STREQ(request_.pcrRangeText, "PCR：[00:00:00.001～00:01:01.000]");
-  const Bytes body = Cat({Sequence(1, 300), PesHeader(Sequence(2, 300))});
-  EXPECT_EQ(Bytes(driver_->es().data, driver_->es().data + body.size()), body);
-}
-
-TEST_F(PreviewDriverTest, EmptyProgrammeListIsReportedWithoutTouchingTheFile) {
-  request_.programmeCount = 0;
-  request_.inputPath = "/nonexistent/kerf/none.ts";
-  EXPECT_EQ(driver_->ExtractPreviewStream(request_, sink_), 1);
-  ASSERT_EQ(sink_.messages.size(), 1u);
-  EXPECT_EQ(sink_.messages[0].first, MessageKind::Status);
-  EXPECT_EQ(Status(), "状態：映像ﾊﾟｹｯﾄが検出できません。→入力元TSファイル名などを再確認");
-  EXPECT_TRUE(request_.pcrRangeSet);
-  EXPECT_STREQ(request_.pcrRangeText, "");
-  EXPECT_EQ(driver_->lastExtractCode(), -1);
-  EXPECT_EQ(jobRunning_, 0);
+  EXPECT_STREQ(request_.pcrRangeText, "PCR：[01:02:03.004～00:01:01.000]");
+  const Bytes second = Kept(Sequence(1), Sequence(2));
+  EXPECT_EQ(Bytes(driver_->es().data, driver_->es().data + second.size()), second);
 }
 
 TEST_F(PreviewDriverTest, FailuresReportTheirTextAndEmptyThePcrRange) {
-  request_.inputPath = "/nonexistent/kerf/none.ts";
-  EXPECT_EQ(driver_->ExtractPreviewStream(request_, sink_), 1);
-  EXPECT_EQ(Status(), "状態：入力元TSファイルが開けません。");
-  EXPECT_TRUE(request_.pcrRangeSet);
-  EXPECT_STREQ(request_.pcrRangeText, "");
-
-  request_.inputPath = path_.c_str();
-  request_.videoPid = 0x0555;
-  std::strcpy(request_.pcrRangeText, "x");
-  EXPECT_EQ(driver_->ExtractPreviewStream(request_, sink_), 1);
-  EXPECT_EQ(Status(), "状態：映像ﾃﾞｰﾀが抽出できません（ｴﾗｰｺｰﾄﾞ=104）。");
-  EXPECT_STREQ(request_.pcrRangeText, "");
-  EXPECT_EQ(driver_->lastExtractCode(), kExtractNoSequence);
-  EXPECT_EQ(jobRunning_, 0);
+  const struct {
+    int32_t programmes;
+    const char* path;
+    int32_t videoPid;
+    const char* status;
+  } cases[] = {
+      // No programme: reported before the file is looked at.
+      {0, "/nonexistent/kerf/none.ts", kVideoPid,
+       "状態：映像ﾊﾟｹｯﾄが検出できません。→入力元TSファイル名などを再確認"},
+      {1, "/nonexistent/kerf/none.ts", kVideoPid, "状態：入力元TSファイルが開けません。"},
+      {1, path_.c_str(), 0x0555, "状態：映像ﾃﾞｰﾀが抽出できません（ｴﾗｰｺｰﾄﾞ=104）。"},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.status);
+    request_.programmeCount = t.programmes;
+    request_.inputPath = t.path;
+    request_.videoPid = t.videoPid;
+    std::strcpy(request_.pcrRangeText, "x");
+    sink_.messages.clear();
+    EXPECT_EQ(driver_->ExtractPreviewStream(request_, sink_), 1);
+    ASSERT_EQ(sink_.messages.size(), 1u);
+    EXPECT_EQ(sink_.messages[0].first, MessageKind::Status);
+    EXPECT_EQ(Status(), t.status);
+    EXPECT_TRUE(request_.pcrRangeSet);
+    EXPECT_STREQ(request_.pcrRangeText, "");
+    EXPECT_EQ(jobRunning_, 0);
+  }
 }
 
 TEST_F(PreviewDriverTest, BusyJobOrDisabledPreviewDoesNothing) {
