@@ -119,6 +119,25 @@ TEST_F(SectionAssembler, SectionTornByALostPacketIsNotKept) {
   EXPECT_EQ(layer_.crcErrors(), 0u);
 }
 
+TEST_F(SectionAssembler, OnlyCurrentSectionsFromSectionZeroOnAreStored) {
+  tsb::LongSection next = tsb::Pat(1, Programs(1, 9, 0x100), 1);
+  next.current_next_indicator = false;   // the version that applies next
+  Send(0x0000, next);
+  EXPECT_EQ(layer_.currentTable(), -1);
+  tsb::LongSection first = tsb::Pat(1, Programs(1, 1, 0x100));
+  first.last_section_number = 1;
+  tsb::LongSection second = tsb::Pat(1, Programs(1, 2, 0x101));
+  second.section_number = 1;
+  second.last_section_number = 1;
+  Send(0x0000, second);   // before section 0: not kept
+  Send(0x0000, first);
+  EXPECT_EQ(layer_.currentTable(), -1);
+  Send(0x0000, second);
+  ASSERT_EQ(layer_.currentTable(), 0);
+  EXPECT_EQ(layer_.table(0).serviceCount, 2);
+  EXPECT_EQ(layer_.table(0).services[1].serviceId, 2);
+}
+
 TEST_F(SectionAssembler, InterleavedPidsOfOneTableKindKeepTheirSectionsApart) {
   Send(0x0000, tsb::Pat(1, {{1, 0x0100}, {2, 0x0101}}));
   auto pmt = [](uint16_t program, uint16_t pcr) {
