@@ -42,7 +42,8 @@ int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t vi
                          uint8_t* readBuffer, EsBuffer& es, int32_t& pcrMs) {
   const int64_t ps = src.packetSize;
   es.length = 0;
-  if (ps < 4 || 3 * ps > kPreviewReadSize) return kExtractSeekFailed;
+  // Packets are at least the 188 bytes of ISO/IEC 13818-1 (header and adaptation field fit).
+  if (ps < 188 || 3 * ps > kPreviewReadSize) return kExtractSeekFailed;
 
   // Window: normally the packets from the position on; near the end the last packets of the file.
   const int64_t packets = int64_t(src.inputSize / double(ps));
@@ -63,6 +64,9 @@ int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t vi
   const int64_t high = int64_t(offset / double(kTwoTo32));
   const int64_t low = int64_t(offset - double(high) * double(kTwoTo32));
   if (raw_seek(src.file, uint32_t(low), int32_t(high), 0) == -1) return kExtractSeekFailed;
+  // An empty window (no whole packet in the file, by the size given) is not scanned at all, so a
+  // stale size can never turn the scan into a read of the whole file.
+  if (count <= 0) return kExtractNoSequence;
 
   const bool readPcr = src.pcrPid != videoPid;
   int32_t buffered = 0;
@@ -204,8 +208,8 @@ void AppendEsEndMarker(EsBuffer& es) {
   static const uint8_t kPictureStart[4] = {0x00, 0x00, 0x01, 0x00};
   std::memcpy(es.data + es.length, kPictureStart, 4);
   es.length += 4;
-  std::memset(es.data + es.length, 0, 128);
-  es.length += 8;
+  std::memset(es.data + es.length, 0, kEsEndMarkerSpace - 4);
+  es.length += kEsEndMarkerCounted - 4;
 }
 
 uint8_t* preview_es_buffer() {

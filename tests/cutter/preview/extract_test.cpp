@@ -93,7 +93,7 @@ class CollectVideoSequenceTest : public ::testing::Test {
     EXPECT_NE(file, kInvalidRawHandle) << path;
     SequenceSource src;
     src.file = file;
-    src.inputSize = double(std::filesystem::file_size(path));
+    src.inputSize = sizeOverride_ >= 0 ? sizeOverride_ : double(std::filesystem::file_size(path));
     src.pcrPid = pcrPid;
     es_.data = EsStorage();
     pcrMs_ = kNoPcr;
@@ -109,6 +109,7 @@ class CollectVideoSequenceTest : public ::testing::Test {
   tsb::TempDir dir_;
   EsBuffer es_;
   int32_t pcrMs_ = kNoPcr;
+  double sizeOverride_ = -1;   // the size the caller claims, when not the file's own
 };
 
 #define EXPECT_ES(expected) \
@@ -167,6 +168,9 @@ TEST_F(CollectVideoSequenceTest, ShortFileIsSearchedWholeAndKeepsTheLastComplete
   EXPECT_EQ(Collect(SequencesAt({20}, 40), 0), kExtractNoSequence);
   EXPECT_EQ(Collect(SequencesAt({20}, 40), 30), kExtractNoSequence);
   EXPECT_EQ(Collect(tsb::TsStream(), 0), kExtractNoSequence);   // an empty file
+  // A size of less than one packet is an empty window, whatever the file holds.
+  sizeOverride_ = 187;
+  EXPECT_EQ(Collect(path, 0), kExtractNoSequence);
 }
 
 TEST_F(CollectVideoSequenceTest, SyncRecovery) {
