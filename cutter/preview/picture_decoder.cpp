@@ -149,6 +149,56 @@ const ScanWeights& scan_weights(SliceContext& c, bool intra, bool chroma) {
   return sw;
 }
 
+// The (run, level) codes of a block from scan index `index` to its end-of-block code, each value
+// inverse-quantised into `out` at its raster position. Returns the sum of the stored values.
+template <bool Intra>
+int32_t coefficient_loop(SliceContext& c, BitReader& br, int16_t* out, const DctEntry* first8,
+                         const DctEntry* long10, const int32_t* w, const uint8_t* scan,
+                         int32_t index) {
+  int32_t sum = 0;
+  for (;;) {
+    // 17 bits: the longest code (16 bits) and its sign.
+    const uint32_t bits = br.Show(17);
+    const DctEntry& e = dct_lookup(first8, long10, bits >> 1);
+    int32_t run, level;
+    if (e.run < kDctEndOfBlock) {
+      run = e.run;
+      level = ((bits >> (16 - e.length)) & 1) ? -e.level : e.level;
+      br.Skip(e.length + 1);
+    } else if (e.run == kDctEndOfBlock) {
+      br.Skip(e.length);
+      break;
+    } else if (e.run == kDctEscape) {
+      br.Skip(e.length);
+      run = int32_t(br.Get(6));
+      level = br.GetSigned(12);
+    } else {
+      c.d->run.errorCode = kErrorCoefficientCode;
+      break;
+    }
+    index += run;
+    if (index >= 64) {
+      // Not stored; the block reads on to its end-of-block code. Held at 64 so a long damaged
+      // block cannot overflow the index.
+      c.d->run.errorCode = kErrorCoefficientIndex;
+      index = 64;
+      continue;
+    }
+    int32_t f;
+    if (Intra) {
+      f = (level * w[index] * 2) / 32;
+    } else {
+      const int32_t sign = (level > 0) - (level < 0);
+      f = ((2 * level + sign) * w[index]) / 32;
+    }
+    f = saturate(f);
+    out[scan[index]] = int16_t(f);
+    sum += f;
+    ++index;
+  }
+  return sum;
+}
+
 // Coefficients of one block (§7.2), inverse-quantised as they are decoded (§7.4): each value QF
 // at scan index k becomes F at the raster position the scan gives, saturated, and mismatch
 // control runs at the end of the block. `out` receives the 64 raster values; an uncoded block is
@@ -191,57 +241,16 @@ void decode_block(SliceContext& c, BitReader& br, int16_t* out, bool coded, int 
   const bool b15 = intra && h.intra_vlc_format;
   const DctEntry* first8 = b15 ? kDctB15First8.data() : kDctB14First8.data();
   const DctEntry* long10 = b15 ? kDctB15Long10.data() : kDctB14Long10.data();
-  bool first = !intra;
-  for (;;) {
-    // 17 bits: the longest code (16 bits) and its sign.
-    const uint32_t bits = br.Show(17);
-    int32_t run, level;
-    if (first && (bits & 0x10000)) {
-      // First coefficient of a non-intra block: "1s" is run 0, level 1 (Table B-14 note).
-      run = 0;
-      level = (bits & 0x8000) ? -1 : 1;
-      br.Skip(2);
-    } else {
-      const DctEntry& e = dct_lookup(first8, long10, bits >> 1);
-      if (e.length == 0) {
-        c.d->run.errorCode = kErrorCoefficientCode;
-        break;
-      }
-      if (e.run == kDctEndOfBlock) {
-        br.Skip(e.length);
-        break;
-      }
-      if (e.run == kDctEscape) {
-        br.Skip(e.length);
-        run = int32_t(br.Get(6));
-        level = br.GetSigned(12);
-      } else {
-        run = e.run;
-        level = ((bits >> (16 - e.length)) & 1) ? -e.level : e.level;
-        br.Skip(e.length + 1);
-      }
-    }
-    first = false;
-    index += run;
-    if (index >= 64) {
-      // Not stored; the block reads on to its end-of-block code. Held at 64 so a long damaged
-      // block cannot overflow the index.
-      c.d->run.errorCode = kErrorCoefficientIndex;
-      index = 64;
-      continue;
-    }
-    int32_t f;
-    if (intra) {
-      f = (level * sw.w[index] * 2) / 32;
-    } else {
-      const int32_t sign = (level > 0) - (level < 0);
-      f = ((2 * level + sign) * sw.w[index]) / 32;
-    }
-    f = saturate(f);
-    out[scan[index]] = int16_t(f);
-    sum += f;
-    ++index;
+  if (!intra && (br.Show(1))) {
+    // First coefficient of a non-intra block: "1s" is run 0, level 1 (Table B-14 note).
+    const int32_t level = br.Get(2) & 1 ? -1 : 1;
+    const int32_t f = saturate(((2 * level + level) * sw.w[0]) / 32);
+    out[scan[0]] = int16_t(f);
+    sum = f;
+    index = 1;
   }
+  sum += intra ? coefficient_loop<true>(c, br, out, first8, long10, sw.w, scan, index)
+               : coefficient_loop<false>(c, br, out, first8, long10, sw.w, scan, index);
   // Mismatch control (§7.4.4): make the sum of the coefficients odd through F[63].
   if ((sum & 1) == 0) out[63] = int16_t(out[63] + ((out[63] & 1) ? -1 : 1));
 }

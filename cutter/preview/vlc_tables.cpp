@@ -45,11 +45,15 @@ struct DctTables {
   std::array<DctEntry, 1024> long10{};
 };
 
+constexpr DctEntry kNoCode{kDctInvalid, 0, 0};
+
 // Codes of up to 8 bits go into the 8-bit array; longer ones must begin with six zeros and go into
 // the array indexed by the 10 bits that follow them (16 bits in all).
 template <size_t N>
 constexpr DctTables expand_dct(const VlcRow (&rows)[N]) {
   DctTables t;
+  for (auto& e : t.first8) e = kNoCode;
+  for (auto& e : t.long10) e = kNoCode;
   for (const VlcRow& row : rows) {
     ParsedCode c = parse_code(row.code);
     DctEntry e{uint8_t(row.value), uint8_t(c.length), row.value2};

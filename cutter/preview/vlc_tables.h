@@ -47,12 +47,13 @@ extern const std::array<VlcEntry, 1024> kDcSizeChroma10;
 // indexed by the next 8 bits; longer codes all begin with six zeros and are found in the second
 // table indexed by the 10 bits after them. length excludes the sign bit.
 struct DctEntry {
-  uint8_t run;     // 0..31, or kDctEndOfBlock / kDctEscape
+  uint8_t run;     // 0..31, or kDctEndOfBlock / kDctEscape / kDctInvalid (all 64 and above)
   uint8_t length;  // 0: not a code of the table
   int16_t level;
 };
 constexpr uint8_t kDctEndOfBlock = 64;
 constexpr uint8_t kDctEscape = 65;
+constexpr uint8_t kDctInvalid = 66;  // run of the entries that are no code (length 0)
 extern const std::array<DctEntry, 256> kDctB14First8;
 extern const std::array<DctEntry, 1024> kDctB14Long10;
 extern const std::array<DctEntry, 256> kDctB15First8;
