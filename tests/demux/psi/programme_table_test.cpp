@@ -120,6 +120,30 @@ TEST_F(ProgrammeTables, DescriptorLoopEndsAtAnUnknownTag) {
   EXPECT_EQ(layer_.descriptorKinds(), 1u);
 }
 
+TEST_F(ProgrammeTables, LengthsPastTheSectionStayInsideIt) {
+  Send(0x0000, tsb::Pat(1, {{1, kPmtA}, {2, kPmtB}, {3, kPmtC}}));
+  // program_info_length 0xFFF over a 6-byte CA descriptor: the loop ends at the CRC.
+  tsb::LongSection a = tsb::Pmt(1, 0x0100, {});
+  a.body = tsb::cat({{0xE1, 0x00, 0xFF, 0xFF}, tsb::CaDescriptor(5, 0x0901)});
+  Send(kPmtA, a);
+  EXPECT_EQ(Current(1)->pcrPid, 0x0100);
+  EXPECT_EQ(Current(1)->ecmPid, 0x0901);
+  // ES_info_length 0xFFF on the last stream, and a descriptor longer than what is left.
+  tsb::LongSection b = tsb::Pmt(2, 0x0200, {});
+  b.body = tsb::cat({{0xE2, 0x00, 0xF0, 0x00, 0x02, 0xE2, 0x00, 0xFF, 0xFF, 0x52, 0x01, 0x10,
+                      0x09, 0x20, 0x00}});
+  Send(kPmtB, b);
+  ASSERT_EQ(Current(2)->streamCount, 1);
+  EXPECT_STREQ(Current(2)->streams[0].classText, "A");
+  EXPECT_EQ(Current(2)->streams[0].ecmPid, 0);
+  // ES_info_length 2: too short to hold a component tag, so no class.
+  tsb::LongSection c = tsb::Pmt(3, 0x0300, {});
+  c.body = {0xE3, 0x00, 0xF0, 0x00, 0x02, 0xE3, 0x00, 0xF0, 0x02, 0x52, 0x00};
+  Send(kPmtC, c);
+  ASSERT_EQ(Current(3)->streamCount, 1);
+  EXPECT_STREQ(Current(3)->streams[0].classText, "");
+}
+
 TEST_F(ProgrammeTables, DistinctPidsCountPacketsAndAnnouncedPids) {
   Send(0x0000, tsb::Pat(1, {{0, 0x0010}, {1, kPmtA}}));
   EXPECT_EQ(layer_.distinctPids(), 3u);   // 0x0000, 0x0010, kPmtA
