@@ -58,7 +58,7 @@ bool is_visible(Handle h);
 Rect window_rect(Handle h);  // screen coordinates
 Rect client_rect(Handle h);  // (0, 0, width, height)
 void move_window(Handle h, int x, int y, int width, int height, bool repaint);
-void invalidate(Handle h);
+void invalidate(Handle h, bool erase = true);
 void destroy_window(Handle h);
 Rect map_dialog_rect(Handle dialog, const Rect& units);
 uint32_t window_style(Handle h);

@@ -24,6 +24,9 @@ class Canvas {
 
   // Copies the picture 1:1 with its palette at (x, y).
   void DrawPicture(int x, int y, const Picture8& picture);
+  // Copies 24-bit rows (blue, green, red; bottom-up; each row padded to a multiple of 4 bytes)
+  // 1:1 at (x, y).
+  void DrawBits24(int x, int y, int width, int height, const uint8_t* rows);
   void FillRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue);
   void FrameRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue);
 

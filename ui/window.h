@@ -45,7 +45,7 @@ class Window {
   void Move(int x, int y, int width, int height, bool repaint) {
     move_window(handle_, x, y, width, height, repaint);
   }
-  void Invalidate() { invalidate(handle_); }
+  void Invalidate(bool erase = true) { invalidate(handle_, erase); }
   void SetTimer(int id, uint32_t ms) { set_timer(handle_, id, ms); }
   void KillTimer(int id) { kill_timer(handle_, id); }
   void PostMessage(uint32_t msg, uintptr_t wp = 0, intptr_t lp = 0) { post_to(handle_, msg, wp, lp); }
@@ -106,7 +106,8 @@ class Dialog : public Window {
 };
 
 // A top-level window of a registered class with a menu and, optionally, a dialog as its client
-// area, sized to fit that client.
+// area, sized to fit that client. A frame given a parent (SetParent) is owned by it: it stays
+// above its owner and goes when the owner goes.
 class FrameWindow : public Window {
  public:
   FrameWindow(const char* className, const char* title, Dialog* client);

@@ -1,6 +1,7 @@
 // kerfcut's start-up, main frame and main dialog on the headless window system: first-start
 // values, settings read at start and written at exit, the close check, the set-up of every
 // field, the commands of the window itself, and the progress message from the tool.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 
 #include "cutter/main_frame.h"
 #include "platform/gui_link.h"
+#include "platform/process.h"
 #include "resources/ids.h"
 #include "tests/support/stream_builder.h"
 #include "ui/headless/headless.h"
@@ -385,4 +387,38 @@ TEST_F(MainWindow, ProgressMessagesFromAnotherProcessAreStored) {
   hl::pump(1000);
   EXPECT_EQ(app_->state().job.toolState, 2);
   EXPECT_EQ(app_->state().job.toolProgress, 100);
+}
+
+TEST_F(MainWindow, RealDemuxToolReportsProgressAndCompletionToTheFrame) {
+  const char* build = getenv("KERF_BUILD_DIR");
+  std::string tool = build != nullptr ? std::string(build) + "/bin/kerfdmx" : "";
+  if (tool.empty() || access(tool.c_str(), X_OK) != 0) GTEST_SKIP() << "kerfdmx not built here";
+  // The tool finds its lock file beside its own executable, so it runs from the program folder.
+  std::string copy = dir_.File("kerfdmx");
+  tsb::WriteFile(copy, tsb::ReadFile(tool));
+  ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
+  dir_.Write("lockfile", tsb::Bytes{'\n'});
+  tsb::Bytes packets;
+  for (int i = 0; i < 500; ++i) {
+    tsb::Bytes p(188, 0xFF);
+    p[0] = 0x47;
+    p[1] = 0x1F;
+    p[2] = 0xFF;
+    p[3] = 0x10;
+    packets.insert(packets.end(), p.begin(), p.end());
+  }
+  std::string input = dir_.Write("in.ts", packets);
+  Start();
+  char command[1024];
+  snprintf(command, sizeof command, "\"%s\" \"%s\" -h:%X -s:0 -e:1F3", copy.c_str(), input.c_str(),
+           unsigned(frame_));
+  ASSERT_TRUE(start_process(command, true));
+  int progressSeen = 0;
+  for (int i = 0; i < 200 && app_->state().job.toolState != 2; ++i) {
+    hl::pump(50);
+    if (app_->state().job.toolState == 1) progressSeen = 1;
+  }
+  EXPECT_EQ(app_->state().job.toolState, 2);
+  EXPECT_EQ(app_->state().job.toolProgress, 0);
+  EXPECT_EQ(progressSeen, 1);
 }

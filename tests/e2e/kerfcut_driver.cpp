@@ -321,7 +321,7 @@ int wmain(int argc, wchar_t** argv) {
   GetWindowRect(s.frame, &fr);
   check((GetWindowLongW(s.frame, GWL_STYLE) & WS_MAXIMIZEBOX) == 0, "frame has no maximise box");
   check_layout(s.dialog);
-  capture(s.frame, shots + L"main-window.bmp");
+  capture(s.frame, shots + L"main-window.bmp");  // first start: the defaults
 
   // The frame keeps its size: a resize request is answered with the recorded size.
   SetWindowPos(s.frame, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
@@ -392,6 +392,7 @@ int wmain(int argc, wchar_t** argv) {
   check(item_text(s2.dialog, res::kOutputPath) == drive + L"出力\\切り出し.ts", "output path restored",
         item_text(s2.dialog, res::kOutputPath));
   check_text(s2.dialog, res::kPlaySeconds, "600", "playing time restored");
+  capture(s2.frame, shots + L"main-window-restarted.bmp");
   PostMessageW(s2.dialog, WM_COMMAND, MAKEWPARAM(res::kExit, BN_CLICKED), LPARAM(GetDlgItem(s2.dialog, res::kExit)));
   check(wait_exit(s2, code), "program ends on the exit button");
 

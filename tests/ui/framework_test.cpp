@@ -287,3 +287,18 @@ TEST_F(Framework, ListsScrollBarsAndButtonsKeepTheirState) {
   EXPECT_EQ(edit.GetText(smaller, sizeof smaller), 3u);
   EXPECT_STREQ(smaller, "C:\\");
 }
+
+TEST_F(Framework, OwnedFrameGoesWithItsOwner) {
+  TableDialog ownerClient;
+  TestFrame owner(&ownerClient);
+  TestApp app(&owner);
+  ASSERT_TRUE(app.Start());
+  TestFrame owned(nullptr);
+  owned.SetParent(&owner);
+  ASSERT_TRUE(owned.Create(0, 0, 0, 0, 0));
+  EXPECT_EQ(hl::find(owned.handle())->parent, owner.handle());
+  hl::click(ownerClient.handle(), ui::kIdCancel);
+  EXPECT_EQ(owned.handle(), 0u);
+  EXPECT_EQ(owned.cleanups, 1);
+  EXPECT_EQ(owner.cleanups, 1);
+}

@@ -390,7 +390,7 @@ void move_window(Handle h, int x, int y, int width, int height, bool) {
     }
   }
 }
-void invalidate(Handle h) { headless::send(h, kWmPaint, 0, 0); }
+void invalidate(Handle h, bool) { headless::send(h, kWmPaint, 0, 0); }
 
 void destroy_window(Handle h) {
   auto& w = headless::world();
@@ -406,11 +406,8 @@ void destroy_window(Handle h) {
   for (auto& [ch, c] : w.windows) {
     if (c.parent == h) children.push_back(ch);
   }
-  for (Handle ch : children) {
-    WindowState* c = find(ch);
-    // Owned popups (modal dialogs) are not children; only controls and child windows go.
-    if (c != nullptr && (c->isControl || (c->style & kWsChild))) destroy_window(ch);
-  }
+  // Controls, child windows and owned windows all go with their parent or owner.
+  for (Handle ch : children) destroy_window(ch);
   std::erase_if(w.timers, [h](const headless::Timer& t) { return t.window == h; });
   w.links.erase(h);
   if (obj != nullptr) obj->Detach();
@@ -511,7 +508,7 @@ void end_modal_dialog(Dialog& dialog, int code) {
 
 bool create_frame_window(FrameWindow& frame, int x, int y, uint32_t style, int menuId, int iconId) {
   auto& w = headless::world();
-  WindowState& s = headless::add_window(0);
+  WindowState& s = headless::add_window(frame.parent() != nullptr ? frame.parent()->handle() : 0);
   Handle h = s.handle;
   s.object = &frame;
   s.className = frame.className();
@@ -654,6 +651,7 @@ void shell_open(Handle, const char* path) { headless::world().opened.emplace_bac
 // ---- painting: recorded nowhere; the paint count is kept per window ----
 
 void Canvas::DrawPicture(int, int, const Picture8&) {}
+void Canvas::DrawBits24(int, int, int, int, const uint8_t*) {}
 void Canvas::FillRect(const Rect&, uint8_t, uint8_t, uint8_t) {}
 void Canvas::FrameRect(const Rect&, uint8_t, uint8_t, uint8_t) {}
 

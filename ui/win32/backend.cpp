@@ -216,7 +216,7 @@ Rect client_rect(Handle h) {
 void move_window(Handle h, int x, int y, int width, int height, bool repaint) {
   MoveWindow(hwnd(h), x, y, width, height, repaint ? TRUE : FALSE);
 }
-void invalidate(Handle h) { InvalidateRect(hwnd(h), nullptr, TRUE); }
+void invalidate(Handle h, bool erase) { InvalidateRect(hwnd(h), nullptr, erase ? TRUE : FALSE); }
 void destroy_window(Handle h) {
   if (IsWindow(hwnd(h))) DestroyWindow(hwnd(h));
 }
@@ -267,7 +267,8 @@ bool create_frame_window(FrameWindow& frame, int x, int y, uint32_t style, int m
     if (!RegisterClassExW(&wc)) return false;
   }
   HMENU menu = menuId != 0 ? win32::build_menu(menuId) : nullptr;
-  HWND h = CreateWindowExW(0, cls.c_str(), widen(frame.title()).c_str(), style, x, y, 100, 100, nullptr, menu,
+  HWND owner = frame.parent() != nullptr ? hwnd(frame.parent()->handle()) : nullptr;
+  HWND h = CreateWindowExW(0, cls.c_str(), widen(frame.title()).c_str(), style, x, y, 100, 100, owner, menu,
                            win32::instance(), &frame);
   if (h == nullptr) return false;
   frame.SetupWindow();
@@ -411,6 +412,18 @@ void Canvas::DrawPicture(int x, int y, const Picture8& picture) {
   }
   SetDIBitsToDevice(HDC(dc_), x, y, DWORD(picture.width), DWORD(picture.height), 0, 0, 0, UINT(picture.height),
                     picture.pixels, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+}
+
+void Canvas::DrawBits24(int x, int y, int width, int height, const uint8_t* rows) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  SetDIBitsToDevice(HDC(dc_), x, y, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), rows, &info,
+                    DIB_RGB_COLORS);
 }
 
 void Canvas::FillRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue) {
