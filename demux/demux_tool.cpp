@@ -44,6 +44,7 @@ DemuxTool::DemuxTool(DemuxHost& host, const char* programFolder)
       tables_(new TableLayer),
       readBuffer_(new uint8_t[kReadBufferSize]),
       allBuffer_(new uint8_t[kAllBufferSize]),
+      demuxBuffers_(new uint8_t[kMaxOutputs * kDemuxGatherSize]),
       pidSets_(new uint8_t[kMaxOutputs * kPidSetBytes]) {
   std::snprintf(programFolder_, sizeof programFolder_, "%s", programFolder);
   std::snprintf(lockPath_, sizeof lockPath_, "%slockfile", programFolder_);
@@ -66,6 +67,8 @@ void DemuxTool::Reset() {
   matchServiceCount_ = -1;
   for (auto& m : matchedService_) m = -1;
   for (auto& h : outputHandles_) h = kInvalidRawHandle;
+  for (auto& n : demuxUsed_) n = 0;
+  writeFailed_ = false;
 }
 
 int DemuxTool::Run(const char* commandLine, const std::atomic<bool>* stop) {
@@ -111,7 +114,9 @@ int DemuxTool::Run(const char* commandLine, const std::atomic<bool>* stop) {
         std::snprintf(text, sizeof text, "入力TSファイルが開けません(%s).\n", options_.inputPath);
         Print(text);
       } else {
-        if (PacketLoop(input) == LoopEnd::Normal) {
+        LoopEnd end = PacketLoop(input);
+        if (end == LoopEnd::Normal && !FlushDemux()) end = LoopEnd::Failed;
+        if (end == LoopEnd::Normal) {
           if (options_.infoOutput) {
             DemuxInfoOptions info;
             info.programFolder = programFolder_;
@@ -149,6 +154,7 @@ bool DemuxTool::OpenOutputs() {
 }
 
 void DemuxTool::CloseOutputs() {
+  FlushDemux();
   if (allUsed_ > 0) {
     RawHandle first = control_->outputCount > 0 ? outputHandles_[0] : kInvalidRawHandle;
     if (first != kInvalidRawHandle && raw_write(allBuffer_.get(), 1, allUsed_, first) != allUsed_)
@@ -284,12 +290,36 @@ bool DemuxTool::WriteDemux(const uint8_t* packet, uint32_t pid) {
       BuildPat(packet, tables_->table(current).services[matchedService_[i]]);
       out = patScratch_;
     }
-    if (raw_write(out, 1, kPacketSize, outputHandles_[i]) != kPacketSize) {
-      Print(kWriteError);
-      return false;
+    uint8_t* buffer = demuxBuffers_.get() + size_t(i) * kDemuxGatherSize;
+    std::memcpy(buffer + demuxUsed_[i], out, kPacketSize);
+    demuxUsed_[i] += kPacketSize;
+    if (demuxUsed_[i] == kDemuxGatherSize) {
+      demuxUsed_[i] = 0;
+      if (raw_write(buffer, 1, kDemuxGatherSize, outputHandles_[i]) != kDemuxGatherSize) {
+        Print(kWriteError);
+        writeFailed_ = true;
+        return false;
+      }
     }
   }
   return true;
+}
+
+bool DemuxTool::FlushDemux() {
+  bool ok = true;
+  for (int i = 0; i < kMaxOutputs; ++i) {
+    const size_t n = demuxUsed_[i];
+    if (n == 0) continue;
+    demuxUsed_[i] = 0;
+    // After a failure the other outputs still get what they gathered, silently: one message per
+    // failed run, as when each packet was written at once.
+    if (raw_write(demuxBuffers_.get() + size_t(i) * kDemuxGatherSize, 1, n, outputHandles_[i]) != n) {
+      if (!writeFailed_) Print(kWriteError);
+      writeFailed_ = true;
+      ok = false;
+    }
+  }
+  return ok;
 }
 
 void DemuxTool::BuildPat(const uint8_t* packet, const Service& service) {

@@ -53,6 +53,10 @@ constexpr uint32_t kSyncLossLimit = 1000;
 constexpr size_t kAllBufferSize = 1048576;       // MODE=ALL output gathering
 constexpr size_t kAllFlushThreshold = 838860;    // write out once this much is gathered
 constexpr size_t kPatScratchSize = 1024;         // synthesised PAT; 188 bytes are used
+// MODE=DEMUX gathers each output's packets and writes them 256 at a time; every buffer is
+// written out before the summary and at closing, so the files are the same as with one write
+// per packet, and a failed write still ends the run with its message.
+constexpr size_t kDemuxGatherSize = 256 * kPacketSize;
 constexpr char kMessageName[] = "KERFCUT_00";
 
 class DemuxTool {
@@ -83,6 +87,8 @@ class DemuxTool {
   bool PacketStep(const uint8_t* packet);
   bool WriteAll(const uint8_t* packet);
   bool WriteDemux(const uint8_t* packet, uint32_t pid);
+  // Writes out every gathered MODE=DEMUX buffer; false (message printed) when a write fell short.
+  bool FlushDemux();
   int MatchService(int output);
   void BuildPat(const uint8_t* packet, const Service& service);
   void PrintSummary();
@@ -105,6 +111,9 @@ class DemuxTool {
   uint8_t patScratch_[kPatScratchSize];
 
   RawHandle outputHandles_[kMaxOutputs];
+  std::unique_ptr<uint8_t[]> demuxBuffers_;  // kMaxOutputs * kDemuxGatherSize
+  size_t demuxUsed_[kMaxOutputs] = {};
+  bool writeFailed_ = false;                 // the write-error message was printed in this run
   // Per output: which of the 8192 PIDs it takes (the PID list as a set).
   std::unique_ptr<uint8_t[]> pidSets_;       // kMaxOutputs * 1024 bytes
   // Per output: the matched service of the current programme table, recomputed when the table

@@ -129,6 +129,23 @@ TEST_F(Kerfdmx, UnmatchedServiceCopiesPatUnchangedAndDoubledPidIsWrittenOnce) {
                          ExpectedOutput(ts.bytes(), {0, 0x100}, [](const uint8_t*) { return Bytes{}; })));
 }
 
+TEST_F(Kerfdmx, OutputsKeepEverythingBeforeAFailedEnd) {
+  const tsb::TsStream ts = tsb::Broadcast(TwoServices());
+  Bytes in = ts.bytes();
+  in[2998 * kPacket] = 0x00;   // a sync loss too near the end to recover from
+  Input(in);
+  Control("DEMUX.cfg", "NAME=" + Out("a.ts") + "\nSERVICE_ID=0400\nPID=0000\nPID=0100\nNAME=" +
+                           Out("b.ts") + "\nPID=0200\n");
+  ToolResult r = Run({"-d:DEMUX.cfg"});
+  EXPECT_EQ(r.out, "再同期エラー：SYNC BYTEが見つかりません.\n");
+  const Bytes head = Slice(in, 0, 2998);
+  EXPECT_TRUE(SameStream(Read(Out("a.ts")), ExpectedOutput(head, {0, 0x100}, [](const uint8_t* p) {
+                           return ExpectedPat(p, 0x7FE1, 0, 0x400, 0x1F0, false);
+                         })));
+  EXPECT_TRUE(SameStream(Read(Out("b.ts")),
+                         ExpectedOutput(head, {0x200}, [](const uint8_t*) { return Bytes{}; })));
+}
+
 TEST_F(Kerfdmx, NetworkEntryKeptWithD1) {
   const tsb::TsStream ts = tsb::Broadcast(TwoServices());
   Input(ts.bytes());

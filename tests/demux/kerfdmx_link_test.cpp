@@ -11,31 +11,39 @@
 #ifndef _WIN32
 namespace {
 
-TEST_F(Kerfdmx, ProgressRisesToAHundredThenCompletionTwice) {
-  // Long enough that the posts come well apart: a listener's datagram queue holds ten.
+// A listener's datagram queue holds ten messages, so a burst of posts may lose some when this
+// process is slow to read (the exact sequence is checked in-process and with a real window under
+// Wine). What arrives must still rise from 0 and end with completion.
+TEST_F(Kerfdmx, ProgressRisesFromZeroThenCompletion) {
   Input(PlainRecording(100000));
   PostLog log(handle_);
   ASSERT_TRUE(log.ok());
   ToolResult r = Run({"-e:1869F"});
   const auto posts = log.Finish();
-  EXPECT_NE(r.exitStatus, 0);   // the last completion was handed over
-  ASSERT_GE(posts.size(), 3u);
+  EXPECT_EQ(SummaryPackets(r.out), 100000);
+  ASSERT_GE(posts.size(), 2u);
   const uint32_t message = register_message("KERFCUT_00");
+  EXPECT_EQ(posts.front()[1], 1u);
+  EXPECT_EQ(posts.front()[2], 0u);
   int last = -1;
   size_t i = 0;
   for (; i < posts.size() && posts[i][1] == 1; ++i) {
     EXPECT_EQ(posts[i][0], message);
     EXPECT_GT(int(posts[i][2]), last);
+    EXPECT_LE(posts[i][2], 100u);
     last = int(posts[i][2]);
   }
-  EXPECT_EQ(posts.front()[2], 0u);
-  EXPECT_EQ(last, 100);
-  ASSERT_EQ(posts.size() - i, 2u);
+  const size_t completions = posts.size() - i;
+  EXPECT_GE(completions, 1u);
+  EXPECT_LE(completions, 2u);
   for (; i < posts.size(); ++i) {
     EXPECT_EQ(posts[i][0], message);
     EXPECT_EQ(posts[i][1], 2u);
     EXPECT_EQ(posts[i][2], 0u);
   }
+  // The second completion comes 100 ms after the first, when the queue has room again, so the
+  // exit status (its result) shows it was handed over.
+  EXPECT_NE(r.exitStatus, 0);
 }
 
 TEST_F(Kerfdmx, MissingLockFileStopsAtTheFirstPerCentButFinishesTheRun) {

@@ -185,9 +185,14 @@ TEST_F(Kerfdmx, WriteFailuresAreReported) {
   Control("ALL.cfg", "MODE=ALL\nNAME=/dev/full\n");
   ToolResult r = Run({"-d:ALL.cfg"});
   EXPECT_EQ(r.out, Summary(30, 4, 1, 2, 0, 0) + "DEMUX用のファイルの書き込みでエラーが発生しました.\n");
-  // A failed write during the run ends it: no summary.
+  // A failed write during the run ends it: no summary, whether it fails with the first packets
+  // or after many.
   Control("D.cfg", "NAME=/dev/full\nPID=0100\n");
   EXPECT_EQ(Run({"-d:D.cfg"}).out, "DEMUX用のファイルの書き込みでエラーが発生しました.\n");
+  Input(PlainRecording(5000));
+  EXPECT_EQ(Run({"-d:D.cfg"}).out, "DEMUX用のファイルの書き込みでエラーが発生しました.\n");
+  Control("ALL.cfg", "MODE=ALL\nNAME=/dev/full\n");
+  EXPECT_EQ(Run({"-d:ALL.cfg"}).out, "DEMUX用のファイルの書き込みでエラーが発生しました.\n");
 }
 #endif
 
