@@ -6,19 +6,19 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
 jobs=$(nproc)
+# Each step's failure is the function's result, also where errexit does not apply.
 run_preset() {
   local preset=$1
-  echo "== $preset: configure and build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
-  echo "== $preset: tests"
-  ctest --preset "$preset" -j "$jobs"
+  echo "== $preset: configure and build" &&
+    cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset" -j "$jobs" &&
+    echo "== $preset: tests" &&
+    ctest --preset "$preset" -j "$jobs"
 }
 
 run_preset native
 run_preset asan
-# The Windows tests run under Wine; windowed ones need a display, which Xvfb provides.
-# Wine's server is waited for before the display goes away, so nothing complains about a lost X
-# connection.
-xvfb-run -a -s '-screen 0 1280x1024x24' bash -c \
-  "$(declare -f run_preset); jobs=$jobs; run_preset win64; WINEPREFIX=\"$PWD/build/wineprefix\" wineserver -w"
+# The Windows tests run under Wine; windowed ones need a display, which Xvfb provides. Wine's
+# server is waited for before the display goes away, so nothing complains about a lost X connection.
+xvfb-run -a -s '-screen 0 1280x1024x24' bash -c "$(declare -f run_preset); jobs=$jobs; rc=0; \
+  run_preset win64 || rc=\$?; WINEPREFIX='$PWD/build/wineprefix' wineserver -w; exit \$rc"
