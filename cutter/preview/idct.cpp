@@ -10,7 +10,7 @@
 #include "cutter/preview/idct.h"
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -80,6 +80,98 @@ inline void transpose(__m128i r[8]) {
   r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
+// AVX2: two blocks at once, one in each 128-bit lane. The 256-bit unpack and pack instructions
+// work lane by lane, so each lane runs exactly the SSE2 sequence above on its own block.
+__attribute__((target("avx2"))) inline __m256i pair256(int16_t a, int16_t b) {
+  return _mm256_setr_epi16(a, b, a, b, a, b, a, b, a, b, a, b, a, b, a, b);
+}
+
+template <int32_t Round, int Shift>
+__attribute__((target("avx2"))) inline void idct_pass256(__m256i x[8]) {
+  const __m256i c4c4 = pair256(kIdctC4, kIdctC4), c4n4 = pair256(kIdctC4, -kIdctC4);
+  const __m256i c2c6 = pair256(kIdctC2, kIdctC6), c6n2 = pair256(kIdctC6, -kIdctC2);
+  const __m256i c1c3 = pair256(kIdctC1, kIdctC3), c5c7 = pair256(kIdctC5, kIdctC7);
+  const __m256i c3n7 = pair256(kIdctC3, -kIdctC7), n1n5 = pair256(-kIdctC1, -kIdctC5);
+  const __m256i c5n1 = pair256(kIdctC5, -kIdctC1), c7c3 = pair256(kIdctC7, kIdctC3);
+  const __m256i c7n5 = pair256(kIdctC7, -kIdctC5), c3n1 = pair256(kIdctC3, -kIdctC1);
+  const __m256i round = _mm256_set1_epi32(Round);
+  __m256i out[2][8];
+  for (int half = 0; half < 2; ++half) {
+    const auto il = [half](__m256i a, __m256i b) __attribute__((target("avx2"))) {
+      return half ? _mm256_unpackhi_epi16(a, b) : _mm256_unpacklo_epi16(a, b);
+    };
+    const __m256i p04 = il(x[0], x[4]), p26 = il(x[2], x[6]);
+    const __m256i p13 = il(x[1], x[3]), p57 = il(x[5], x[7]);
+    const __m256i a = _mm256_add_epi32(_mm256_madd_epi16(p04, c4c4), round);
+    const __m256i b = _mm256_add_epi32(_mm256_madd_epi16(p04, c4n4), round);
+    const __m256i p = _mm256_madd_epi16(p26, c2c6);
+    const __m256i q = _mm256_madd_epi16(p26, c6n2);
+    const __m256i e0 = _mm256_add_epi32(a, p), e3 = _mm256_sub_epi32(a, p);
+    const __m256i e1 = _mm256_add_epi32(b, q), e2 = _mm256_sub_epi32(b, q);
+    const __m256i o0 =
+        _mm256_add_epi32(_mm256_madd_epi16(p13, c1c3), _mm256_madd_epi16(p57, c5c7));
+    const __m256i o1 =
+        _mm256_add_epi32(_mm256_madd_epi16(p13, c3n7), _mm256_madd_epi16(p57, n1n5));
+    const __m256i o2 =
+        _mm256_add_epi32(_mm256_madd_epi16(p13, c5n1), _mm256_madd_epi16(p57, c7c3));
+    const __m256i o3 =
+        _mm256_add_epi32(_mm256_madd_epi16(p13, c7n5), _mm256_madd_epi16(p57, c3n1));
+    out[half][0] = _mm256_srai_epi32(_mm256_add_epi32(e0, o0), Shift);
+    out[half][7] = _mm256_srai_epi32(_mm256_sub_epi32(e0, o0), Shift);
+    out[half][1] = _mm256_srai_epi32(_mm256_add_epi32(e1, o1), Shift);
+    out[half][6] = _mm256_srai_epi32(_mm256_sub_epi32(e1, o1), Shift);
+    out[half][2] = _mm256_srai_epi32(_mm256_add_epi32(e2, o2), Shift);
+    out[half][5] = _mm256_srai_epi32(_mm256_sub_epi32(e2, o2), Shift);
+    out[half][3] = _mm256_srai_epi32(_mm256_add_epi32(e3, o3), Shift);
+    out[half][4] = _mm256_srai_epi32(_mm256_sub_epi32(e3, o3), Shift);
+  }
+  for (int k = 0; k < 8; ++k) x[k] = _mm256_packs_epi32(out[0][k], out[1][k]);
+}
+
+__attribute__((target("avx2"))) inline void transpose256(__m256i r[8]) {
+  const __m256i a0 = _mm256_unpacklo_epi16(r[0], r[1]), a1 = _mm256_unpackhi_epi16(r[0], r[1]);
+  const __m256i a2 = _mm256_unpacklo_epi16(r[2], r[3]), a3 = _mm256_unpackhi_epi16(r[2], r[3]);
+  const __m256i a4 = _mm256_unpacklo_epi16(r[4], r[5]), a5 = _mm256_unpackhi_epi16(r[4], r[5]);
+  const __m256i a6 = _mm256_unpacklo_epi16(r[6], r[7]), a7 = _mm256_unpackhi_epi16(r[6], r[7]);
+  const __m256i b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
+  const __m256i b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
+  const __m256i b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
+  const __m256i b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
+  r[0] = _mm256_unpacklo_epi64(b0, b4);
+  r[1] = _mm256_unpackhi_epi64(b0, b4);
+  r[2] = _mm256_unpacklo_epi64(b1, b5);
+  r[3] = _mm256_unpackhi_epi64(b1, b5);
+  r[4] = _mm256_unpacklo_epi64(b2, b6);
+  r[5] = _mm256_unpackhi_epi64(b2, b6);
+  r[6] = _mm256_unpacklo_epi64(b3, b7);
+  r[7] = _mm256_unpackhi_epi64(b3, b7);
+}
+
+__attribute__((target("avx2"))) void idct_pair_avx2(int16_t* a, int16_t* b) {
+  __m256i r[8];
+  for (int k = 0; k < 8; ++k) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * k));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * k));
+    r[k] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+  }
+  idct_pass256<2048, 12>(r);
+  transpose256(r);
+  idct_pass256<16384, 15>(r);
+  transpose256(r);
+  for (int k = 0; k < 8; ++k) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 8 * k), _mm256_castsi256_si128(r[k]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b + 8 * k), _mm256_extracti128_si256(r[k], 1));
+  }
+}
+
+bool have_avx2() {
+  static const bool avx2 = [] {
+    __builtin_cpu_init();  // safe to repeat; needed where no constructor has run it yet
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return avx2;
+}
+
 #else
 
 template <int32_t Round, int Shift>
@@ -129,6 +221,17 @@ void idct_8x8(int16_t block[64]) {
   for (int r = 0; r < 8; ++r)
     for (int c = 0; c < 8; ++c) block[8 * c + r] = cols[8 * r + c];
 #endif
+}
+
+void idct_8x8_pair(int16_t a[64], int16_t b[64]) {
+#if defined(__SSE2__)
+  if (have_avx2()) {
+    idct_pair_avx2(a, b);
+    return;
+  }
+#endif
+  idct_8x8(a);
+  idct_8x8(b);
 }
 
 void idct_8x8(int32_t block[64]) {

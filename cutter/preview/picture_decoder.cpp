@@ -152,9 +152,11 @@ const ScanWeights& scan_weights(SliceContext& c, bool intra, bool chroma) {
 // The (run, level) codes of a block from scan index `index` to its end-of-block code, each value
 // inverse-quantised into `out` at its raster position. Returns the sum of the stored values.
 template <bool Intra>
-int32_t coefficient_loop(SliceContext& c, BitReader& br, int16_t* out, const DctEntry* first8,
-                         const DctEntry* long10, const int32_t* w, const uint8_t* scan,
-                         int32_t index) {
+int32_t coefficient_loop(SliceContext& c, BitReader& reader, int16_t* out,
+                         const DctEntry* first8, const DctEntry* long10, const int32_t* w,
+                         const uint8_t* scan, int32_t index) {
+  // A local copy keeps the reader's cache in registers: nothing the loop stores can alias it.
+  BitReader br = reader;
   int32_t sum = 0;
   for (;;) {
     // 17 bits: the longest code (16 bits) and its sign.
@@ -196,6 +198,7 @@ int32_t coefficient_loop(SliceContext& c, BitReader& br, int16_t* out, const Dct
     sum += f;
     ++index;
   }
+  reader = br;
   return sum;
 }
 
@@ -508,14 +511,20 @@ void decode_macroblock(SliceContext& c, BitReader& br) {
 
   // Reconstruction of I and P pictures; 4:2:0 only, other formats leave the store untouched.
   if ((type != kPictureI && type != kPictureP) || h.chroma_format != 1 || total == 0) return;
-  for (int i = 0; i < 6; ++i) {
-    int16_t* out = c.samples[i];
-    if (!c.coded[i]) continue;  // all zero: adds nothing to the prediction
-    idct_8x8(out);
-    // The store adds chroma as (output - 128); intra chroma is centred on 128, non-intra chroma
-    // is a difference and is taken as it is (+128 - 128).
-    if (i >= 4 && intra)
-      for (int k = 0; k < 64; ++k) out[k] = int16_t(out[k] - 128);
+  // Uncoded blocks stay all zero: they add nothing to the prediction.
+  for (int i = 0; i < 6; i += 2) {
+    if (c.coded[i] && c.coded[i + 1])
+      idct_8x8_pair(c.samples[i], c.samples[i + 1]);
+    else if (c.coded[i])
+      idct_8x8(c.samples[i]);
+    else if (c.coded[i + 1])
+      idct_8x8(c.samples[i + 1]);
+  }
+  // The store adds chroma as (output - 128); intra chroma is centred on 128, non-intra chroma is
+  // a difference and is taken as it is (+128 - 128).
+  if (intra) {
+    for (int k = 0; k < 64; ++k) c.samples[4][k] = int16_t(c.samples[4][k] - 128);
+    for (int k = 0; k < 64; ++k) c.samples[5][k] = int16_t(c.samples[5][k] - 128);
   }
   const int32_t address = d.run.macroblockCounter - 1;
   if (address < 0) return;

@@ -111,6 +111,24 @@ TEST(Idct, AccuracyAgainstDoublePrecisionReference) {
   }
 }
 
+TEST(Idct, PairGivesTheSameResultsAsTwoSingleTransforms) {
+  std::mt19937 rng(77);
+  for (int n = 0; n < 5000; ++n) {
+    int16_t a[64], b[64], a1[64], b1[64];
+    for (int i = 0; i < 64; ++i) {
+      a[i] = a1[i] = int16_t(int(rng() % 4096) - 2048);
+      b[i] = b1[i] = int16_t(rng() % 3 ? 0 : int(rng() % 4096) - 2048);
+    }
+    idct_8x8_pair(a, b);
+    idct_8x8(a1);
+    idct_8x8(b1);
+    for (int i = 0; i < 64; ++i) {
+      ASSERT_EQ(a[i], a1[i]) << n << " a " << i;
+      ASSERT_EQ(b[i], b1[i]) << n << " b " << i;
+    }
+  }
+}
+
 TEST(Idct, DcOnlyBlockIsFlatAtAnEighth) {
   int32_t block[64] = {};
   block[0] = 8 * 100 + 1;
