@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "cutter/preview/bmp_writer.h"
 #include "tests/support/stream_builder.h"
 
 namespace {
@@ -467,7 +468,8 @@ class PreviewRealVideoTest : public PreviewDriverTest {
 
   // PSNR of the picture area of the bitmap against frame n of ffmpeg's decode, both converted
   // with the preview's formula (chroma repeated over each 2 x 2 block).
-  double PsnrAgainstReference(const Dib& dib, int frame) const {
+  // bottomRow: the bottom picture row's first pixel; rowBytes: from one row to the next up.
+  double PsnrAgainstReference(const uint8_t* bottomRow, size_t rowBytes, int frame) const {
     const Bytes yuv = tsb::ReadFile(reference_);
     const size_t frameSize = kClipWidth * kClipHeight * 3 / 2;
     EXPECT_GE(yuv.size(), frameSize * size_t(frame + 1));
@@ -480,7 +482,7 @@ class PreviewRealVideoTest : public PreviewDriverTest {
         const int c = (t / 2) * (kClipWidth / 2) + x / 2;
         uint8_t want[3];
         ycbcr_to_bgr(y[t * kClipWidth + x], u[c] - 128, v[c] - 128, want);
-        const uint8_t* got = &dib[size_t(kPreviewHeight - 1 - t) * kPreviewRowBytes + size_t(4 + x) * 3];
+        const uint8_t* got = bottomRow + size_t(kClipHeight - 1 - t) * rowBytes + size_t(x) * 3;
         for (int k = 0; k < 3; ++k) sum += double(got[k] - want[k]) * double(got[k] - want[k]);
       }
     }
@@ -512,8 +514,15 @@ TEST_F(PreviewRealVideoTest, FirstPictureOfEachSequenceMatchesTheReferenceDecode
     EXPECT_EQ(driver_->DecodePreviewStream(request_, sink_, dib.data()), 0);
     EXPECT_EQ(Status(), "状態：正常");
     EXPECT_TRUE(driver_->pictureConverted());
-    EXPECT_GE(PsnrAgainstReference(dib, t.frame), 40.0);
+    EXPECT_GE(PsnrAgainstReference(dib.data() + 4 * 3, kPreviewRowBytes, t.frame), 40.0);
     EXPECT_EQ(Bytes(dib.begin(), dib.begin() + 12), Bytes(12, 0));   // left bar
+
+    // The same picture at full size in a BMP file (rows of 1056 bytes, no padding).
+    const std::string bmp = dir_.File("full.bmp");
+    ASSERT_EQ(write_picture_bmp(bmp.c_str(), current_picture_view(*decoder_)), kBmpOk);
+    const Bytes file = tsb::ReadFile(bmp);
+    ASSERT_EQ(file.size(), 54u + kClipWidth * kClipHeight * 3);
+    EXPECT_GE(PsnrAgainstReference(file.data() + 54, kClipWidth * 3, t.frame), 40.0);
   }
 }
 
