@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -166,6 +168,67 @@ TEST_F(DemuxToolRun, ToolCanRunAgainWithFreshState) {
   Run("t " + in + " -h:1 -e:0");
   EXPECT_EQ(tool_.counters().packetsProcessed, 1u);
   EXPECT_EQ(Progress(), std::vector<uint32_t>{100});
+}
+
+TEST_F(DemuxToolRun, DamagedRecordingsEndCleanly) {
+  tsb::BroadcastSpec spec;
+  spec.services.push_back(tsb::BroadcastService{});
+  spec.services[1].service_id = 0x0408;
+  spec.services[1].pmt_pid = 0x01F8;
+  spec.services[1].video_pid = 0x0200;
+  spec.services[1].audio_pid = 0x0210;
+  spec.packets = 6000;
+  const tsb::Bytes clean = tsb::Broadcast(spec).bytes();
+  tsb::WriteFile(dir_.File("DEMUX.cfg"), tsb::bytes_of("NAME=" + dir_.File("a.ts") + "\nPID=0000\nPID=01F0\nPID=0100\n"
+                                    "NAME=" + dir_.File("b.ts") + "\nSERVICE_ID=0408\nPID=0000\n"));
+  const std::string summaryStart = "\n＜集計情報＞\n";
+  std::mt19937 rng(20261207);
+  for (int round = 0; round < 24; ++round) {
+    tsb::Bytes damaged = clean;
+    // Flipped bytes anywhere (sync bytes, headers, sections), then a cut at any length.
+    const int flips = int(rng() % 4000);
+    for (int i = 0; i < flips; ++i) damaged[rng() % damaged.size()] = uint8_t(rng());
+    damaged.resize(rng() % damaged.size());
+    dir_.Write("in.ts", damaged);
+    host_ = RecordingHost{};
+    const std::string in = dir_.File("in.ts");
+    const std::string line = "t \"" + in + "\" -h:1 " + (round % 2 ? "-i:X.txt" : "-d:DEMUX.cfg");
+    DemuxTool tool(host_, dir_.File("").c_str());
+    tool.Run(line.c_str());
+    const std::string& out = host_.out;
+    const bool summary = out.compare(0, summaryStart.size(), summaryStart) == 0;
+    const bool resync = out == "再同期エラー：SYNC BYTEが見つかりません.\n";
+    const bool limit = out == "SYNC BYTEエラーが規定値を超えました.\n";
+    EXPECT_TRUE(summary || resync || limit) << round << ": " << out;
+    ExpectCompletionTwice(1);
+  }
+}
+
+TEST(ControlReaderNoise, ArbitraryBytesNeverOverrun) {
+  std::mt19937 rng(7);
+  auto control = std::make_unique<DemuxControl>();
+  const char* pieces[] = {"NAME=", "PID=", "SERVICE_ID=", "MODE=ALL", "MODE=", "//", ";", "\n",
+                          "\r\n", ",", " ", "\t", "FFFF", "0x1FFF", "-1", "\x81", "\x00"};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const int n = int(rng() % 3000);
+    for (int i = 0; i < n; ++i) {
+      if (rng() % 3 == 0)
+        text += char(rng());
+      else
+        text += pieces[rng() % (sizeof pieces / sizeof *pieces)];
+    }
+    int bad = -1;
+    ControlStatus status = ParseDemuxControl(text.data(), text.size(), *control, bad);
+    ASSERT_LE(control->outputCount, kMaxOutputs);
+    for (int i = 0; i < control->outputCount; ++i) {
+      ASSERT_LE(control->outputs[i].pidCount, kMaxOutputPids);
+      ASSERT_LE(std::string(control->outputs[i].path).size(), kPathMax);
+    }
+    if (status == ControlStatus::BadLine) {
+      ASSERT_GE(bad, 1);
+    }
+  }
 }
 
 }  // namespace
