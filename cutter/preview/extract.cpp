@@ -57,8 +57,8 @@ int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t vi
   if (packets <= last) last = packets - 1;
   const int64_t count = last - first + 1;
 
-  // A window before the start of the file cannot be reached, as on Windows where positioning
-  // before the beginning fails.
+  // A negative position (packet texts of 80000000 and above read back negative) names no packet
+  // of the file: the window cannot be positioned.
   if (first < 0) return kExtractSeekFailed;
   const double offset = double(first) * double(ps);
   const int64_t high = int64_t(offset / double(kTwoTo32));
