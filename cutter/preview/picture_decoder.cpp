@@ -2,7 +2,12 @@
 // the preview decoder (ISO/IEC 13818-2 §6.2.4 to §6.2.6, §7.2 to §7.6).
 #include "cutter/preview/picture_decoder.h"
 
+#include <cstddef>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 #include "cutter/preview/bit_reader.h"
 #include "cutter/preview/idct.h"
@@ -304,6 +309,56 @@ constexpr int chroma_row(int y, bool progressive) {
   return progressive ? (y >> 1) : (((y >> 1) & ~1) | (y & 1));
 }
 
+#if defined(__SSE2__)
+// Eight pixels of an intra row with SSSE3 byte shuffles: luma y0..y7 and the chroma pairs
+// (cb, cr) of pixels 0-1, 2-3, 4-5, 6-7 interleaved into 24 samples, three 16-byte stores.
+__attribute__((target("ssse3"))) inline void store8_ssse3(int16_t* dst, const int16_t* luma,
+                                                         const int16_t* cb, const int16_t* cr) {
+  const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma));
+  const __m128i c = _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb)),
+                                       _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr)));
+  const __m128i y0 =
+      _mm_setr_epi8(0, 1, -128, -128, -128, -128, 2, 3, -128, -128, -128, -128, 4, 5, -128, -128);
+  const __m128i c0 =
+      _mm_setr_epi8(-128, -128, 0, 1, 2, 3, -128, -128, 0, 1, 2, 3, -128, -128, 4, 5);
+  const __m128i y1 =
+      _mm_setr_epi8(-128, -128, 6, 7, -128, -128, -128, -128, 8, 9, -128, -128, -128, -128, 10, 11);
+  const __m128i c1 =
+      _mm_setr_epi8(6, 7, -128, -128, 4, 5, 6, 7, -128, -128, 8, 9, 10, 11, -128, -128);
+  const __m128i y2 =
+      _mm_setr_epi8(-128, -128, -128, -128, 12, 13, -128, -128, -128, -128, 14, 15, -128, -128, -128, -128);
+  const __m128i c2 =
+      _mm_setr_epi8(8, 9, 10, 11, -128, -128, 12, 13, 14, 15, -128, -128, 12, 13, 14, 15);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                   _mm_or_si128(_mm_shuffle_epi8(y, y0), _mm_shuffle_epi8(c, c0)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8),
+                   _mm_or_si128(_mm_shuffle_epi8(y, y1), _mm_shuffle_epi8(c, c1)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16),
+                   _mm_or_si128(_mm_shuffle_epi8(y, y2), _mm_shuffle_epi8(c, c2)));
+}
+
+// Rows y of `rows` (a bit mask) go to stored row top_row - y, at sample x_sample of the row.
+__attribute__((target("ssse3"))) void store_intra_rows_ssse3(
+    int16_t* buffer, int32_t top_row, int32_t stride, int32_t x_sample, const int16_t* const* left,
+    const int16_t* const* right, const int16_t* const* cb, const int16_t* const* cr,
+    uint32_t rows) {
+  for (int y = 0; y < 16; ++y) {
+    if (!(rows & (1u << y))) continue;
+    int16_t* d = buffer + size_t(top_row - y) * size_t(stride) + size_t(x_sample);
+    store8_ssse3(d, left[y], cb[y], cr[y]);
+    store8_ssse3(d + 24, right[y], cb[y] + 4, cr[y] + 4);
+  }
+}
+
+bool have_ssse3() {
+  static const bool ssse3 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0;
+  }();
+  return ssse3;
+}
+#endif
+
 // Stores the reconstructed macroblock (4:2:0 only): prediction, then the residual of the blocks.
 void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags, int dct_type,
                       int motion_type, bool frame_picture) {
@@ -327,6 +382,29 @@ void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags
   const bool progressive = h.progressive_frame != 0;
   const int16_t(*s)[64] = c.samples;
 
+#if defined(__SSE2__)
+  if (intra && pixels == 16 && have_ssse3()) {
+    const int16_t* left[16];
+    const int16_t* right[16];
+    const int16_t* cb[16];
+    const int16_t* cr[16];
+    uint32_t rows = 0;
+    for (int y = 0; y < 16; ++y) {
+      const int32_t row = top_row - y;
+      if (row < 0 || row >= c.maxRows) continue;
+      rows |= 1u << y;
+      const int upper = dct_type ? 2 * (y & 1) : 2 * (y >= 8);
+      const int line = dct_type ? (y >> 1) : (y & 7);
+      left[y] = s[upper] + 8 * line;
+      right[y] = s[upper + 1] + 8 * line;
+      cb[y] = s[4] + 8 * chroma_row(y, progressive);
+      cr[y] = s[5] + 8 * chroma_row(y, progressive);
+    }
+    store_intra_rows_ssse3(cur, top_row, g.rowStride, 3 * x0, left, right, cb, cr, rows);
+    return;
+  }
+#endif
+
   for (int y = 0; y < 16; ++y) {
     const int32_t row = top_row - y;
     if (row < 0 || row >= c.maxRows) continue;
@@ -341,24 +419,10 @@ void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags
     const int16_t* cr = s[5] + 8 * chroma_row(y, progressive);
     if (intra) {
       // Prediction 0: the samples are the residual itself.
-      if (pixels == 16) {
-        // Two pixels share one chroma pair: Y0 Cb Cr Y1 as one 64-bit store, Cb Cr as a 32-bit
-        // one (little-endian sample order).
-        for (int x = 0; x < 16; x += 2) {
-          const int16_t* luma = x < 8 ? left + x : right + (x - 8);
-          const uint64_t u = uint16_t(cb[x >> 1]), v = uint16_t(cr[x >> 1]);
-          const uint64_t quad = uint64_t(uint16_t(luma[0])) | (u << 16) | (v << 32) |
-                                (uint64_t(uint16_t(luma[1])) << 48);
-          const uint32_t tail = uint32_t(u | (v << 16));
-          std::memcpy(dst + 3 * x, &quad, 8);
-          std::memcpy(dst + 3 * x + 4, &tail, 4);
-        }
-      } else {
-        for (int32_t x = 0; x < pixels; ++x) {
-          dst[3 * x] = x < 8 ? left[x] : right[x - 8];
-          dst[3 * x + 1] = cb[x >> 1];
-          dst[3 * x + 2] = cr[x >> 1];
-        }
+      for (int32_t x = 0; x < pixels; ++x) {
+        dst[3 * x] = x < 8 ? left[x] : right[x - 8];
+        dst[3 * x + 1] = cb[x >> 1];
+        dst[3 * x + 2] = cr[x >> 1];
       }
       continue;
     }
