@@ -158,7 +158,7 @@ const ScanWeights& scan_weights(SliceContext& c, bool intra, bool chroma) {
 // inverse-quantised into `out` at its raster position. Returns the sum of the stored values.
 template <bool Intra>
 int32_t coefficient_loop(SliceContext& c, BitReader& reader, int16_t* out,
-                         const DctEntry* first8, const DctEntry* long10, const int32_t* w,
+                         const DctEntry* first9, const DctEntry* long11, const int32_t* w,
                          const uint8_t* scan, int32_t index) {
   // A local copy keeps the reader's cache in registers: nothing the loop stores can alias it.
   BitReader br = reader;
@@ -166,12 +166,12 @@ int32_t coefficient_loop(SliceContext& c, BitReader& reader, int16_t* out,
   for (;;) {
     // 17 bits: the longest code (16 bits) and its sign.
     const uint32_t bits = br.Show(17);
-    const DctEntry& e = dct_lookup(first8, long10, bits >> 1);
+    const DctEntry& e = dct_lookup(first9, long11, bits);
     int32_t run, level;
     if (e.run < kDctEndOfBlock) {
       run = e.run;
-      level = ((bits >> (16 - e.length)) & 1) ? -e.level : e.level;
-      br.Skip(e.length + 1);
+      level = e.level;
+      br.Skip(e.length);
     } else if (e.run == kDctEndOfBlock) {
       br.Skip(e.length);
       break;
@@ -247,8 +247,8 @@ void decode_block(SliceContext& c, BitReader& br, int16_t* out, bool coded, int 
     index = 1;
   }
   const bool b15 = intra && h.intra_vlc_format;
-  const DctEntry* first8 = b15 ? kDctB15First8.data() : kDctB14First8.data();
-  const DctEntry* long10 = b15 ? kDctB15Long10.data() : kDctB14Long10.data();
+  const DctEntry* first9 = b15 ? kDctB15First9.data() : kDctB14First9.data();
+  const DctEntry* long11 = b15 ? kDctB15Long11.data() : kDctB14Long11.data();
   if (!intra && (br.Show(1))) {
     // First coefficient of a non-intra block: "1s" is run 0, level 1 (Table B-14 note).
     const int32_t level = br.Get(2) & 1 ? -1 : 1;
@@ -257,8 +257,8 @@ void decode_block(SliceContext& c, BitReader& br, int16_t* out, bool coded, int 
     sum = f;
     index = 1;
   }
-  sum += intra ? coefficient_loop<true>(c, br, out, first8, long10, sw.w, scan, index)
-               : coefficient_loop<false>(c, br, out, first8, long10, sw.w, scan, index);
+  sum += intra ? coefficient_loop<true>(c, br, out, first9, long11, sw.w, scan, index)
+               : coefficient_loop<false>(c, br, out, first9, long11, sw.w, scan, index);
   // Mismatch control (§7.4.4): make the sum of the coefficients odd through F[63].
   if ((sum & 1) == 0) out[63] = int16_t(out[63] + ((out[63] & 1) ? -1 : 1));
 }

@@ -41,42 +41,55 @@ constexpr std::array<VlcEntry, (1u << Bits)> expand(const VlcRow (&rows)[N]) {
 }
 
 struct DctTables {
-  std::array<DctEntry, 256> first8{};
-  std::array<DctEntry, 1024> long10{};
+  std::array<DctEntry, 512> first9{};
+  std::array<DctEntry, 2048> long11{};
 };
 
 constexpr DctEntry kNoCode{kDctInvalid, 0, 0};
 
-// Codes of up to 8 bits go into the 8-bit array; longer ones must begin with six zeros and go into
-// the array indexed by the 10 bits that follow them (16 bits in all).
+constexpr void place_dct(DctTables& t, uint32_t bits, int length, DctEntry e) {
+  if (length <= 9) {
+    const uint32_t first = bits << (9 - length);
+    if (first < 8) throw "short code in the long-code range";
+    for (uint32_t i = first; i < first + (1u << (9 - length)); ++i) {
+      if (t.first9[i].length != 0) throw "two rows claim the same bits";
+      t.first9[i] = e;
+    }
+  } else {
+    if (length > 17) throw "code longer than 16 bits and sign";
+    const uint32_t left = bits << (17 - length);
+    if (left >= 0x0800) throw "long code without six leading zeros";
+    for (uint32_t i = left; i < left + (1u << (17 - length)); ++i) {
+      if (t.long11[i].length != 0) throw "two rows claim the same bits";
+      t.long11[i] = e;
+    }
+  }
+}
+
+// Every (run, level) code is entered twice, followed by each value of its sign bit, with the
+// signed level and the length including the sign; end of block and escape have no sign bit.
+// Entries of up to 9 bits go into the array indexed by the next 9 bits; longer ones begin with six
+// zeros and go into the array indexed by the 11 bits that follow them (17 bits in all).
 template <size_t N>
 constexpr DctTables expand_dct(const VlcRow (&rows)[N]) {
   DctTables t;
-  for (auto& e : t.first8) e = kNoCode;
-  for (auto& e : t.long10) e = kNoCode;
+  for (auto& e : t.first9) e = kNoCode;
+  for (auto& e : t.long11) e = kNoCode;
   for (const VlcRow& row : rows) {
-    ParsedCode c = parse_code(row.code);
-    DctEntry e{uint8_t(row.value), uint8_t(c.length), row.value2};
-    if (c.length <= 8) {
-      uint32_t first = c.bits << (8 - c.length);
-      if (first < 4) throw "short code in the long-code range";
-      for (uint32_t i = first; i < first + (1u << (8 - c.length)); ++i) {
-        if (t.first8[i].length != 0) throw "two rows claim the same bits";
-        t.first8[i] = e;
-      }
-    } else {
-      if (c.length > 16) throw "code longer than 16 bits";
-      uint32_t left = c.bits << (16 - c.length);
-      if (left >= 0x0400) throw "long code without six leading zeros";
-      for (uint32_t i = left; i < left + (1u << (16 - c.length)); ++i) {
-        if (t.long10[i].length != 0) throw "two rows claim the same bits";
-        t.long10[i] = e;
-      }
+    const ParsedCode c = parse_code(row.code);
+    if (row.value >= kDctEndOfBlock) {
+      place_dct(t, c.bits, c.length, DctEntry{uint8_t(row.value), uint8_t(c.length), 0});
+      continue;
+    }
+    for (uint32_t sign = 0; sign < 2; ++sign) {
+      const int16_t level = sign ? int16_t(-row.value2) : row.value2;
+      place_dct(t, (c.bits << 1) | sign, c.length + 1,
+                DctEntry{uint8_t(row.value), uint8_t(c.length + 1), level});
     }
   }
   // Prefixes of 0000 00 that no long code uses must not fall into a short entry.
-  for (uint32_t i = 0; i < 4; ++i) {
-    if (t.first8[i].length != 0) throw "first-table entry shadows the long codes";
+  for (uint32_t i = 0; i < 8; ++i) {
+    if (t.first9[i].length != 0) throw "first-table entry shadows the long codes";
   }
   return t;
 }
@@ -331,10 +344,10 @@ constexpr DctTables kB14 = expand_dct(kDctB14Rows);
 constexpr DctTables kB15 = expand_dct(kDctB15Rows);
 }  // namespace
 
-const std::array<DctEntry, 256> kDctB14First8 = kB14.first8;
-const std::array<DctEntry, 1024> kDctB14Long10 = kB14.long10;
-const std::array<DctEntry, 256> kDctB15First8 = kB15.first8;
-const std::array<DctEntry, 1024> kDctB15Long10 = kB15.long10;
+const std::array<DctEntry, 512> kDctB14First9 = kB14.first9;
+const std::array<DctEntry, 2048> kDctB14Long11 = kB14.long11;
+const std::array<DctEntry, 512> kDctB15First9 = kB15.first9;
+const std::array<DctEntry, 2048> kDctB15Long11 = kB15.long11;
 
 std::span<const VlcRow> mba_rows() { return kMbaRows; }
 std::span<const VlcRow> mb_type_rows(int picture_coding_type) {

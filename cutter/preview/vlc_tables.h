@@ -43,26 +43,28 @@ extern const std::array<VlcEntry, 4> kDmvectorTable2;
 extern const std::array<VlcEntry, 512> kDcSizeLuma9;
 extern const std::array<VlcEntry, 1024> kDcSizeChroma10;
 
-// Tables B-14 and B-15 DCT coefficients. Codes of up to 8 bits are found in the 8-bit table
-// indexed by the next 8 bits; longer codes all begin with six zeros and are found in the second
-// table indexed by the 10 bits after them. length excludes the sign bit.
+// Tables B-14 and B-15 DCT coefficients, looked up with the next 17 bits: the longest code (16
+// bits) and its sign. A (run, level) entry carries the signed level and a length that includes
+// the sign bit; end of block and escape have no sign. Entries of up to 9 bits are found in the
+// array indexed by the next 9 bits; longer ones all begin with six zeros and are found in the
+// second array indexed by the 11 bits after them.
 struct DctEntry {
   uint8_t run;     // 0..31, or kDctEndOfBlock / kDctEscape / kDctInvalid (all 64 and above)
-  uint8_t length;  // 0: not a code of the table
-  int16_t level;
+  uint8_t length;  // bits to consume; 0: not a code of the table
+  int16_t level;   // signed
 };
 constexpr uint8_t kDctEndOfBlock = 64;
 constexpr uint8_t kDctEscape = 65;
 constexpr uint8_t kDctInvalid = 66;  // run of the entries that are no code (length 0)
-extern const std::array<DctEntry, 256> kDctB14First8;
-extern const std::array<DctEntry, 1024> kDctB14Long10;
-extern const std::array<DctEntry, 256> kDctB15First8;
-extern const std::array<DctEntry, 1024> kDctB15Long10;
+extern const std::array<DctEntry, 512> kDctB14First9;
+extern const std::array<DctEntry, 2048> kDctB14Long11;
+extern const std::array<DctEntry, 512> kDctB15First9;
+extern const std::array<DctEntry, 2048> kDctB15Long11;
 
-// Looks up a coefficient code from the next 16 bits (left-aligned in `bits16`).
-inline const DctEntry& dct_lookup(const DctEntry* first8, const DctEntry* long10,
-                                  uint32_t bits16) {
-  return bits16 >= 0x0400 ? first8[bits16 >> 8] : long10[bits16 & 0x3FF];
+// Looks up a coefficient code from the next 17 bits (right-aligned in `bits17`).
+inline const DctEntry& dct_lookup(const DctEntry* first9, const DctEntry* long11,
+                                  uint32_t bits17) {
+  return bits17 >= 0x0800 ? first9[bits17 >> 8] : long11[bits17 & 0x7FF];
 }
 
 // The transcribed rows, for tests that decode every code back.

@@ -54,20 +54,23 @@ TEST(VlcTables, EveryMacroblockCodeDecodesBack) {
   expect_every_row_decodes(dc_size_chroma_rows(), kDcSizeChroma10, 10, "B-13");
 }
 
-TEST(VlcTables, EveryCoefficientCodeDecodesBack) {
+TEST(VlcTables, EveryCoefficientCodeDecodesBackWithItsSign) {
   std::mt19937 rng(5);
   for (int t = 0; t < 2; ++t) {
     const auto rows = t ? dct_b15_rows() : dct_b14_rows();
-    const DctEntry* first8 = t ? kDctB15First8.data() : kDctB14First8.data();
-    const DctEntry* long10 = t ? kDctB15Long10.data() : kDctB14Long10.data();
+    const DctEntry* first9 = t ? kDctB15First9.data() : kDctB14First9.data();
+    const DctEntry* long11 = t ? kDctB15Long11.data() : kDctB14Long11.data();
     for (const VlcRow& row : rows) {
       const Code c = parse(row.code);
+      const bool signed_row = row.value < 64;
       for (int trial = 0; trial < 8; ++trial) {
-        const DctEntry& e = dct_lookup(first8, long10, peek_of(c, 16, rng));
-        ASSERT_EQ(e.length, c.length) << "B-" << (14 + t) << " " << row.code;
+        const uint32_t sign = signed_row ? trial & 1 : 0;
+        const Code with_sign = signed_row ? Code{(c.bits << 1) | sign, c.length + 1} : c;
+        const DctEntry& e = dct_lookup(first9, long11, peek_of(with_sign, 17, rng));
+        ASSERT_EQ(e.length, with_sign.length) << "B-" << (14 + t) << " " << row.code;
         ASSERT_EQ(e.run, row.value) << row.code;
-        if (row.value < 64) {
-          ASSERT_EQ(e.level, row.value2) << row.code;
+        if (signed_row) {
+          ASSERT_EQ(e.level, sign ? -row.value2 : row.value2) << row.code;
         }
       }
     }
@@ -101,8 +104,9 @@ TEST(VlcTables, BitsThatAreNoCodeAreRejected) {
   EXPECT_EQ(kMbaTable11[0b00000001111].length, 0);                   // MPEG-1 stuffing
   EXPECT_EQ(kCbpTable9[0].length, 0);                                // 0000 0000 0
   EXPECT_EQ(kMotionCodeTable11[0].length, 0);
-  EXPECT_EQ(dct_lookup(kDctB14First8.data(), kDctB14Long10.data(), 0x0000).length, 0);
-  EXPECT_EQ(dct_lookup(kDctB14First8.data(), kDctB14Long10.data(), 0x000F).length, 0);
+  EXPECT_EQ(dct_lookup(kDctB14First9.data(), kDctB14Long11.data(), 0x00000).length, 0);
+  EXPECT_EQ(dct_lookup(kDctB14First9.data(), kDctB14Long11.data(), 0x0001F).length, 0);
+  EXPECT_EQ(dct_lookup(kDctB15First9.data(), kDctB15Long11.data(), 0x0001F).length, 0);
   EXPECT_EQ(kMbTypeI6[0b001000].length, 0);
   EXPECT_EQ(kMbTypeP6[0].length, 0);
 }
