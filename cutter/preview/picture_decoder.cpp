@@ -211,11 +211,12 @@ int32_t coefficient_loop(SliceContext& c, BitReader& reader, int16_t* out,
 // at scan index k becomes F at the raster position the scan gives, saturated, and mismatch
 // control runs at the end of the block. `out` receives the 64 raster values; an uncoded block is
 // all zero. Errors go to the error code and end the block.
-void decode_block(SliceContext& c, BitReader& br, int16_t* out, bool coded, int component,
+void decode_block(SliceContext& c, BitReader& reader, int16_t* out, bool coded, int component,
                   bool intra) {
   const StreamHeaders& h = c.d->headers;
   zero_block(out);
   if (!coded) return;
+  BitReader br = reader;  // in registers for the block (see coefficient_loop)
   const ScanWeights& sw = scan_weights(c, intra, component != 0);
   const uint8_t* scan = h.alternate_scan ? kAlternateScan : kZigzagScan;
   int32_t sum = 0;
@@ -259,6 +260,7 @@ void decode_block(SliceContext& c, BitReader& br, int16_t* out, bool coded, int 
   }
   sum += intra ? coefficient_loop<true>(c, br, out, first9, long11, sw.w, scan, index)
                : coefficient_loop<false>(c, br, out, first9, long11, sw.w, scan, index);
+  reader = br;
   // Mismatch control (§7.4.4): make the sum of the coefficients odd through F[63].
   if ((sum & 1) == 0) out[63] = int16_t(out[63] + ((out[63] & 1) ? -1 : 1));
 }
