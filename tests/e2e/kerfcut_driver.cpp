@@ -103,7 +103,7 @@ HWND find_window(DWORD pid, const wchar_t* cls, const wchar_t* title) {
 }
 
 // Waits up to limit_ms for a visible top-level window of the process; nullptr on timeout.
-HWND wait_window(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms = 30000) {
+HWND wait_window(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms = 60000) {
   for (int waited = 0; waited < limit_ms; waited += 50) {
     if (HWND h = find_window(pid, cls, title)) {
       DWORD_PTR r;
@@ -221,7 +221,8 @@ bool open_session(const std::wstring& folder, Session& s, bool expectLogo) {
   }
   if (expectLogo) {
     // The logo: a captionless dialog whose client area is the 320 x 200 picture.
-    HWND logo = wait_window(s.p.pid(), L"#32770", L"", 20000);
+    // Generous: the first start in a prefix made under another locale reconfigures Wine first.
+    HWND logo = wait_window(s.p.pid(), L"#32770", L"", 90000);
     check(logo != nullptr, "logo window appears");
     if (logo != nullptr) {
       RECT c;

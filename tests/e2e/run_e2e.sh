@@ -23,11 +23,24 @@ cp "$build/kerfcut/"* "$folder/"
 cp "$driver" "$work/"
 
 export KERF_WINE_LANG=$lang
+# A prefix of its own per locale, kept in the build tree: Wine processes that other tests start
+# in a shared prefix from another display (or none) would otherwise host these windows, and a
+# prefix made under one locale and used under another draws its menus without Japanese glyphs.
+own_prefix=0
+if [ -z "${KERF_WINEPREFIX:-}" ]; then
+  export KERF_WINEPREFIX=$build/wineprefix-e2e-${lang%%.*}
+  own_prefix=1
+fi
 status=0
 # winepath runs in the same prefix; the folders are on drive Z:.
 win_folder="Z:${folder//\//\\}"
 win_shots="Z:${work//\//\\}\\shots"
 "$wine_run" "$work/$(basename "$driver")" "$win_folder" "$win_shots" || status=$?
+# Only this test's programs run in its own prefix: end them all (the desktop process would
+# otherwise outlive the display). A prefix the caller chose is left alone.
+if [ $own_prefix = 1 ]; then
+  WINEPREFIX=$KERF_WINEPREFIX wineserver -k >/dev/null 2>&1 || true
+fi
 
 out="$build/e2e-shots/${lang%%.*}"
 mkdir -p "$out"
