@@ -129,41 +129,6 @@ TEST_F(StreamHeadersTest, ZeroFCodesReportTheLastFailingOne) {
   EXPECT_EQ(d_->run.errorCode, 3);
 }
 
-TEST_F(StreamHeadersTest, PictureCodingExtensionFieldsLandInPlace) {
-  EsWriter::CodingExtension e;
-  e.f_code[0][0] = 1;
-  e.f_code[0][1] = 2;
-  e.f_code[1][0] = 3;
-  e.f_code[1][1] = 4;
-  e.intra_dc_precision = 2;
-  e.picture_structure = 1;
-  e.top_field_first = 1;
-  e.frame_pred_frame_dct = 0;
-  e.concealment_motion_vectors = 1;
-  e.q_scale_type = 1;
-  e.intra_vlc_format = 1;
-  e.alternate_scan = 1;
-  e.progressive_frame = 0;
-  EsWriter w;
-  w.PictureCodingExtension(e);
-  Parse(w);
-  const StreamHeaders& h = d_->headers;
-  EXPECT_EQ(h.f_code[0][0], 1);
-  EXPECT_EQ(h.f_code[0][1], 2);
-  EXPECT_EQ(h.f_code[1][0], 3);
-  EXPECT_EQ(h.f_code[1][1], 4);
-  EXPECT_EQ(h.intra_dc_precision, 2);
-  EXPECT_EQ(h.picture_structure, 1);
-  EXPECT_EQ(h.top_field_first, 1);
-  EXPECT_EQ(h.frame_pred_frame_dct, 0);
-  EXPECT_EQ(h.concealment_motion_vectors, 1);
-  EXPECT_EQ(h.q_scale_type, 1);
-  EXPECT_EQ(h.intra_vlc_format, 1);
-  EXPECT_EQ(h.alternate_scan, 1);
-  EXPECT_EQ(h.chroma_420_type, 1);
-  EXPECT_EQ(h.progressive_frame, 0);
-}
-
 TEST_F(StreamHeadersTest, DisplayExtensionSizesMoveWithColourDescription) {
   for (int colour = 0; colour < 2; ++colour) {
     EsWriter w;
@@ -186,15 +151,6 @@ TEST_F(StreamHeadersTest, DisplayExtensionSizesMoveWithColourDescription) {
       EXPECT_EQ(h.matrix_coefficients, 3);
     }
   }
-}
-
-TEST_F(StreamHeadersTest, GroupHeaderFields) {
-  EsWriter w;
-  w.GroupHeader();
-  Parse(w);
-  EXPECT_EQ(d_->headers.time_code, 0x1234);
-  EXPECT_EQ(d_->headers.closed_gop, 1);
-  EXPECT_EQ(d_->headers.broken_link, 0);
 }
 
 TEST_F(StreamHeadersTest, PictureHeaderKeepsTheFirst2048BytesOfExtraInformation) {
