@@ -4,7 +4,14 @@
 #include <algorithm>
 #include <cstdio>
 
-#ifndef _WIN32
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -31,6 +38,33 @@ long SummaryPackets(const std::string& out) {
 std::string SummaryLine(const std::string& out, const std::string& key) {
   size_t at = out.find(key);
   return at == std::string::npos ? "" : out.substr(at, out.find('\n', at) - at);
+}
+
+namespace {
+
+std::filesystem::path sjis_path(const std::string& path) {
+#ifdef _WIN32
+  int n = MultiByteToWideChar(932, 0, path.data(), int(path.size()), nullptr, 0);
+  std::wstring w(size_t(n), L'\0');
+  MultiByteToWideChar(932, 0, path.data(), int(path.size()), w.data(), n);
+  return std::filesystem::path(w);
+#else
+  return std::filesystem::path(path);
+#endif
+}
+
+}  // namespace
+
+void WriteSjisFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream f(sjis_path(path), std::ios::binary);
+  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  if (!f) throw std::runtime_error("cannot write " + path);
+}
+
+Bytes ReadSjisFile(const std::string& path) {
+  std::ifstream f(sjis_path(path), std::ios::binary);
+  if (!f) throw std::runtime_error("cannot read " + path);
+  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 Bytes Slice(const Bytes& b, size_t firstPacket, size_t count) {

@@ -29,6 +29,10 @@ std::string Summary(uint32_t packets, uint32_t pids, uint32_t descriptors, uint3
 long SummaryPackets(const std::string& out);
 // The summary line that starts with key, without its line feed ("" when absent).
 std::string SummaryLine(const std::string& out, const std::string& key);
+// Whole-file write and read for Shift-JIS paths (on Windows through UTF-16, whatever the ANSI
+// code page is).
+void WriteSjisFile(const std::string& path, const tsb::Bytes& bytes);
+tsb::Bytes ReadSjisFile(const std::string& path);
 tsb::Bytes Slice(const tsb::Bytes& b, size_t firstPacket, size_t count);
 // PAT, PMT (service 0x0400, PMT 0x01F0, video 0x0100 with a stream identifier descriptor), then
 // video packets with a null packet at every index divisible by ten.

@@ -48,6 +48,18 @@ TEST_F(Kerfdmx, OptionFailuresPrintTheirMessageAndNothingElse) {
   EXPECT_FALSE(std::filesystem::exists(prog_.File("A.txt")));
 }
 
+TEST_F(Kerfdmx, JapaneseInputAndOutputNames) {
+  const Bytes in = PlainRecording(40);
+  const std::string input = data_.File("録画 ソース.ts");
+  WriteSjisFile(input, in);
+  Control("DEMUX.cfg", "MODE=ALL\r\nNAME=" + Out("切り出し.ts") + "\r\n");
+  ToolResult r = run_tool(tool_, {input, hOption_, "-d:DEMUX.cfg"});
+  EXPECT_EQ(SummaryPackets(r.out), 40) << r.out;
+  EXPECT_EQ(ReadSjisFile(Out("切り出し.ts")), in);
+  const std::string missing = data_.File("無い.ts");
+  EXPECT_EQ(run_tool(tool_, {missing, hOption_}).out, "入力TSファイルが開けません(" + missing + ").\n");
+}
+
 TEST_F(Kerfdmx, ControlFileErrorsStopTheRunBeforeAnyOutput) {
   Input(PlainRecording(20));
   Control("DEMUX.cfg", "MODE=DEMUX\r\n\r\nNAME=" + Out("a.ts") + "\r\n PID=0100\r\n");

@@ -44,9 +44,9 @@ namespace {
 
 std::wstring widen(const std::string& s) {
   if (s.empty()) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), nullptr, 0);
+  int n = MultiByteToWideChar(932, 0, s.data(), int(s.size()), nullptr, 0);
   std::wstring w(size_t(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), w.data(), n);
+  MultiByteToWideChar(932, 0, s.data(), int(s.size()), w.data(), n);
   return w;
 }
 
