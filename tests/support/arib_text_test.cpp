@@ -84,11 +84,4 @@ TEST(AribText, DesignationsAndTheirEffectOnLaterText) {
   EXPECT_EQ(AribText().Designate(0, 0x40, true, true).bytes(), (Bytes{0x1B, 0x24, 0x28, 0x20, 0x40}));
 }
 
-TEST(AribText, ControlsSizesAndReplacementSequences) {
-  AribText t;
-  t.MSZ().LS1().Raw({0x41}).NSZ().Control(0x0D).Csi(0x32).Alnum("B");
-  EXPECT_EQ(t.bytes(), (Bytes{0x89, 0x0E, 0x41, 0x8A, 0x0D, 0x9B, 0x32, 0x20, 0x66, 0x42}));
-  EXPECT_EQ(t.gl(), 1);
-}
-
 }  // namespace
