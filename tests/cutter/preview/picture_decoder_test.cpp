@@ -314,6 +314,44 @@ TEST_F(PictureDecoderTest, HalfSampleMeansTruncateTowardZero) {
   }
 }
 
+TEST_F(PictureDecoderTest, FieldVectorsInFramePicturesPredictFromTheSelectedField) {
+  // Top-field lines from the reference's bottom field and bottom-field lines from its top field:
+  // the two fields swap, so display row y shows reference row y + 1 (even y) or y - 1 (odd y).
+  const int W = 32, H = 32;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      int16_t* p = &d_->frames.buffer[1][size_t(H - 1 - y) * 96 + 3 * x];
+      p[0] = int16_t(3 * x + 5 * y);
+      p[1] = int16_t(-y);
+      p[2] = int16_t(y);
+    }
+  EsWriter::CodingExtension e;
+  e.f_code[0][0] = e.f_code[0][1] = 1;
+  e.frame_pred_frame_dct = 0;
+  e.progressive_frame = 0;
+  EsWriter w;
+  Header(w, W, H, e, 2);
+  w.SliceHeader(1, 8);
+  w.Code("1");    // increment
+  w.Code("001");  // motion forward, not coded
+  w.Code("01");   // frame_motion_type: field-based
+  w.Bit(1);       // top field lines from the bottom field
+  w.Code("1");
+  w.Code("1");    // vector (0, 0)
+  w.Bit(0);       // bottom field lines from the top field
+  w.Code("1");
+  w.Code("1");
+  ASSERT_EQ(Decode(w), 0);
+  ASSERT_EQ(d_->run.errorCode, 0);
+  for (int y = 0; y < 16; ++y) {
+    const int source = (y & 1) ? y - 1 : y + 1;
+    for (int x = 0; x < 16; ++x) {
+      ASSERT_EQ(Cur(x, y), 3 * x + 5 * source) << x << "," << y;
+      ASSERT_EQ(Cur(x, y, 1), -source);
+    }
+  }
+}
+
 TEST_F(PictureDecoderTest, BPictureIsParsedButNotReconstructed) {
   FillBuffer(0, 50, 0, 0);
   FillBuffer(2, 99, 0, 0);
