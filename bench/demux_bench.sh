@@ -2,7 +2,8 @@
 # Demux benchmark: on a generated three-service recording (1 GiB by default), times
 #   kerfdmx MODE=ALL over a packet range   against  dd of the same byte range, and
 #   kerfdmx MODE=DEMUX of one service      against  ffmpeg -map 0:p:<service> -c copy,
-# each pair side by side in one run, with the input in the page cache for both.
+# each pair side by side in one run, with the input in the page cache for both. Each timing ends
+# with sync, so that one run's output still being written back does not slow the next.
 # Usage: bench/demux_bench.sh [build dir (default build/native)] [size in MiB (default 1024)]
 # Not part of CTest: it needs about three times the recording's size of free disk space.
 set -euo pipefail
@@ -37,11 +38,14 @@ warm() { cat "$rec" >/dev/null; }
 warm
 rm -f "$work/all.ts" "$work/dd.ts"
 printf 'MODE=ALL\r\nNAME=%s\r\n' "$work/all.ts" >"$work/prog/DEMUX.tmp"
+sync
 t0=$(now)
 "$tool" "$rec" -h:1 -s:$(printf %X $start) -e:$(printf %X $end) -d:DEMUX.tmp >"$work/all.log"
+sync
 t1=$(now)
 dd if="$rec" of="$work/dd.ts" bs=1M iflag=skip_bytes,count_bytes skip=$((start * 188)) \
    count=$((count * 188)) status=none
+sync
 t2=$(now)
 all=$(elapsed "$t0" "$t1")
 dd=$(elapsed "$t1" "$t2")
@@ -54,11 +58,14 @@ awk 'BEGIN{RS="\r\n\r\n"} /SERVICE_ID=0408/ {print "MODE=DEMUX\r\n\r\n" $0 "\r\n
   "$work/prog/DEMUX.txt" | sed "s|NAME=.*PRG[0-9]*\.TS|NAME=$work/one.ts|" >"$work/prog/DEMUX.cfg"
 warm
 rm -f "$work/one.ts" "$work/ffmpeg.ts"
+sync
 t0=$(now)
 "$tool" "$rec" -h:1 -d:DEMUX.cfg >"$work/demux.log"
+sync
 t1=$(now)
 ffmpeg -v error -nostdin -y -i "$rec" -map 0:p:1032 -c copy -f mpegts "$work/ffmpeg.ts" \
   2>"$work/ffmpeg.log" || true
+sync
 t2=$(now)
 demux=$(elapsed "$t0" "$t1")
 ff=$(elapsed "$t1" "$t2")
