@@ -18,14 +18,16 @@ namespace {
 // until the test collects it.
 class Receiver {
  public:
-  Receiver() {
+  // topLevel: an ordinary (hidden) top-level window, which a broadcast reaches; otherwise a
+  // message-only window.
+  explicit Receiver(bool topLevel = false) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"KerfdmxTestReceiver";
     RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              wc.hInstance, nullptr);
+    window_ = CreateWindowExW(0, wc.lpszClassName, L"", topLevel ? WS_OVERLAPPED : 0, 0, 0, 0, 0,
+                              topLevel ? nullptr : HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     message_ = RegisterWindowMessageW(L"KERFCUT_00");
   }
   ~Receiver() {
@@ -75,6 +77,23 @@ TEST_F(Kerfdmx, WindowSeesTheRunStopWhenTheLockFileIsGone) {
   EXPECT_TRUE(std::filesystem::exists(prog_.File("DEMUX.txt")));
   const std::vector<std::pair<uint32_t, uint32_t>> expected = {{1, 0}, {2, 0}, {2, 0}};
   EXPECT_EQ(receiver.Collect(), expected);
+}
+
+TEST_F(Kerfdmx, WithoutCallerWindowCompletionIsBroadcast) {
+  Receiver receiver(true);
+  if (!receiver.ok()) GTEST_SKIP() << "a top-level window needs a display (run under xvfb-run)";
+  ToolResult r = run_tool(tool_, {data_.File("in put.ts")});
+  EXPECT_EQ(r.out, "KERFDMX.exeは、単体では使用できません.\n");
+  EXPECT_NE(r.exitStatus, 0);
+  // A broadcast is sent to each top-level window; give it a moment to arrive in the queue.
+  std::vector<std::pair<uint32_t, uint32_t>> got;
+  for (int i = 0; i < 50 && got.size() < 2; ++i) {
+    auto more = receiver.Collect();
+    got.insert(got.end(), more.begin(), more.end());
+    if (got.size() < 2) Sleep(20);
+  }
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {{2, 0}, {2, 0}};
+  EXPECT_EQ(got, expected);
 }
 
 }  // namespace
