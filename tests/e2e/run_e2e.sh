@@ -3,10 +3,12 @@
 # with a Japanese name, runs the driver (which starts kerfcut.exe and operates it), and turns the
 # screenshots into PNG files. Runs under the display in DISPLAY, or under its own Xvfb.
 # Usage: run_e2e.sh <build dir> <driver.exe> [Unix locale for Wine, default ja_JP.UTF-8]
+#                   [program folder name, default "カット 試験"]
 set -euo pipefail
 build=${1:?build dir}
 driver=${2:?driver}
 lang=${3:-ja_JP.UTF-8}
+name=${4:-カット 試験}
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run.sh
 
@@ -17,7 +19,7 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-folder="$work/カット 試験"
+folder="$work/$name"
 mkdir -p "$folder" "$work/shots"
 cp "$build/kerfcut/"* "$folder/"
 cp "$driver" "$work/"

@@ -15,6 +15,13 @@ void copy_out(const std::string& s, char* out) {
   memcpy(out, s.data(), n);
   out[n] = '\0';
 }
+
+// True when every character of the text has a CP932 form.
+bool fits_cp932(const wchar_t* text) {
+  BOOL lossy = FALSE;
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+  return !lossy;
+}
 }  // namespace
 
 const char* program_path() {
@@ -22,7 +29,12 @@ const char* program_path() {
   if (path[0] == '\0') {
     wchar_t wide[MAX_PATH * 4];
     DWORD n = GetModuleFileNameW(nullptr, wide, DWORD(sizeof wide / sizeof wide[0]));
-    if (n > 0 && n < sizeof wide / sizeof wide[0]) copy_out(win32::narrow(wide), path);
+    if (n == 0 || n >= sizeof wide / sizeof wide[0]) return path;
+    // A folder name without a CP932 form (Chinese or Korean characters, say) is taken in its 8.3
+    // short form, so the settings file beside the program can still be named.
+    wchar_t shortPath[MAX_PATH * 4];
+    DWORD m = fits_cp932(wide) ? 0 : GetShortPathNameW(wide, shortPath, DWORD(sizeof shortPath / sizeof shortPath[0]));
+    copy_out(win32::narrow(m > 0 && m < sizeof shortPath / sizeof shortPath[0] ? shortPath : wide), path);
   }
   return path;
 }
