@@ -110,7 +110,7 @@ int DemuxTool::Run(const char* commandLine, const std::atomic<bool>* stop) {
     if (ready) {
       RawHandle input = raw_open(options_.inputPath, "rb");
       if (input == kInvalidRawHandle) {
-        char text[kPathBuffer + 64];
+        char text[kCommandLineCopy + 64];   // the input path is a token of the command line
         std::snprintf(text, sizeof text, "入力TSファイルが開けません(%s).\n", options_.inputPath);
         Print(text);
       } else {
