@@ -44,11 +44,6 @@ TEST_F(CommandLine, SeventeenthTokenAndLaterAreIgnored) {
   EXPECT_STREQ(store_.tokens[15], "t15");
 }
 
-TEST_F(CommandLine, UnusedSlotsAreEmptyTexts) {
-  Split("one two");
-  for (int i = 2; i < kMaxTokens; ++i) EXPECT_STREQ(store_.tokens[i], "");
-}
-
 TEST_F(CommandLine, LineBeyondTheCopyIsRefusedWhole) {
   std::string fits(kCommandLineCopy - 1, 'a');
   EXPECT_EQ(SplitCommandLine(fits.c_str(), store_), 0);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -201,33 +200,6 @@ TEST_F(DemuxToolRun, DamagedRecordingsEndCleanly) {
     const bool limit = out == "SYNC BYTEエラーが規定値を超えました.\n";
     EXPECT_TRUE(summary || resync || limit) << round << ": " << out;
     ExpectCompletionTwice(1);
-  }
-}
-
-TEST(ControlReaderNoise, ArbitraryBytesNeverOverrun) {
-  std::mt19937 rng(7);
-  auto control = std::make_unique<DemuxControl>();
-  const char* pieces[] = {"NAME=", "PID=", "SERVICE_ID=", "MODE=ALL", "MODE=", "//", ";", "\n",
-                          "\r\n", ",", " ", "\t", "FFFF", "0x1FFF", "-1", "\x81", "\x00"};
-  for (int round = 0; round < 300; ++round) {
-    std::string text;
-    const int n = int(rng() % 3000);
-    for (int i = 0; i < n; ++i) {
-      if (rng() % 3 == 0)
-        text += char(rng());
-      else
-        text += pieces[rng() % (sizeof pieces / sizeof *pieces)];
-    }
-    int bad = -1;
-    ControlStatus status = ParseDemuxControl(text.data(), text.size(), *control, bad);
-    ASSERT_LE(control->outputCount, kMaxOutputs);
-    for (int i = 0; i < control->outputCount; ++i) {
-      ASSERT_LE(control->outputs[i].pidCount, kMaxOutputPids);
-      ASSERT_LE(std::string(control->outputs[i].path).size(), kPathMax);
-    }
-    if (status == ControlStatus::BadLine) {
-      ASSERT_GE(bad, 1);
-    }
   }
 }
 
