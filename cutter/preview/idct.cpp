@@ -1,8 +1,8 @@
 // Integer 8x8 inverse DCT. Each 1-D pass evaluates the 8-point kernel as even and odd halves:
-//   e0 = c4 x0 + c4 x4 + c2 x2 + c6 x6   o0 = c1 x1 + c3 x3 + c5 x5 + c7 x7   y0 = e0+o0, y7 = e0-o0
-//   e1 = c4 x0 - c4 x4 + c6 x2 - c2 x6   o1 = c3 x1 - c7 x3 - c1 x5 - c5 x7   y1, y6
-//   e2 = c4 x0 - c4 x4 - c6 x2 + c2 x6   o2 = c5 x1 - c1 x3 + c7 x5 + c3 x7   y2, y5
-//   e3 = c4 x0 + c4 x4 - c2 x2 - c6 x6   o3 = c7 x1 - c5 x3 + c3 x5 - c1 x7   y3, y4
+//   e0 = c4 x0 + c4 x4 + c2 x2 + c6 x6   o0 = c1 x1 + c3 x3 + c5 x5 + c7 x7   y0, y7 = e0 +- o0
+//   e1 = c4 x0 - c4 x4 + c6 x2 - c2 x6   o1 = c3 x1 - c7 x3 - c1 x5 - c5 x7   y1, y6 = e1 +- o1
+//   e2 = c4 x0 - c4 x4 - c6 x2 + c2 x6   o2 = c5 x1 - c1 x3 + c7 x5 + c3 x7   y2, y5 = e2 +- o2
+//   e3 = c4 x0 + c4 x4 - c2 x2 - c6 x6   o3 = c7 x1 - c5 x3 + c3 x5 - c1 x7   y3, y4 = e3 +- o3
 // The column pass adds 2048 to c4 x0 and shifts by 12, the row pass adds 16384 and shifts by 15
 // (the kernel's gain of 2 sqrt(2) per pass and the 1/8 of the 2-D transform). Every product and
 // sum is exact in 32 bits, and inputs and outputs of both passes fit in 16 bits, so the SSE2 form
@@ -206,7 +206,8 @@ void idct_8x8(int16_t block[64]) {
 #if defined(__SSE2__)
   // Columns: lane j is column j, x_k is row k. Rows: the same pass on the transposed block.
   __m128i r[8];
-  for (int k = 0; k < 8; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * k));
+  for (int k = 0; k < 8; ++k)
+    r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * k));
   idct_pass<2048, 12>(r);
   transpose(r);
   idct_pass<16384, 15>(r);

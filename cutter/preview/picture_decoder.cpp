@@ -328,7 +328,8 @@ __attribute__((target("ssse3"))) inline void store8_ssse3(int16_t* dst, const in
   const __m128i c1 =
       _mm_setr_epi8(6, 7, -128, -128, 4, 5, 6, 7, -128, -128, 8, 9, 10, 11, -128, -128);
   const __m128i y2 =
-      _mm_setr_epi8(-128, -128, -128, -128, 12, 13, -128, -128, -128, -128, 14, 15, -128, -128, -128, -128);
+      _mm_setr_epi8(-128, -128, -128, -128, 12, 13, -128, -128, -128, -128, 14, 15, -128, -128, -128,
+                    -128);
   const __m128i c2 =
       _mm_setr_epi8(8, 9, 10, 11, -128, -128, 12, 13, 14, 15, -128, -128, 12, 13, 14, 15);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
@@ -371,7 +372,8 @@ void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags
   const bool intra = flags & kMbIntra;
   const bool forward = flags & kMbMotionForward;
   const bool residual = intra || (flags & kMbPattern);
-  const int32_t top_row = (g.mbHeight - mb_row) * 16 - 1;  // stored row of the macroblock's top line
+  // Stored row of the macroblock's top line (rows count from the bottom).
+  const int32_t top_row = (g.mbHeight - mb_row) * 16 - 1;
   const int32_t x0 = 16 * mb_col;
   int32_t pixels = c.pixelsPerRow - x0;
   if (pixels <= 0) return;
@@ -506,7 +508,8 @@ void decode_macroblock(SliceContext& c, BitReader& br) {
     }
   }
   const bool intra = flags & kMbIntra;
-  const bool frame_picture = h.picture_structure != kTopField && h.picture_structure != kBottomField;
+  const bool frame_picture =
+      h.picture_structure != kTopField && h.picture_structure != kBottomField;
   int motion_type = 0;
   if (flags & (kMbMotionForward | kMbMotionBackward)) {
     if (frame_picture && h.frame_pred_frame_dct)

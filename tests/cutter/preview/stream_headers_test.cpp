@@ -67,7 +67,10 @@ TEST_F(StreamHeadersTest, LoadedMatricesAreKeptInTransmissionOrder) {
 }
 
 TEST_F(StreamHeadersTest, QuantMatrixExtensionKeepsEntriesWhereZeroIsSent) {
-  for (int k = 0; k < 64; ++k) d_->headers.intraMatrix[k] = 50, d_->headers.chromaIntraMatrix[k] = 60;
+  for (int k = 0; k < 64; ++k) {
+    d_->headers.intraMatrix[k] = 50;
+    d_->headers.chromaIntraMatrix[k] = 60;
+  }
   EsWriter w;
   w.StartCode(0xB5);
   w.Bits(3, 4);
@@ -212,7 +215,8 @@ TEST_F(StreamHeadersTest, ParsersReadZerosInsteadOfBytesPastTheEnd) {
   ParseSequenceHeader(*d_, b.data(), b.data() + b.size());
   EXPECT_EQ(d_->headers.horizontal_size_value, 0);
   EXPECT_EQ(d_->headers.intraMatrix[0], 8);
-  std::vector<uint8_t> p = {0, 0, 1, 0x00, 0x00, 0x3F, 0xFF, 0xFF};  // extra_bit_picture ones run out
+  // A picture header whose extra_bit_picture ones run into the end of the ES.
+  std::vector<uint8_t> p = {0, 0, 1, 0x00, 0x00, 0x3F, 0xFF, 0xFF};
   ParsePictureHeader(*d_, p.data(), p.data() + p.size());
   EXPECT_LT(d_->headers.extraInformationLength, 4);
 }
