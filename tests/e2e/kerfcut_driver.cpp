@@ -208,6 +208,35 @@ void check_layout(HWND dialog) {
   check(checked == addressed && checked == 57, "layout covered the controls");
 }
 
+COLORREF screen_pixel(HWND h, int x, int y) {
+  POINT pt{x, y};
+  ClientToScreen(h, &pt);
+  HDC screen = GetDC(nullptr);
+  COLORREF c = GetPixel(screen, pt.x, pt.y);
+  ReleaseDC(nullptr, screen);
+  return c;
+}
+
+std::vector<unsigned char> read_file(const std::wstring& path);
+
+// The logo as painted must be LOGO.BMP pixel for pixel, palette colours included.
+void check_logo_pixels(HWND logo, const std::wstring& folder) {
+  std::vector<unsigned char> bmp = read_file(folder + L"LOGO.BMP");
+  check(bmp.size() == 14 + 40 + 1024 + 64000, "LOGO.BMP in the program folder");
+  if (bmp.size() != 14 + 40 + 1024 + 64000) return;
+  RedrawWindow(logo, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  Sleep(200);
+  int wrong = 0;
+  for (int y = 5; y < 200; y += 13) {
+    for (int x = 3; x < 320; x += 17) {
+      unsigned index = bmp[14 + 40 + 1024 + size_t(199 - y) * 320 + size_t(x)];
+      const unsigned char* pal = &bmp[14 + 40 + index * 4];
+      if (screen_pixel(logo, x, y) != RGB(pal[2], pal[1], pal[0])) ++wrong;
+    }
+  }
+  check(wrong == 0, "logo painted 1:1 with its palette", std::to_wstring(wrong) + L" pixels differ");
+}
+
 struct Session {
   Program p;
   HWND frame = nullptr;
@@ -230,6 +259,7 @@ bool open_session(const std::wstring& folder, Session& s, bool expectLogo) {
       check(c.right == 320 && c.bottom == 200, "logo client area is 320 x 200",
             std::to_wstring(c.right) + L"x" + std::to_wstring(c.bottom));
       check(find_window(s.p.pid(), L"KERFCUT:MAIN", nullptr) == nullptr, "main window waits for the logo");
+      check_logo_pixels(logo, folder);
     }
   }
   s.frame = wait_window(s.p.pid(), L"KERFCUT:MAIN", nullptr);
@@ -322,6 +352,14 @@ int wmain(int argc, wchar_t** argv) {
   GetWindowRect(s.frame, &fr);
   check((GetWindowLongW(s.frame, GWL_STYLE) & WS_MAXIMIZEBOX) == 0, "frame has no maximise box");
   check_layout(s.dialog);
+  // Light grey behind the dialog and its labels and fields, as every dialog answers.
+  check(screen_pixel(s.dialog, 1, 1) == RGB(192, 192, 192), "dialog background light grey");
+  {
+    RECT r;
+    HWND total = GetDlgItem(s.dialog, res::kTotalTime);
+    GetClientRect(total, &r);
+    check(screen_pixel(total, 2, r.bottom / 2) == RGB(192, 192, 192), "field background light grey");
+  }
   capture(s.frame, shots + L"main-window.bmp");  // first start: the defaults
 
   // The frame keeps its size: a resize request is answered with the recorded size.
