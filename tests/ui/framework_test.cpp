@@ -302,3 +302,12 @@ TEST_F(Framework, OwnedFrameGoesWithItsOwner) {
   EXPECT_EQ(owned.cleanups, 1);
   EXPECT_EQ(owner.cleanups, 1);
 }
+
+TEST_F(Framework, ModalDialogThatNothingEndsIsGivenUpInsteadOfHanging) {
+  TableDialog ticking;
+  ASSERT_TRUE(ticking.Create());
+  ticking.SetTimer(1, 200);  // another window's periodic timer keeps virtual time going
+  TableDialog modal(nullptr, res::kAboutDialog);
+  EXPECT_EQ(modal.Execute(), ui::kIdCancel);
+  EXPECT_GE(hl::now_ms(), 600000u);
+}

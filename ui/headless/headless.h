@@ -90,7 +90,7 @@ const std::vector<MessageBoxRecord>& message_boxes();
 // Called once for every modal dialog after its set-up, inside its modal loop; the hook may read
 // and drive the dialog and end it. Without a hook (or when the hook leaves the dialog running)
 // the loop runs virtual time forward to the next timer, and ends the dialog with kIdCancel when
-// nothing is left that could end it.
+// nothing is left that could end it or ten minutes of virtual time pass without an end.
 void set_modal_hook(std::function<void(Dialog&)> hook);
 
 void set_metric(Metric m, int value);
