@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Builds kerfcut for Windows and starts it: under Wine on Linux, from the laid-out program folder
-# (kerfcut.exe, KERFDMX.EXE, LOGO.BMP, README.HTM side by side). Needs a display.
+# (kerfcut.exe, KERFDMX.EXE, LOGO.BMP, README.HTM side by side). Without a display it runs the
+# command-line demonstration on the sample recording instead.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 if [ -z "${DISPLAY:-}" ] && [ "$(uname -s)" = Linux ]; then
   cat <<'MSG'
-run.sh: no display. kerfcut is a windowed program; start it from a desktop session, or with
-ssh -X, or give it a virtual display and look at it through a screenshot:
-  xvfb-run -a -s '-screen 0 1280x1024x24' ./run.sh
-The tests need no display: ./test.sh (the Windows tests bring their own Xvfb).
+run.sh: no display, so the windowed kerfcut cannot be shown (start it from a desktop session,
+with ssh -X, or under a virtual display: xvfb-run -a -s '-screen 0 1280x1024x24' ./run.sh).
+Instead, the same job from the command line on the bundled sample recording:
 MSG
-  exit 1
+  exec ./scripts/demo.sh
 fi
 
 ./scripts/install-deps.sh

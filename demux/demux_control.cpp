@@ -260,6 +260,6 @@ bool WriteDemuxInfo(const char* path, const TableLayer& tables, const DemuxInfoO
     }
   }
   bool ok = out.Flush();
-  if (raw_close(h) != 0) ok = false;
+  if (raw_close(h) == 0) ok = false;   // raw_close reports success as non-zero, as CloseHandle does
   return ok;
 }

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "demux/psi/table_layer.h"
+
 namespace {
 
 class ControlReader : public ::testing::Test {
@@ -149,6 +151,19 @@ TEST_F(ControlReader, FileOnDiskAndMissingFile) {
   std::filesystem::remove(path);
   EXPECT_EQ(ReadDemuxControl(path.string().c_str(), *control_, badLine_),
             ControlStatus::CannotOpen);
+}
+
+// The writer's result tells whether the file was written: a tool run ignores it, the command
+// line relies on it.
+TEST(InfoWriter, ReportsWhetherTheFileWasWritten) {
+  auto layer = std::make_unique<TableLayer>();
+  const auto folder = std::filesystem::temp_directory_path();
+  const auto path = folder / ("kerf_info_" + std::to_string(reinterpret_cast<uintptr_t>(&layer)) + ".txt");
+  DemuxInfoOptions options;
+  EXPECT_TRUE(WriteDemuxInfo(path.string().c_str(), *layer, options));
+  EXPECT_EQ(std::filesystem::file_size(path), 14u);   // "MODE=DEMUX\r\n\r\n"
+  std::filesystem::remove(path);
+  EXPECT_FALSE(WriteDemuxInfo((folder / "kerf-no-such-folder" / "DEMUX.txt").string().c_str(), *layer, options));
 }
 
 }  // namespace
