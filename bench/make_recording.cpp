@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   constexpr size_t kSegmentPackets = 200000;   // about 36 MiB per segment
-  tsb::BroadcastSpec spec;
+  tsb::BroadcastSpec desc;
   auto service = [](uint16_t sid, uint16_t pmt, uint16_t video, uint16_t audio) {
     tsb::BroadcastService s;
     s.service_id = sid;
@@ -29,20 +29,20 @@ int main(int argc, char** argv) {
     s.audio_pid = audio;
     return s;
   };
-  spec.services = {service(0x0400, 0x01F0, 0x0100, 0x0110), service(0x0408, 0x01F8, 0x0200, 0x0210),
+  desc.services = {service(0x0400, 0x01F0, 0x0100, 0x0110), service(0x0408, 0x01F8, 0x0200, 0x0210),
                    service(0x0410, 0x0300, 0x0310, 0x0311)};
   if (argc == 4) {
-    spec.videoEs = tsb::ReadFile(argv[3]);
-    for (auto& s : spec.services) s.audio_pid = 0;
+    desc.videoEs = tsb::ReadFile(argv[3]);
+    for (auto& s : desc.services) s.audio_pid = 0;
   }
-  spec.packets = kSegmentPackets;
-  spec.psiInterval = 2000;
-  spec.bitrate = 24000000;
+  desc.packets = kSegmentPackets;
+  desc.psiInterval = 2000;
+  desc.bitrate = 24000000;
   unsigned long long written = 0;
   uint64_t clock = tsb::Pcr::FromMs(1000).Ticks();
   while (written < wanted) {
-    spec.firstPcr = tsb::Pcr::FromTicks(clock);
-    const tsb::TsStream ts = tsb::Broadcast(spec);
+    desc.firstPcr = tsb::Pcr::FromTicks(clock);
+    const tsb::TsStream ts = tsb::Broadcast(desc);
     size_t n = ts.bytes().size();
     if (written + n > wanted) n = size_t((wanted - written) / tsb::kPacketSize * tsb::kPacketSize);
     if (n == 0) break;
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     }
     written += n;
     // The next segment's clock goes on from where this one stopped.
-    clock += uint64_t(kSegmentPackets) * tsb::kPacketSize * 8 * tsb::kSystemClockHz / spec.bitrate;
+    clock += uint64_t(kSegmentPackets) * tsb::kPacketSize * 8 * tsb::kSystemClockHz / desc.bitrate;
   }
   return std::fclose(out) == 0 ? 0 : 1;
 }

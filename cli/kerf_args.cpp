@@ -1,7 +1,7 @@
 // kerf's argument parser (see kerf_args.h).
 #include "cli/kerf_args.h"
 
-bool parse_args(const std::vector<std::string>& args, size_t first, const ArgSpec& spec, Args& out,
+bool parse_args(const std::vector<std::string>& args, size_t first, const ArgSpec& desc, Args& out,
                 std::string& error) {
   out = Args{};
   for (size_t i = first; i < args.size(); ++i) {
@@ -36,13 +36,13 @@ bool parse_args(const std::vector<std::string>& args, size_t first, const ArgSpe
       error = "--" + name + " is given twice";
       return false;
     }
-    if (spec.flags.count(name)) {
+    if (desc.flags.count(name)) {
       if (hasValue) {
         error = "--" + name + " takes no value";
         return false;
       }
       out.flags.insert(name);
-    } else if (spec.valued.count(name)) {
+    } else if (desc.valued.count(name)) {
       if (!hasValue) {
         if (i + 1 >= args.size()) {
           error = "--" + name + " needs a value";

@@ -25,5 +25,5 @@ struct Args {
 
 // Parses args[first..]; false with error set on an unknown option, a missing value or a repeated
 // option.
-bool parse_args(const std::vector<std::string>& args, size_t first, const ArgSpec& spec, Args& out,
+bool parse_args(const std::vector<std::string>& args, size_t first, const ArgSpec& desc, Args& out,
                 std::string& error);

@@ -197,9 +197,9 @@ std::atomic<bool> g_stop{false};
 int Cut(const std::vector<std::string>& argv) {
   Args args;
   std::string error;
-  const ArgSpec spec{{"output", "start", "end", "programme", "service", "control", "list-at", "method"},
+  const ArgSpec desc{{"output", "start", "end", "programme", "service", "control", "list-at", "method"},
                      {"network-entry", "force", "help"}};
-  if (!parse_args(argv, 2, spec, args, error)) return usage_error(error, kCutHelp);
+  if (!parse_args(argv, 2, desc, args, error)) return usage_error(error, kCutHelp);
   if (args.has("help")) return std::fputs(kCutHelp, stdout), kExitOk;
   if (args.positional.size() != 1) return usage_error("cut takes one FILE", kCutHelp);
   const int32_t method = method_of(args);
@@ -359,8 +359,8 @@ bool write_yuv(const std::string& path, const PictureView& v) {
 int Frame(const std::vector<std::string>& argv) {
   Args args;
   std::string error;
-  const ArgSpec spec{{"at", "output", "programme", "yuv", "list-at", "method"}, {"full", "stop-on-error", "help"}};
-  if (!parse_args(argv, 2, spec, args, error)) return usage_error(error, kFrameHelp);
+  const ArgSpec desc{{"at", "output", "programme", "yuv", "list-at", "method"}, {"full", "stop-on-error", "help"}};
+  if (!parse_args(argv, 2, desc, args, error)) return usage_error(error, kFrameHelp);
   if (args.has("help")) return std::fputs(kFrameHelp, stdout), kExitOk;
   if (args.positional.size() != 1) return usage_error("frame takes one FILE", kFrameHelp);
   if (!args.has("at")) return usage_error("--at POS is required", kFrameHelp);

@@ -140,15 +140,15 @@ int DemuxTool::Run(const char* commandLine, const std::atomic<bool>* stop) {
 bool DemuxTool::OpenOutputs() {
   std::memset(pidSets_.get(), 0, kMaxOutputs * kPidSetBytes);
   for (int i = 0; i < control_->outputCount; ++i) {
-    const DemuxOutputSpec& spec = control_->outputs[i];
-    outputHandles_[i] = raw_open(spec.path, "wb");
+    const DemuxOutputSpec& desc = control_->outputs[i];
+    outputHandles_[i] = raw_open(desc.path, "wb");
     if (outputHandles_[i] == kInvalidRawHandle) {
       CloseOutputs();
       return false;
     }
     uint8_t* set = pidSets_.get() + i * kPidSetBytes;
-    for (int k = 0; k < spec.pidCount; ++k)
-      if (spec.pids[k] <= kNullPid) set[spec.pids[k] >> 3] |= uint8_t(1u << (spec.pids[k] & 7));
+    for (int k = 0; k < desc.pidCount; ++k)
+      if (desc.pids[k] <= kNullPid) set[desc.pids[k] >> 3] |= uint8_t(1u << (desc.pids[k] & 7));
   }
   return true;
 }
@@ -258,15 +258,15 @@ bool DemuxTool::WriteAll(const uint8_t* packet) {
 }
 
 int DemuxTool::MatchService(int output) {
-  const DemuxOutputSpec& spec = control_->outputs[output];
+  const DemuxOutputSpec& desc = control_->outputs[output];
   const int current = tables_->currentTable();
   if (current < 0) return -1;
   const ProgrammeTable& table = tables_->table(current);
   const int services = table.serviceCount < kMaxServices ? table.serviceCount : kMaxServices;
-  for (int k = 0; k < spec.pidCount; ++k) {
+  for (int k = 0; k < desc.pidCount; ++k) {
     for (int s = 0; s < services; ++s) {
       const Service& svc = table.services[s];
-      if (spec.serviceId != 0 ? spec.serviceId == svc.serviceId : spec.pids[k] == svc.pmtPid)
+      if (desc.serviceId != 0 ? desc.serviceId == svc.serviceId : desc.pids[k] == svc.pmtPid)
         return s;
     }
   }

@@ -71,16 +71,16 @@ Result run(const tsb::TempDir& dir, const std::string& program, const std::vecto
 
 // Three programmes with ARIB titles, 60000 packets at 8 Mbit/s (about 7 s).
 tsb::Bytes three_programmes() {
-  tsb::BroadcastSpec spec;
-  spec.eit = true;
-  spec.packets = 60000;
-  spec.bitrate = 8000000;
-  spec.services = {
+  tsb::BroadcastSpec desc;
+  desc.eit = true;
+  desc.packets = 60000;
+  desc.bitrate = 8000000;
+  desc.services = {
       {0x0400, 0x01F0, 0x0111, 0x0112, 0, tsb::AribText().Sjis("ニュース").Alnum("7").bytes(), 0},
       {0x0401, 0x01F1, 0x0121, 0x0122, 0, tsb::AribText().Sjis("天気予報").bytes(), 0},
       {0x0402, 0x01F2, 0x0131, 0, 0, {}, 0},
   };
-  return tsb::Broadcast(spec).bytes();
+  return tsb::Broadcast(desc).bytes();
 }
 
 class KerfCli : public ::testing::Test {
@@ -227,11 +227,11 @@ TEST_F(KerfCli, FrameIsThePreviewDecodersPicture) {
   // The committed sample clip as the video of one programme.
   const char* source = std::getenv("KERF_SOURCE_DIR");
   ASSERT_NE(source, nullptr);
-  tsb::BroadcastSpec spec;
-  spec.packets = 20000;
-  spec.bitrate = 6000000;
-  spec.videoEs = tsb::ReadFile((std::filesystem::path(source) / "sample" / "clip.m2v").string());
-  const std::string input = dir_.Write("clip.ts", tsb::Broadcast(spec).bytes());
+  tsb::BroadcastSpec desc;
+  desc.packets = 20000;
+  desc.bitrate = 6000000;
+  desc.videoEs = tsb::ReadFile((std::filesystem::path(source) / "sample" / "clip.m2v").string());
+  const std::string input = dir_.Write("clip.ts", tsb::Broadcast(desc).bytes());
   const std::string bmp = dir_.File("f.bmp"), yuv = dir_.File("f.yuv");
   Result r = Kerf({"frame", input, "--at", "p:1000", "-o", bmp, "--full", "--yuv", yuv});
   ASSERT_EQ(r.status, 0) << r.err;

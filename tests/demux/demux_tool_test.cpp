@@ -170,14 +170,14 @@ TEST_F(DemuxToolRun, ToolCanRunAgainWithFreshState) {
 }
 
 TEST_F(DemuxToolRun, DamagedRecordingsEndCleanly) {
-  tsb::BroadcastSpec spec;
-  spec.services.push_back(tsb::BroadcastService{});
-  spec.services[1].service_id = 0x0408;
-  spec.services[1].pmt_pid = 0x01F8;
-  spec.services[1].video_pid = 0x0200;
-  spec.services[1].audio_pid = 0x0210;
-  spec.packets = 6000;
-  const tsb::Bytes clean = tsb::Broadcast(spec).bytes();
+  tsb::BroadcastSpec desc;
+  desc.services.push_back(tsb::BroadcastService{});
+  desc.services[1].service_id = 0x0408;
+  desc.services[1].pmt_pid = 0x01F8;
+  desc.services[1].video_pid = 0x0200;
+  desc.services[1].audio_pid = 0x0210;
+  desc.packets = 6000;
+  const tsb::Bytes clean = tsb::Broadcast(desc).bytes();
   tsb::WriteFile(dir_.File("DEMUX.cfg"), tsb::bytes_of("NAME=" + dir_.File("a.ts") + "\nPID=0000\nPID=01F0\nPID=0100\n"
                                     "NAME=" + dir_.File("b.ts") + "\nSERVICE_ID=0408\nPID=0000\n"));
   const std::string summaryStart = "\n＜集計情報＞\n";

@@ -25,13 +25,13 @@ tsb::BroadcastService Service(uint16_t sid, uint16_t pmt, uint16_t video, uint16
 }
 
 tsb::BroadcastSpec TwoServices() {
-  tsb::BroadcastSpec spec;
-  spec.services = {
+  tsb::BroadcastSpec desc;
+  desc.services = {
       Service(0x0400, 0x01F0, 0x0100, 0x0110),
       Service(0x0408, 0x01F8, 0x0200, 0x0210),
   };
-  spec.packets = 3000;
-  return spec;
+  desc.packets = 3000;
+  return desc;
 }
 
 // The one-programme PAT the tool writes in place of the input's PAT packet.
@@ -193,16 +193,16 @@ TEST_F(Kerfdmx, InformationFileClassesEcmAndExclusion) {
 }
 
 TEST_F(Kerfdmx, FirstProgrammeOnlyAndProgrammeName) {
-  tsb::BroadcastSpec spec;
-  spec.services = {
+  tsb::BroadcastSpec desc;
+  desc.services = {
       Service(0x0400, 0x01F0, 0x0100, 0),
       Service(0x0401, 0x01F1, 0x0101, 0),
       Service(0x0402, 0x01F2, 0x0102, 0),
   };
-  spec.services[0].name = tsb::AribText().Sjis("ニュース").bytes();
-  spec.eit = true;
-  spec.packets = 1000;
-  Input(tsb::Broadcast(spec).bytes());
+  desc.services[0].name = tsb::AribText().Sjis("ニュース").bytes();
+  desc.eit = true;
+  desc.packets = 1000;
+  Input(tsb::Broadcast(desc).bytes());
   Run({"-i1:DEMUX.txt"});
   EXPECT_EQ(ReadText(prog_.File("DEMUX.txt")),
             Crlf({"MODE=DEMUX", "", "// 番組名:ニュース", "NAME=" + prog_.File("") + "PRG1.TS",
@@ -211,13 +211,13 @@ TEST_F(Kerfdmx, FirstProgrammeOnlyAndProgrammeName) {
 }
 
 TEST_F(Kerfdmx, PatVersionChangeNumbersProgrammesOn) {
-  tsb::BroadcastSpec spec = TwoServices();
-  spec.patVersionChangeAt = 1500;
-  spec.servicesAfterChange = {
+  tsb::BroadcastSpec desc = TwoServices();
+  desc.patVersionChangeAt = 1500;
+  desc.servicesAfterChange = {
       Service(0x0410, 0x0300, 0x0310, 0),
       Service(0x0418, 0x0308, 0x0318, 0),
   };
-  Input(tsb::Broadcast(spec).bytes());
+  Input(tsb::Broadcast(desc).bytes());
   Run({"-i:DEMUX.txt"});
   const std::string text = ReadText(prog_.File("DEMUX.txt"));
   const std::string f = prog_.File("");
@@ -250,9 +250,9 @@ std::string Probe(const std::string& path) {
 }
 
 TEST_F(Kerfdmx, FfprobeSeesOneProgrammePerOutput) {
-  tsb::BroadcastSpec spec = TwoServices();
-  spec.packets = 20000;
-  Input(tsb::Broadcast(spec).bytes());
+  tsb::BroadcastSpec desc = TwoServices();
+  desc.packets = 20000;
+  Input(tsb::Broadcast(desc).bytes());
   Run({"-i:DEMUX.txt"});
   Run({"-d:DEMUX.txt"});
   const std::string whole = Probe(data_.File("in put.ts"));

@@ -75,10 +75,10 @@ Bytes Slice(const Bytes& b, size_t firstPacket, size_t count) {
 namespace {
 
 tsb::PacketSpec VideoPacket(uint8_t fill) {
-  tsb::PacketSpec spec;
-  spec.pid = 0x0100;
-  spec.payload = Bytes(184, fill);
-  return spec;
+  tsb::PacketSpec desc;
+  desc.pid = 0x0100;
+  desc.payload = Bytes(184, fill);
+  return desc;
 }
 
 }  // namespace

@@ -29,12 +29,12 @@ struct ServiceState {
 // The name given to every following event (次の番組, "the next programme").
 Bytes following_name() { return AribText().Kanji({{0x3C, 0x21}, {0x24, 0x4E}, {0x48, 0x56}, {0x41, 0x48}}).bytes(); }
 
-void psi_round(TsStream& ts, const BroadcastSpec& spec, const std::vector<BroadcastService>& services,
+void psi_round(TsStream& ts, const BroadcastSpec& desc, const std::vector<BroadcastService>& services,
                uint8_t version) {
   std::vector<PatEntry> entries;
-  if (spec.nit_pid != 0) entries.push_back({0, spec.nit_pid});
+  if (desc.nit_pid != 0) entries.push_back({0, desc.nit_pid});
   for (const BroadcastService& s : services) entries.push_back({s.service_id, s.pmt_pid});
-  ts.Section(0x0000, Pat(spec.transport_stream_id, entries, version).Build());
+  ts.Section(0x0000, Pat(desc.transport_stream_id, entries, version).Build());
   for (const BroadcastService& s : services) {
     std::vector<PmtStream> streams{{0x02, s.video_pid, StreamIdentifierDescriptor(0x00)}};
     if (s.audio_pid != 0) streams.push_back({0x0F, s.audio_pid, StreamIdentifierDescriptor(0x10)});
@@ -42,12 +42,12 @@ void psi_round(TsStream& ts, const BroadcastSpec& spec, const std::vector<Broadc
     const uint16_t pcrPid = s.pcr_pid != 0 ? s.pcr_pid : s.video_pid;
     ts.Section(s.pmt_pid, Pmt(s.service_id, pcrPid, streams, programInfo, version).Build());
   }
-  if (spec.eit) {
+  if (desc.eit) {
     for (const BroadcastService& s : services) {
       const uint16_t eventId = uint16_t(0x1000 + s.service_id % 0x1000);
-      ts.Sections(0x0012, {EitPf(s.service_id, spec.transport_stream_id, spec.original_network_id, 0,
+      ts.Sections(0x0012, {EitPf(s.service_id, desc.transport_stream_id, desc.original_network_id, 0,
                                  eventId, s.name, version).Build(),
-                           EitPf(s.service_id, spec.transport_stream_id, spec.original_network_id, 1,
+                           EitPf(s.service_id, desc.transport_stream_id, desc.original_network_id, 1,
                                  uint16_t(eventId + 1), following_name(), version).Build()});
     }
   }
@@ -66,13 +66,13 @@ void refill(EsQueue& q, const Bytes& data) {
 
 }  // namespace
 
-TsStream Broadcast(const BroadcastSpec& spec) {
-  if (spec.psiInterval == 0) throw std::invalid_argument("psiInterval 0");
-  if (spec.pcrIntervalMs == 0 || spec.pcrIntervalMs > 100) throw std::invalid_argument("PCR interval must be 1..100 ms");
+TsStream Broadcast(const BroadcastSpec& desc) {
+  if (desc.psiInterval == 0) throw std::invalid_argument("psiInterval 0");
+  if (desc.pcrIntervalMs == 0 || desc.pcrIntervalMs > 100) throw std::invalid_argument("PCR interval must be 1..100 ms");
   TsStream ts;
-  ts.SetClock(spec.bitrate, spec.firstPcr);
-  const uint64_t firstPts = spec.firstPcr.base + 45000;   // decode 500 ms after arrival
-  const std::vector<size_t> units = PictureAccessUnits(spec.videoEs);
+  ts.SetClock(desc.bitrate, desc.firstPcr);
+  const uint64_t firstPts = desc.firstPcr.base + 45000;   // decode 500 ms after arrival
+  const std::vector<size_t> units = PictureAccessUnits(desc.videoEs);
   const Bytes fillerVideo(2000, 0xA5);
   const Bytes fillerAudio(300, 0xA5);
 
@@ -87,25 +87,25 @@ TsStream Broadcast(const BroadcastSpec& spec) {
     }
     return states;
   };
-  std::vector<ServiceState> states = make_states(spec.services);
+  std::vector<ServiceState> states = make_states(desc.services);
   bool changed = false;
   size_t slot = 0;   // round robin over (service, video, video, audio)
-  const uint64_t intervalTicks = uint64_t(spec.pcrIntervalMs) * (kSystemClockHz / 1000);
-  const uint64_t packetTicks = kPacketSize * 8 * kSystemClockHz / spec.bitrate;
+  const uint64_t intervalTicks = uint64_t(desc.pcrIntervalMs) * (kSystemClockHz / 1000);
+  const uint64_t packetTicks = kPacketSize * 8 * kSystemClockHz / desc.bitrate;
 
-  while (ts.PacketCount() < spec.packets) {
+  while (ts.PacketCount() < desc.packets) {
     const size_t index = ts.PacketCount();
-    const bool changeNow = !changed && spec.patVersionChangeAt && index >= *spec.patVersionChangeAt;
+    const bool changeNow = !changed && desc.patVersionChangeAt && index >= *desc.patVersionChangeAt;
     if (changeNow) {
       changed = true;
-      if (!spec.servicesAfterChange.empty()) states = make_states(spec.servicesAfterChange);
+      if (!desc.servicesAfterChange.empty()) states = make_states(desc.servicesAfterChange);
     }
-    if (changeNow || index % spec.psiInterval == 0) {
+    if (changeNow || index % desc.psiInterval == 0) {
       std::vector<BroadcastService> services;
       for (const ServiceState& st : states) services.push_back(st.service);
-      psi_round(ts, spec, services, changed ? 1 : 0);
+      psi_round(ts, desc, services, changed ? 1 : 0);
     }
-    const uint64_t now = uint64_t((unsigned __int128)ts.PacketCount() * kPacketSize * 8 * kSystemClockHz / spec.bitrate);
+    const uint64_t now = uint64_t((unsigned __int128)ts.PacketCount() * kPacketSize * 8 * kSystemClockHz / desc.bitrate);
     for (ServiceState& st : states) {
       // PCR-only packets, early enough that no gap exceeds the interval.
       if (!st.lastPcr || now + packetTicks - *st.lastPcr > intervalTicks) {
@@ -129,14 +129,14 @@ TsStream Broadcast(const BroadcastSpec& spec) {
         refill(q, fillerVideo);
       } else {
         const size_t u = st.unitIndex;
-        const size_t end = u + 1 < units.size() ? units[u + 1] : spec.videoEs.size();
-        refill(q, Bytes(spec.videoEs.begin() + units[u], spec.videoEs.begin() + end));
+        const size_t end = u + 1 < units.size() ? units[u + 1] : desc.videoEs.size();
+        refill(q, Bytes(desc.videoEs.begin() + units[u], desc.videoEs.begin() + end));
         st.unitIndex = (u + 1) % units.size();
       }
     }
     ts.Packet(q.pending[q.next++]);
   }
-  ts.bytes().resize(spec.packets * kPacketSize);   // a recording ends wherever it ends
+  ts.bytes().resize(desc.packets * kPacketSize);   // a recording ends wherever it ends
   return ts;
 }
 

@@ -120,13 +120,13 @@ size_t EmbedEs(TsStream& ts, const Bytes& es, const EsEmbedding& how) {
 
   for (size_t k = 0; k < starts.size(); ++k) {
     const size_t end = k + 1 < starts.size() ? starts[k + 1] : es.size();
-    PesSpec spec;
-    spec.stream_id = how.stream_id;
-    spec.pts = pts % kPcrBaseWrap;
-    spec.data.assign(es.begin() + starts[k], es.begin() + end);
-    spec.data_alignment_indicator = true;
-    spec.unboundedLength = (how.stream_id & 0xF0) == 0xE0;   // video may leave the length open
-    const Bytes pes = BuildPes(spec);
+    PesSpec desc;
+    desc.stream_id = how.stream_id;
+    desc.pts = pts % kPcrBaseWrap;
+    desc.data.assign(es.begin() + starts[k], es.begin() + end);
+    desc.data_alignment_indicator = true;
+    desc.unboundedLength = (how.stream_id & 0xF0) == 0xE0;   // video may leave the length open
+    const Bytes pes = BuildPes(desc);
     pts += how.ptsStep;
 
     size_t done = 0;

@@ -55,16 +55,16 @@ TEST(TempDir, HeaderExampleWritesARecording) {
 class BroadcastStream : public ::testing::Test {
  protected:
   static tsb::BroadcastSpec TwoServices() {
-    tsb::BroadcastSpec spec;
-    spec.services = {{.service_id = 0x0400, .pmt_pid = 0x01F0, .video_pid = 0x0100, .audio_pid = 0x0110,
+    tsb::BroadcastSpec desc;
+    desc.services = {{.service_id = 0x0400, .pmt_pid = 0x01F0, .video_pid = 0x0100, .audio_pid = 0x0110,
                       .name = tsb::AribText().Sjis("ニュース").bytes()},
                      {.service_id = 0x0408, .pmt_pid = 0x01F8, .video_pid = 0x0200, .audio_pid = 0,
                       .pcr_pid = 0x01FF, .name = tsb::AribText().Sjis("天気").bytes(), .ecm_pid = 0x0901}};
-    spec.packets = 3000;
-    spec.psiInterval = 500;
-    spec.eit = true;
-    spec.bitrate = 4000000;
-    return spec;
+    desc.packets = 3000;
+    desc.psiInterval = 500;
+    desc.eit = true;
+    desc.bitrate = 4000000;
+    return desc;
   }
 };
 
@@ -117,10 +117,10 @@ TEST_F(BroadcastStream, PsiRoundsPcrTimelineAndContinuity) {
 }
 
 TEST_F(BroadcastStream, PatVersionChangeAtAGivenPacket) {
-  tsb::BroadcastSpec spec = TwoServices();
-  spec.patVersionChangeAt = 1234;
-  spec.servicesAfterChange = {spec.services[1]};
-  const tsb::TsStream ts = tsb::Broadcast(spec);
+  tsb::BroadcastSpec desc = TwoServices();
+  desc.patVersionChangeAt = 1234;
+  desc.servicesAfterChange = {desc.services[1]};
+  const tsb::TsStream ts = tsb::Broadcast(desc);
   std::vector<std::pair<size_t, Bytes>> pats;
   for (size_t i = 0; i < ts.PacketCount(); ++i) {
     const Bytes p = ts.PacketAt(i);
@@ -223,13 +223,13 @@ TEST_F(FfprobeOracle, ReadsProgramPmtPcrAndStreamPids) {
 }
 
 TEST_F(FfprobeOracle, ReadsBothServicesOfABroadcast) {
-  tsb::BroadcastSpec spec;
-  spec.services = {{.service_id = 0x0400, .pmt_pid = 0x01F0, .video_pid = 0x0100, .audio_pid = 0},
+  tsb::BroadcastSpec desc;
+  desc.services = {{.service_id = 0x0400, .pmt_pid = 0x01F0, .video_pid = 0x0100, .audio_pid = 0},
                    {.service_id = 0x0408, .pmt_pid = 0x01F8, .video_pid = 0x0200, .audio_pid = 0,
                     .pcr_pid = 0x01FF}};
-  spec.videoEs = MakeClip();
-  spec.packets = 2000;
-  const std::string path = dir.Write("broadcast.ts", tsb::Broadcast(spec).bytes());
+  desc.videoEs = MakeClip();
+  desc.packets = 2000;
+  const std::string path = dir.Write("broadcast.ts", tsb::Broadcast(desc).bytes());
   std::string errors;
   const std::string json = Probe(path, &errors);
   EXPECT_TRUE(errors.empty()) << errors;

@@ -111,11 +111,11 @@ struct PacketSpec {
 
 // Room for payload in a packet with this adaptation field: 184 without one, else 183 minus its
 // contents (flags byte, 6 PCR bytes, stuffing).
-size_t payload_room(const PacketSpec& spec);
+size_t payload_room(const PacketSpec& desc);
 
-// One 188-byte packet with the given continuity counter (the spec's own, when set, wins).
+// One 188-byte packet with the given continuity counter (the PacketSpec's own, when set, wins).
 // Throws std::length_error when the payload does not fit.
-Bytes MakePacket(const PacketSpec& spec, uint8_t continuityCounter = 0);
+Bytes MakePacket(const PacketSpec& desc, uint8_t continuityCounter = 0);
 // A null packet: PID 0x1FFF, payload only, 184 × 0xFF.
 Bytes MakeNullPacket();
 
@@ -128,9 +128,9 @@ class TsStream {
  public:
   // Appends one packet; returns its packet index (byte offset / 188 when only whole packets were
   // appended). The continuity counter of its PID advances when the packet has a payload.
-  size_t Packet(const PacketSpec& spec);
+  size_t Packet(const PacketSpec& desc);
   // Several packets in order; returns the index of the first.
-  size_t Packets(const std::vector<PacketSpec>& specs);
+  size_t Packets(const std::vector<PacketSpec>& descs);
   size_t Null(size_t count = 1);
   // Arbitrary bytes (a damaged stream: half packets, wrong sync bytes, garbage); returns the
   // packet index at which they start (bytes().size() / 188 before appending).
@@ -576,6 +576,6 @@ struct BroadcastSpec {
 // enough that no two PCRs of a PID are more than pcrIntervalMs of stream time apart. The stream
 // is cut at exactly `packets` packets, wherever that falls (a PES or PSI round may end mid-way,
 // as in a real recording).
-TsStream Broadcast(const BroadcastSpec& spec);
+TsStream Broadcast(const BroadcastSpec& desc);
 
 }  // namespace tsb

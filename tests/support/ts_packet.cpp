@@ -19,96 +19,96 @@ uint64_t Pcr::Ticks() const { return base * 300 + extension; }
 
 namespace {
 
-bool needs_adaptation_field(const PacketSpec& spec) {
-  return spec.pcr || spec.discontinuity_indicator || spec.random_access_indicator ||
-         spec.forceAdaptationField || spec.adaptationStuffing > 0 || spec.noPayload;
+bool needs_adaptation_field(const PacketSpec& desc) {
+  return desc.pcr || desc.discontinuity_indicator || desc.random_access_indicator ||
+         desc.forceAdaptationField || desc.adaptationStuffing > 0 || desc.noPayload;
 }
 
 // Bytes of an adaptation field with its length byte, before stuffing added for padding.
-size_t adaptation_field_size(const PacketSpec& spec) {
-  if (!needs_adaptation_field(spec)) return 0;
-  return 2 + (spec.pcr ? 6 : 0) + spec.adaptationStuffing;
+size_t adaptation_field_size(const PacketSpec& desc) {
+  if (!needs_adaptation_field(desc)) return 0;
+  return 2 + (desc.pcr ? 6 : 0) + desc.adaptationStuffing;
 }
 
 }  // namespace
 
-size_t payload_room(const PacketSpec& spec) {
-  const size_t af = adaptation_field_size(spec);
+size_t payload_room(const PacketSpec& desc) {
+  const size_t af = adaptation_field_size(desc);
   if (af > kPacketSize - 4) throw std::length_error("adaptation field larger than the packet");
   return kPacketSize - 4 - af;
 }
 
-Bytes MakePacket(const PacketSpec& spec, uint8_t continuityCounter) {
-  if (spec.pid > 0x1FFF) throw std::invalid_argument("PID above 0x1FFF");
-  if (spec.transport_scrambling_control > 3) throw std::invalid_argument("scrambling control above 3");
-  const size_t room = payload_room(spec);
-  if (spec.noPayload && !spec.payload.empty()) throw std::invalid_argument("payload in an adaptation-only packet");
-  if (spec.payload.size() > room) throw std::length_error("payload does not fit in the packet");
+Bytes MakePacket(const PacketSpec& desc, uint8_t continuityCounter) {
+  if (desc.pid > 0x1FFF) throw std::invalid_argument("PID above 0x1FFF");
+  if (desc.transport_scrambling_control > 3) throw std::invalid_argument("scrambling control above 3");
+  const size_t room = payload_room(desc);
+  if (desc.noPayload && !desc.payload.empty()) throw std::invalid_argument("payload in an adaptation-only packet");
+  if (desc.payload.size() > room) throw std::length_error("payload does not fit in the packet");
 
   // Short payloads without 0xFF padding are padded by growing the adaptation field
   // (2.4.3.5: stuffing bytes in the adaptation field); a field of length 0 is one byte.
-  size_t afSize = adaptation_field_size(spec);
-  size_t stuffing = spec.adaptationStuffing;
-  if (spec.noPayload) {
+  size_t afSize = adaptation_field_size(desc);
+  size_t stuffing = desc.adaptationStuffing;
+  if (desc.noPayload) {
     afSize = kPacketSize - 4;
-  } else if (!spec.padWithFF && spec.payload.size() < room) {
-    afSize += room - spec.payload.size();
+  } else if (!desc.padWithFF && desc.payload.size() < room) {
+    afSize += room - desc.payload.size();
   }
   const bool hasAf = afSize > 0;
-  const bool hasPayload = !spec.noPayload;
+  const bool hasPayload = !desc.noPayload;
 
   Bytes p;
   p.reserve(kPacketSize);
   p.push_back(kSyncByte);
-  p.push_back(uint8_t((spec.transport_error_indicator ? 0x80 : 0) |
-                      (spec.payload_unit_start_indicator ? 0x40 : 0) |
-                      (spec.transport_priority ? 0x20 : 0) | (spec.pid >> 8)));
-  p.push_back(uint8_t(spec.pid & 0xFF));
-  const uint8_t cc = spec.continuity_counter ? *spec.continuity_counter : continuityCounter;
-  p.push_back(uint8_t((spec.transport_scrambling_control << 6) | (hasAf ? 0x20 : 0) |
+  p.push_back(uint8_t((desc.transport_error_indicator ? 0x80 : 0) |
+                      (desc.payload_unit_start_indicator ? 0x40 : 0) |
+                      (desc.transport_priority ? 0x20 : 0) | (desc.pid >> 8)));
+  p.push_back(uint8_t(desc.pid & 0xFF));
+  const uint8_t cc = desc.continuity_counter ? *desc.continuity_counter : continuityCounter;
+  p.push_back(uint8_t((desc.transport_scrambling_control << 6) | (hasAf ? 0x20 : 0) |
                       (hasPayload ? 0x10 : 0) | (cc & 0x0F)));
   if (hasAf) {
     const size_t afLength = afSize - 1;   // adaptation_field_length excludes itself
     p.push_back(uint8_t(afLength));
     if (afLength > 0) {
-      p.push_back(uint8_t((spec.discontinuity_indicator ? 0x80 : 0) |
-                          (spec.random_access_indicator ? 0x40 : 0) | (spec.pcr ? 0x10 : 0)));
-      if (spec.pcr) {
+      p.push_back(uint8_t((desc.discontinuity_indicator ? 0x80 : 0) |
+                          (desc.random_access_indicator ? 0x40 : 0) | (desc.pcr ? 0x10 : 0)));
+      if (desc.pcr) {
         // program_clock_reference_base (33), reserved (6, all ones), extension (9).
-        const uint64_t base = spec.pcr->base % kPcrBaseWrap;
-        const uint64_t field = (base << 15) | (uint64_t(0x3F) << 9) | (spec.pcr->extension & 0x1FF);
+        const uint64_t base = desc.pcr->base % kPcrBaseWrap;
+        const uint64_t field = (base << 15) | (uint64_t(0x3F) << 9) | (desc.pcr->extension & 0x1FF);
         put_be(p, field, 6);
       }
-      stuffing = afLength - 1 - (spec.pcr ? 6 : 0);
+      stuffing = afLength - 1 - (desc.pcr ? 6 : 0);
       p.insert(p.end(), stuffing, 0xFF);
     }
   }
-  p.insert(p.end(), spec.payload.begin(), spec.payload.end());
+  p.insert(p.end(), desc.payload.begin(), desc.payload.end());
   p.resize(kPacketSize, 0xFF);
   return p;
 }
 
 Bytes MakeNullPacket() {
-  PacketSpec spec;
-  spec.pid = kNullPid;
-  spec.payload.assign(184, 0xFF);
-  return MakePacket(spec, 0);
+  PacketSpec desc;
+  desc.pid = kNullPid;
+  desc.payload.assign(184, 0xFF);
+  return MakePacket(desc, 0);
 }
 
-size_t TsStream::Packet(const PacketSpec& spec) {
+size_t TsStream::Packet(const PacketSpec& desc) {
   const size_t index = PacketCount();
-  uint8_t& next = continuity_[spec.pid];
-  if (spec.continuity_counter) next = *spec.continuity_counter & 0x0F;
-  Bytes p = MakePacket(spec, next);
+  uint8_t& next = continuity_[desc.pid];
+  if (desc.continuity_counter) next = *desc.continuity_counter & 0x0F;
+  Bytes p = MakePacket(desc, next);
   // 2.4.3.3: the counter does not advance for packets without payload.
-  if (!spec.noPayload) next = (next + 1) & 0x0F;
+  if (!desc.noPayload) next = (next + 1) & 0x0F;
   bytes_.insert(bytes_.end(), p.begin(), p.end());
   return index;
 }
 
-size_t TsStream::Packets(const std::vector<PacketSpec>& specs) {
+size_t TsStream::Packets(const std::vector<PacketSpec>& descs) {
   const size_t first = PacketCount();
-  for (const PacketSpec& s : specs) Packet(s);
+  for (const PacketSpec& s : descs) Packet(s);
   return first;
 }
 
@@ -126,11 +126,11 @@ size_t TsStream::Raw(const Bytes& bytes) {
 }
 
 size_t TsStream::PcrPacket(uint16_t pid, Pcr pcr) {
-  PacketSpec spec;
-  spec.pid = pid;
-  spec.pcr = pcr;
-  spec.noPayload = true;
-  return Packet(spec);
+  PacketSpec desc;
+  desc.pid = pid;
+  desc.pcr = pcr;
+  desc.noPayload = true;
+  return Packet(desc);
 }
 
 size_t TsStream::PcrPacket(uint16_t pid) { return PcrPacket(pid, ClockNow()); }

@@ -17,18 +17,18 @@ class PsiFixture : public ::testing::Test {
     Pump();
   }
   void Send(uint16_t pid, const tsb::LongSection& section) { Send(pid, section.Build()); }
-  void SendPacket(const tsb::PacketSpec& spec) {
-    ts_.Packet(spec);
+  void SendPacket(const tsb::PacketSpec& desc) {
+    ts_.Packet(desc);
     Pump();
   }
   // A payload-only packet with these payload bytes (padded with 0xFF).
   void SendPayload(uint16_t pid, bool unitStart, const tsb::Bytes& payload) {
-    tsb::PacketSpec spec;
-    spec.pid = pid;
-    spec.payload_unit_start_indicator = unitStart;
-    spec.payload = payload;
-    spec.padWithFF = true;
-    SendPacket(spec);
+    tsb::PacketSpec desc;
+    desc.pid = pid;
+    desc.payload_unit_start_indicator = unitStart;
+    desc.payload = payload;
+    desc.padWithFF = true;
+    SendPacket(desc);
   }
   // Feeds every packet appended since the last call.
   void Pump() {

@@ -74,14 +74,14 @@ TEST_F(SiTables, NameIsCutAtACharacterBoundaryAndAFailedConversionLeavesItEmpty)
 
 TEST_F(SiTables, ScheduleTablesAreAssembledPerSegmentAndNeverName) {
   auto schedule = [&](uint8_t section, uint8_t tag) {
-    tsb::EitSpec spec;
-    spec.table_id = 0x50;
-    spec.service_id = kService;
-    spec.section_number = section;
-    spec.last_section_number = 0x0F;
-    spec.events = {Event(section, tsb::cat({tsb::ShortEventDescriptor(Name("予定")),
+    tsb::EitSpec desc;
+    desc.table_id = 0x50;
+    desc.service_id = kService;
+    desc.section_number = section;
+    desc.last_section_number = 0x0F;
+    desc.events = {Event(section, tsb::cat({tsb::ShortEventDescriptor(Name("予定")),
                                             tsb::Descriptor(tag, {0x00})}))};
-    Send(0x0012, tsb::Eit(spec));
+    Send(0x0012, tsb::Eit(desc));
   };
   const size_t before = layer_.descriptorKinds();   // 0x52 from the PMT
   schedule(8, 0x54);            // segment 1, first section; its segment ends at section 15
@@ -157,12 +157,12 @@ TEST_F(SiTables, DamagedSiIsWalkedWithinItsSections) {
   EXPECT_EQ(std::string(Current(kService)->name).substr(0, 8), "[0D][0D]");
 
   // An event_name_length larger than its descriptor.
-  tsb::EitSpec spec;
-  spec.service_id = kService;
-  spec.version_number = 3;
-  spec.last_section_number = 0;
-  spec.events = {Event(1, tsb::Descriptor(0x4D, {'j', 'p', 'n', 200, 0x0E, 0x41}))};
-  Send(0x0012, tsb::Eit(spec));
+  tsb::EitSpec desc;
+  desc.service_id = kService;
+  desc.version_number = 3;
+  desc.last_section_number = 0;
+  desc.events = {Event(1, tsb::Descriptor(0x4D, {'j', 'p', 'n', 200, 0x0E, 0x41}))};
+  Send(0x0012, tsb::Eit(desc));
   EXPECT_STREQ(Current(kService)->name, "Ａ");
 
   std::mt19937 random(20261207);
