@@ -90,6 +90,15 @@ std::string ms_text(int32_t ms) {
   return ms_to_text(ms, buf);
 }
 
+// A whole number in the given base, all of text; false for anything else.
+bool read_number(const std::string& text, int base, int& value) {
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, base);
+  if (text.empty() || *end || v < 0 || v > 0x7FFFFFFF) return false;
+  value = int(v);
+  return true;
+}
+
 // --method 1|2|3 into the measurement's 0..2; -1 when the text is none of them.
 int32_t method_of(const Args& args) {
   const std::string m = args.value("method", "3");
@@ -211,16 +220,10 @@ int Cut(const std::vector<std::string>& argv) {
                                            : "-o OUT is required",
                        kCutHelp);
   int programme = 0, service = -1;
-  if (args.has("programme")) {
-    char* end = nullptr;
-    programme = int(std::strtol(args.value("programme").c_str(), &end, 10));
-    if (*end || programme < 1) return usage_error("--programme takes an ordinal from 1", kCutHelp);
-  }
-  if (args.has("service")) {
-    char* end = nullptr;
-    service = int(std::strtol(args.value("service").c_str(), &end, 16));
-    if (*end || service < 1 || service > 0xFFFF) return usage_error("--service takes a hexadecimal id", kCutHelp);
-  }
+  if (args.has("programme") && (!read_number(args.value("programme"), 10, programme) || programme < 1))
+    return usage_error("--programme takes an ordinal from 1", kCutHelp);
+  if (args.has("service") && (!read_number(args.value("service"), 16, service) || service < 1 || service > 0xFFFF))
+    return usage_error("--service takes a hexadecimal id", kCutHelp);
 
   Recording rec;
   if (int status = open_recording(args.positional[0], method, rec)) return status;
@@ -368,11 +371,8 @@ int Frame(const std::vector<std::string>& argv) {
   const int32_t method = method_of(args);
   if (method < 0) return usage_error("--method takes 1, 2 or 3", kFrameHelp);
   int programme = 0;
-  if (args.has("programme")) {
-    char* end = nullptr;
-    programme = int(std::strtol(args.value("programme").c_str(), &end, 10));
-    if (*end || programme < 1) return usage_error("--programme takes an ordinal from 1", kFrameHelp);
-  }
+  if (args.has("programme") && (!read_number(args.value("programme"), 10, programme) || programme < 1))
+    return usage_error("--programme takes an ordinal from 1", kFrameHelp);
 
   Recording rec;
   if (int status = open_recording(args.positional[0], method, rec)) return status;

@@ -206,6 +206,8 @@ TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
       {{"cut", input_, "-o", input_, "--force"}, 4, "the output is the input"},
       {{"cut", input_, "-o", out, "--programme", "9"}, 3, "no programme 9"},
       {{"cut", input_, "-o", out, "--programme", "1", "--service", "400"}, 2, "exclude each other"},
+      {{"cut", input_, "-o", out, "--programme", "two"}, 2, "--programme takes an ordinal"},
+      {{"cut", input_, "-o", out, "--service", "4G0"}, 2, "--service takes a hexadecimal id"},
       {{"cut", input_, "-o", dir_.File("no/such/folder.ts")}, 4, "cannot create the output file"},
       {{"cut", input_, "--control", dir_.File("none.cfg")}, 3, "cannot read the control file"},
       {{"frame", input_, "-o", out}, 2, "--at POS is required"},
