@@ -210,6 +210,48 @@ TEST_F(Kerfdmx, FirstProgrammeOnlyAndProgrammeName) {
                   ""}));
 }
 
+// A broadcast of three programmes with ARIB-coded titles (kanji, alphanumerics, katakana through
+// G3), one of them scrambled, with SDT and TOT: the information file byte for byte and the
+// summary's counts as worked out by hand.
+TEST_F(Kerfdmx, ThreeProgrammeBroadcastWithTitles) {
+  tsb::BroadcastSpec desc;
+  desc.services = {
+      Service(0x0400, 0x01F0, 0x0111, 0x0112),
+      Service(0x0401, 0x01F1, 0x0121, 0x0122),
+      Service(0x0402, 0x01F2, 0x0131, 0),
+  };
+  desc.services[0].name = tsb::AribText().Sjis("ニュース").Alnum("7").bytes();
+  desc.services[1].name = tsb::AribText().Sjis("天気予報").bytes();
+  desc.services[1].ecm_pid = 0x0123;
+  desc.services[2].name = tsb::AribText().Sjis("映画「").KatakanaSjis("カット").Sjis("の日」").bytes();
+  desc.eit = true;
+  desc.packets = 3000;
+  tsb::TsStream ts = tsb::Broadcast(desc);
+  tsb::SdtService sdt;
+  sdt.service_id = 0x0400;
+  sdt.descriptors = tsb::ServiceDescriptor(0x01, tsb::bytes_of("NHK"), tsb::AribText().Sjis("総合").bytes());
+  ts.Section(0x0011, tsb::Sdt(desc.transport_stream_id, desc.original_network_id, {sdt}));
+  for (int i = 0; i < 3; ++i)   // a TOT every few seconds, with its local time offset descriptor
+    ts.Section(0x0014, tsb::Tot(tsb::mjd_bcd_time(2026, 12, 7, 21, 0, i * 5),
+                                tsb::Descriptor(0x58, tsb::Bytes(13, 0x00))));
+  Input(ts.bytes());
+  const ToolResult r = Run({"-i:DEMUX.txt"});
+
+  const std::string f = prog_.File("");
+  EXPECT_EQ(ReadText(prog_.File("DEMUX.txt")),
+            Crlf({"MODE=DEMUX", "",
+                  "// 番組名:ニュース７", "NAME=" + f + "PRG1.TS", "SERVICE_ID=0400", "PID=0000,PAT",
+                  "PID=01F0,PMT", "PID=0111,PCR", "PID=0111,V", "PID=0112,A", "",
+                  "// 番組名:天気予報", "NAME=" + f + "PRG2.TS", "SERVICE_ID=0401", "PID=0000,PAT",
+                  "PID=01F1,PMT", "PID=0121,PCR", "PID=0123,ECM", "PID=0121,V", "PID=0122,A", "",
+                  "// 番組名:映画「カットの日」", "NAME=" + f + "PRG3.TS", "SERVICE_ID=0402",
+                  "PID=0000,PAT", "PID=01F2,PMT", "PID=0131,PCR", "PID=0131,V", ""}));
+  // Descriptor kinds: stream identifier 0x52 (PMTs), CA 0x09 (the scrambled programme's PMT),
+  // short event 0x4D (EIT), service 0x48 (SDT), local time offset 0x58 (TOT, three times).
+  // PIDs: PAT, the NIT announced in the PAT, three PMTs, five elementary streams, EIT, SDT, TOT.
+  EXPECT_EQ(r.out, Summary(uint32_t(ts.PacketCount()), 13, 5, 0, 0, 0));
+}
+
 TEST_F(Kerfdmx, PatVersionChangeNumbersProgrammesOn) {
   tsb::BroadcastSpec desc = TwoServices();
   desc.patVersionChangeAt = 1500;
