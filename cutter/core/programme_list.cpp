@@ -6,19 +6,9 @@
 #include <cstring>
 
 #include "common/raw_file.h"
+#include "cutter/core/line_pieces.h"
 
 namespace {
-
-// Lines are taken in pieces of at most this many characters, each piece classified on its own.
-constexpr size_t kPieceMax = 254;
-
-char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-bool starts_with_nocase(const char* s, const char* prefix) {
-  for (; *prefix; ++s, ++prefix)
-    if (upper(*s) != *prefix) return false;
-  return true;
-}
 
 bool is_separator(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\n'; }
 
@@ -42,7 +32,7 @@ void take_piece(char* piece, ProgrammeEntries& list, int32_t& ordinal) {
   size_t firstLength = 0, secondLength = 0;
   const char* first = next_token(rest, firstLength);
   const char* second = first ? next_token(rest, secondLength) : nullptr;
-  if (!second || secondLength != 1 || upper(second[0]) != 'V') return;
+  if (!second || secondLength != 1 || ascii_upper(second[0]) != 'V') return;
   unsigned pid = 0;
   if (std::sscanf(first, "%X", &pid) != 1) return;
   list.videoPid[list.count] = int32_t(pid);
@@ -58,29 +48,10 @@ int read_programme_list(const char* path, ProgrammeEntries& list) {
   if (file == kInvalidRawHandle) return 1;
 
   int32_t ordinal = 0;
-  char piece[kPieceMax + 1];
-  size_t used = 0;
-  uint8_t block[4096];
-  bool full = false;
-  for (size_t got; !full && (got = raw_read(block, 1, sizeof block, file)) > 0;) {
-    for (size_t i = 0; i < got && !full; ++i) {
-      const char c = char(block[i]);
-      if (c != '\n') piece[used++] = c;
-      if (c == '\n' || used == kPieceMax) {
-        // Text files end their lines in CR LF on disk; the CR is part of the line feed.
-        if (c == '\n' && used > 0 && piece[used - 1] == '\r') --used;
-        piece[used] = '\0';
-        take_piece(piece, list, ordinal);
-        used = 0;
-        full = list.count >= kMaxProgrammeEntries;
-      }
-    }
-  }
-  if (used > 0 && !full) {
-    if (piece[used - 1] == '\r') --used;
-    piece[used] = '\0';
+  for_each_line_piece(file, [&](char* piece) {
     take_piece(piece, list, ordinal);
-  }
+    return list.count < kMaxProgrammeEntries;
+  });
   raw_close(file);
   return 0;
 }
