@@ -63,38 +63,32 @@ void TableLayer::State::WalkSdt(const uint8_t* section, uint32_t length) {
   }
 }
 
-// SIT (ARIB STD-B21 / B10 5.2.15): transmission info descriptors, then per service its loop.
-void TableLayer::State::WalkSit(const uint8_t* section, uint32_t length) {
+// SIT (ARIB STD-B21 / B10 5.2.15) and BIT (5.2.13) share one shape: a first descriptor loop
+// (length at offset 8, from offset 10), then entries of `header` bytes (service_id and
+// running_status; broadcaster_id) whose 12-bit loop length ends the header.
+void TableLayer::State::WalkFirstLoopThenEntries(const uint8_t* section, uint32_t length,
+                                                 uint32_t header) {
   const uint32_t end = body_end(length);
   if (end < 10) return;
   uint32_t pos = 10;
   const uint32_t first = clamp_length(pos, be_read12(section + 8), end);
   Loop(section + pos, first, make_context(section, -1, kProgrammeLevel));
   pos += first;
-  for (int32_t index = 0; pos + 4 <= end; ++index) {
-    const uint32_t n = clamp_length(pos + 4, be_read12(section + pos + 2), end);
+  for (int32_t index = 0; pos + header <= end; ++index) {
+    const uint32_t n = clamp_length(pos + header, be_read12(section + pos + header - 2), end);
     DescriptorContext context = make_context(section, -1, kStreamLevel);
     context.streamIndex = index;
-    Loop(section + pos + 4, n, context);
-    pos += 4 + n;
+    Loop(section + pos + header, n, context);
+    pos += header + n;
   }
 }
 
-// BIT (5.2.13): first descriptors, then per broadcaster_id its descriptors.
+void TableLayer::State::WalkSit(const uint8_t* section, uint32_t length) {
+  WalkFirstLoopThenEntries(section, length, 4);
+}
+
 void TableLayer::State::WalkBit(const uint8_t* section, uint32_t length) {
-  const uint32_t end = body_end(length);
-  if (end < 10) return;
-  uint32_t pos = 10;
-  const uint32_t first = clamp_length(pos, be_read12(section + 8), end);
-  Loop(section + pos, first, make_context(section, -1, kProgrammeLevel));
-  pos += first;
-  for (int32_t index = 0; pos + 3 <= end; ++index) {
-    const uint32_t n = clamp_length(pos + 3, be_read12(section + pos + 1), end);
-    DescriptorContext context = make_context(section, -1, kStreamLevel);
-    context.streamIndex = index;
-    Loop(section + pos + 3, n, context);
-    pos += 3 + n;
-  }
+  WalkFirstLoopThenEntries(section, length, 3);
 }
 
 // CDT (STD-B21 12.2.2): descriptors; the data module after them is not looked at.

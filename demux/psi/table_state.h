@@ -67,6 +67,7 @@ struct TableLayer::State final : CompleteTableSink, DescriptorHandler {
   void WalkSdt(const uint8_t* section, uint32_t length);
   void WalkSit(const uint8_t* section, uint32_t length);
   void WalkBit(const uint8_t* section, uint32_t length);
+  void WalkFirstLoopThenEntries(const uint8_t* section, uint32_t length, uint32_t header);
   void WalkCdt(const uint8_t* section, uint32_t length);
   void WalkEcm(const uint8_t* section, uint32_t length);
   void WalkEit(const uint8_t* section, uint32_t length);
