@@ -337,23 +337,29 @@ class FrameSink : public MessageSink {
   }
 };
 
-// The decoded picture as planar 4:2:0: Y at full size, then Cb and Cr from every second pixel of
-// every second row, rows from the top.
-bool write_yuv(const std::string& path, const PictureView& v) {
+// The decoded picture as planar 4:2:0: Y, then Cb and Cr, lines from the top (padding lines of
+// the coded picture left out). The store holds chroma for every pixel; each chroma line is read
+// back from a pixel line it was placed on: line 2k of the picture for a progressive frame, and
+// for an interlaced one field-wise (chroma lines 2i and 2i+1 on picture lines 4i and 4i+1).
+bool write_yuv(const std::string& path, const PictureView& v, bool progressive) {
   RawHandle h = raw_open(path.c_str(), "wb");
   if (h == kInvalidRawHandle) return false;
-  const int32_t w = v.width, height = v.height < v.storeRows ? v.height : v.storeRows;
-  std::vector<uint8_t> plane;
   auto clamp = [](int s) { return uint8_t(s < 0 ? 0 : s > 255 ? 255 : s); };
+  std::vector<uint8_t> plane;
   bool ok = true;
   for (int c = 0; c < 3 && ok; ++c) {
-    const int step = c ? 2 : 1;
+    const int32_t lines = c ? (v.height + 1) / 2 : v.height;
+    const int32_t step = c ? 2 : 1;
     plane.clear();
-    for (int32_t y = 0; y < height; y += step) {
-      const int16_t* row = v.samples + size_t(height - 1 - y) * v.rowStride;
-      for (int32_t x = 0; x < w; x += step) plane.push_back(clamp(row[3 * x + c] + (c ? 128 : 0)));
+    for (int32_t k = 0; k < lines && ok; ++k) {
+      const int32_t line = c == 0 ? k : progressive || k % 2 == 0 ? 2 * k : 2 * k - 1;
+      const int64_t stored = picture_store_row(v, line);
+      ok = stored >= 0 && stored < v.storeRows;   // never outside the store
+      if (!ok) break;
+      const int16_t* row = v.samples + stored * v.rowStride;
+      for (int32_t x = 0; x < v.width; x += step) plane.push_back(clamp(row[3 * x + c] + (c ? 128 : 0)));
     }
-    ok = raw_write(plane.data(), 1, plane.size(), h) == plane.size();
+    ok = ok && raw_write(plane.data(), 1, plane.size(), h) == plane.size();
   }
   raw_close(h);
   return ok;
@@ -446,7 +452,7 @@ int Frame(const std::vector<std::string>& argv) {
     std::fprintf(stderr, "kerf: cannot write %s\n", path_for_terminal(output).c_str());
     return kExitOutput;
   }
-  if (args.has("yuv") && !write_yuv(args.value("yuv"), view)) {
+  if (args.has("yuv") && !write_yuv(args.value("yuv"), view, decoder.headers.progressive_frame != 0)) {
     std::fprintf(stderr, "kerf: cannot write %s\n", path_for_terminal(args.value("yuv")).c_str());
     return kExitOutput;
   }

@@ -67,8 +67,13 @@ void convert_to_preview(const PictureView& pic, uint8_t* dib) {
 int32_t full_width(const PictureView& pic) { return cap(pic.width, kConvertMaxWidth); }
 int32_t full_height(const PictureView& pic) { return cap(pic.height, kConvertMaxHeight); }
 
+int64_t picture_store_row(const PictureView& pic, int32_t line) {
+  const int64_t top = (int64_t(pic.height) + 15) / 16 * 16 - 1;   // the coded picture's top line
+  return pic.fieldPicture ? top - line / 2 : top - line;
+}
+
 void convert_full_row(const PictureView& pic, int32_t r, uint8_t* out) {
-  convert_row(pic, source_row(pic, r), full_width(pic), 1, out);
+  convert_row(pic, picture_store_row(pic, full_height(pic) - 1 - r), full_width(pic), 1, out);
 }
 
 PictureView current_picture_view(const PreviewDecoder& decoder) {

@@ -44,8 +44,14 @@ PreviewLayout preview_layout(int32_t width, int32_t height);
 // between black bars. Rows the picture does not cover and the bars are the only ones written.
 void convert_to_preview(const PictureView& picture, uint8_t* dib);
 
-// Converts row r (counted from the bottom) of the full-size picture, width() pixels, into BGR.
-// Field pictures are line-doubled as in the preview. Rows outside the store come out black.
+// The store row holding line `line` of the picture, counted from the top. The store keeps the
+// coded picture bottom-up, so with a height that is not a multiple of 16 its lowest rows are the
+// padding lines of the last macroblock row; a field picture's lines fill the upper half and each
+// serves two picture lines.
+int64_t picture_store_row(const PictureView& picture, int32_t line);
+// Converts row r (counted from the bottom) of the full-size picture, width() pixels, into BGR:
+// the picture's own lines, top line first in the file's last row, padding lines left out (the
+// preview instead shows the lowest rows of the store). Rows outside the store come out black.
 void convert_full_row(const PictureView& picture, int32_t r, uint8_t* out);
 // Full-size picture dimensions after capping.
 int32_t full_width(const PictureView& picture);

@@ -2,6 +2,7 @@
 // its files and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -274,6 +275,58 @@ TEST_F(KerfCli, FrameIsThePreviewDecodersPicture) {
   EXPECT_EQ(picture[18] | picture[19] << 8, 720);   // biWidth
   EXPECT_EQ(picture[22] | picture[23] << 8, 480);   // biHeight
 }
+
+#ifdef KERF_PREVIEW_REFERENCE_DIR
+// kerf frame on the decoder's reference streams (made by ffmpeg's encoder), each carried twice in
+// one programme so that the first sequence is complete, against ffmpeg's own decode of the first
+// picture.
+double psnr(const uint8_t* a, const uint8_t* b, size_t n) {
+  double sum = 0;
+  for (size_t i = 0; i < n; ++i) sum += double(int(a[i]) - int(b[i])) * (int(a[i]) - int(b[i]));
+  return sum == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * double(n) / sum);
+}
+
+TEST_F(KerfCli, FrameOfEveryReferenceStreamMatchesAnIndependentDecoder) {
+  const std::filesystem::path dir = KERF_PREVIEW_REFERENCE_DIR;
+  const struct {
+    const char* name;
+    int width, height;
+  } cases[] = {{"progressive_720x480", 720, 480},   {"interlaced_1440x1080", 1440, 1080},
+               {"hd_1920x1080", 1920, 1080},         {"custom_matrix_720x480", 720, 480},
+               {"dc9_720x480", 720, 480},            {"dc10_720x480", 720, 480},
+               {"dc11_720x480", 720, 480},           {"nonlinear_720x480", 720, 480},
+               {"fine_quant_720x480", 720, 480},     {"odd_size_704x470", 704, 470}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const tsb::Bytes es = tsb::ReadFile((dir / (std::string(c.name) + ".m2v")).string());
+    tsb::BroadcastSpec desc;
+    desc.bitrate = 20000000;
+    desc.videoEs = tsb::cat({es, es});
+    desc.packets = 4 * es.size() / 184 + 2000;
+    const std::string input = dir_.Write("ref.ts", tsb::Broadcast(desc).bytes());
+    const std::string yuv = dir_.File("ref.yuv");
+    Result r = Kerf({"frame", input, "--at", "p:0", "-o", dir_.File("ref.bmp"), "--full", "--yuv", yuv});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const tsb::Bytes mine = tsb::ReadFile(yuv);
+    const tsb::Bytes theirs = tsb::ReadFile((dir / (std::string(c.name) + ".yuv")).string());
+    const size_t luma = size_t(c.width) * c.height;
+    ASSERT_EQ(mine.size(), luma + 2 * size_t((c.width + 1) / 2) * ((c.height + 1) / 2));
+    ASSERT_EQ(theirs.size(), mine.size());
+    EXPECT_GE(psnr(mine.data(), theirs.data(), luma), 40.0);
+    EXPECT_GE(psnr(mine.data() + luma, theirs.data() + luma, mine.size() - luma), 38.0);
+  }
+  // 4:2:2 is not decoded: the status names the error and no picture is written.
+  const tsb::Bytes es = tsb::ReadFile((dir / "chroma422_720x480.m2v").string());
+  tsb::BroadcastSpec desc;
+  desc.videoEs = tsb::cat({es, es});
+  desc.packets = 4 * es.size() / 184 + 2000;
+  const std::string input = dir_.Write("ref.ts", tsb::Broadcast(desc).bytes());
+  Result r = Kerf({"frame", input, "--at", "p:0", "-o", dir_.File("422.bmp")});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.out.find("21"), std::string::npos) << r.out;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("422.bmp")));
+}
+#endif
 
 #ifndef _WIN32
 TEST_F(KerfCli, InterruptStopsACutCleanly) {
