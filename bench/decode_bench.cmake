@@ -2,7 +2,7 @@
 # run. Built only natively and only where pkg-config finds libavcodec and libavutil (Debian's
 # libavcodec-dev); `cmake --build <dir> --target run_decode_bench` makes a 1440x1080 stream with
 # ffmpeg and runs it.
-if(WIN32 OR NOT TARGET kerf_preview)
+if(WIN32 OR NOT TARGET kerf_mpeg2)
   return()
 endif()
 find_package(PkgConfig QUIET)
@@ -14,7 +14,7 @@ if(NOT KERF_LIBAV_FOUND)
   return()
 endif()
 kerf_program(decode_intra_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/decode_intra_bench.cpp
-             LIBS kerf_preview PkgConfig::KERF_LIBAV)
+             LIBS kerf_mpeg2 PkgConfig::KERF_LIBAV)
 find_program(KERF_BENCH_FFMPEG ffmpeg)
 if(KERF_BENCH_FFMPEG)
   set(stream ${CMAKE_CURRENT_BINARY_DIR}/intra_1440x1080.m2v)

@@ -15,7 +15,7 @@ extern "C" {
 #include <memory>
 #include <vector>
 
-#include "cutter/preview/picture_decoder.h"
+#include "mpeg2/picture_decoder.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include "common/path.h"
 #include "common/raw_file.h"
 #include "common/timefmt.h"
-#include "cutter/core/control_files.h"
-#include "cutter/core/programme_list.h"
-#include "cutter/preview/bmp_writer.h"
-#include "cutter/preview/convert.h"
-#include "cutter/preview/extract.h"
-#include "cutter/preview/picture_decoder.h"
+#include "core/control_files.h"
+#include "core/programme_list.h"
+#include "mpeg2/bmp_writer.h"
+#include "mpeg2/convert.h"
+#include "mpeg2/extract.h"
+#include "mpeg2/picture_decoder.h"
 #include "platform/console.h"
 
 #ifdef _WIN32

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/message_sink.h"
-#include "cutter/core/input_measure.h"
+#include "core/input_measure.h"
 
 class DemuxTool;
 

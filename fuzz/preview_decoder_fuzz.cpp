@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "cutter/preview/convert.h"
-#include "cutter/preview/picture_decoder.h"
+#include "mpeg2/convert.h"
+#include "mpeg2/picture_decoder.h"
 
 namespace {
 

@@ -1,5 +1,4 @@
 # libFuzzer target for the preview decoder and colour conversion (clang, fuzz preset).
-file(GLOB KERF_PREVIEW_FUZZ_SOURCES ${PROJECT_SOURCE_DIR}/cutter/preview/*.cpp)
-list(FILTER KERF_PREVIEW_FUZZ_SOURCES EXCLUDE REGEX "_(window|dialog)\\.cpp$")
+file(GLOB KERF_PREVIEW_FUZZ_SOURCES ${PROJECT_SOURCE_DIR}/mpeg2/*.cpp)
 kerf_fuzz_target(preview_decoder_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/preview_decoder_fuzz.cpp ${KERF_PREVIEW_FUZZ_SOURCES})

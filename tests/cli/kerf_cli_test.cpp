@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "common/timefmt.h"
-#include "cutter/core/control_files.h"
-#include "cutter/core/input_measure.h"
-#include "cutter/preview/extract.h"
-#include "cutter/preview/picture_decoder.h"
+#include "core/control_files.h"
+#include "core/input_measure.h"
+#include "mpeg2/extract.h"
+#include "mpeg2/picture_decoder.h"
 #include "tests/support/stream_builder.h"
 
 #ifndef _WIN32

@@ -1,0 +1,150 @@
+// Measuring an input recording from its PCRs (see input_measure.h).
+#include "core/input_measure.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "common/bytes.h"
+#include "common/path.h"
+#include "common/timefmt.h"
+
+namespace {
+constexpr int kSyncLossLimit = 1000;
+constexpr int kHeadPcrLimit = 100;
+}  // namespace
+
+int PcrScanner::ScanPcrWindow(RawHandle file, int32_t start, bool tail) {
+  const uint64_t offset = uint64_t(uint32_t(start)) * uint32_t(packetSize_);
+  if (raw_seek(file, uint32_t(offset), int32_t(offset >> 32), 0) != 0) return kScanSeekError;
+
+  const uint32_t ps = uint32_t(packetSize_);
+  const uint32_t refill = ps * 1024;
+  uint32_t pos = 0, left = 0;
+  bool eof = false;
+  int losses = 0;
+  long double lastPcrSeconds = 0;
+  int32_t lastPcrPacket = 0;
+
+  for (int32_t count = 0; count < kPcrWindowPackets;) {
+    if (left < refill && !eof) {
+      std::memmove(buffer_, buffer_ + pos, left);
+      pos = 0;
+      const uint32_t want = kCutterReadBufferSize - left;
+      const size_t got = raw_read(buffer_ + left, 1, want, file);
+      if (got < want) eof = true;
+      left += uint32_t(got);
+    }
+    if (left < ps && eof) break;
+    if (left < ps) break;   // cannot happen while the buffer is larger than a refill, kept as a guard
+
+    if (buffer_[pos] != 0x47) {
+      if (++losses >= kSyncLossLimit) return kScanSyncLimit;
+      // Look for three sync bytes a packet apart inside what is held; never reads past it.
+      const int64_t tries = int64_t(left) - 3 * int64_t(ps);
+      int64_t k = 0;
+      for (; k < tries; ++k) {
+        const uint8_t* p = buffer_ + pos + k;
+        if (p[0] == 0x47 && p[ps] == 0x47 && p[2 * ps] == 0x47) break;
+      }
+      if (k >= tries) return kScanNoResync;
+      pos += uint32_t(k);
+      left -= uint32_t(k);
+    }
+
+    const uint8_t* p = buffer_ + pos;
+    if ((p[3] & 0x20) && p[4] != 0 && (p[5] & 0x10)) {
+      uint32_t high, low;
+      pcr_base_read(p + 6, high, low);
+      const uint32_t ext = be_read16(p + 10) & 0x1FF;
+      const int32_t pid = int32_t(be_read13(p + 1));
+      const long double seconds = pcr_to_seconds((uint64_t(high) << 32) | low, ext);
+      if (tail) {
+        if (pid == m_.pcrPid) m_.pcrTailMs = seconds_to_ms(seconds);
+      } else if (m_.pcrCount == 0) {
+        m_.pcrHeadMs = seconds_to_ms(seconds);
+        m_.pcrPid = pid;
+        lastPcrPacket = count;
+        lastPcrSeconds = seconds;
+        m_.pcrCount = 1;
+      } else if (pid == m_.pcrPid) {
+        double sample = 0;
+        if (seconds > lastPcrSeconds) {
+          sample = double(static_cast<long double>(count - lastPcrPacket) * ps * 8 /
+                          (seconds - lastPcrSeconds));
+        }
+        rateSamples_[m_.pcrCount - 1] = sample;
+        lastPcrPacket = count;
+        lastPcrSeconds = seconds;
+        if (++m_.pcrCount >= kHeadPcrLimit) break;
+      }
+    }
+    pos += ps;
+    left -= ps;
+    ++count;
+  }
+
+  if (!tail) {
+    const int n = m_.pcrCount - 1;
+    m_.rateEstimate = 0;
+    if (n > 0) {
+      std::sort(rateSamples_, rateSamples_ + n);
+      m_.rateEstimate = int32_t(rateSamples_[(n - 1) / 2] + 0.5);
+    }
+  }
+  return 0;
+}
+
+int PcrScanner::MeasureInput(const char* path, double size, int32_t method, MessageSink& sink) {
+  m_ = InputMeasurement{};
+  if (!path_exists(path)) return 1;
+
+  char text[kPathBuffer + 128];
+  RawHandle file = raw_open(path, "rb");
+  if (file == kInvalidRawHandle) {
+    std::snprintf(text, sizeof text, "%sが開けません.", path);
+    sink.Report(MessageKind::Error, text);
+    return 1;
+  }
+  int code = ScanPcrWindow(file, 0, false);
+  if (code == 0) {
+    const double packets = size / packetSize_;
+    const int32_t start = packets - 50000 > 0 ? int32_t(packets - 50000) : 0;
+    code = ScanPcrWindow(file, start, true);
+  }
+  raw_close(file);
+  if (code != 0) {
+    std::snprintf(text, sizeof text, "%sの読み込みでエラーが発生しました（ｴﾗｰｺｰﾄﾞ=%d）.", path, code);
+    sink.Report(MessageKind::Error, text);
+    return 1;
+  }
+  if (m_.pcrHeadMs == kNoPcrMs || m_.pcrTailMs == kNoPcrMs) {
+    sink.Report(MessageKind::Error, "PCRが検出できません.");
+    return 1;
+  }
+  if (m_.pcrTailMs < m_.pcrHeadMs) m_.pcrTailMs += kPcrWrapMs;
+
+  switch (method) {
+    case kMethodFirstLast:
+      m_.totalMs = m_.pcrTailMs - m_.pcrHeadMs;
+      break;
+    case kMethodEstimate:
+      m_.totalMs = bitrate_to_total(m_.rateEstimate, size);
+      break;
+    case kMethodAutomatic: {
+      m_.totalMs = m_.pcrTailMs - m_.pcrHeadMs;
+      const int32_t r = total_to_bitrate(m_.totalMs, size);
+      // The first/last PCR total stands while the average bitrate it implies lies within
+      // +-10 % (bounds included) of the estimate from the head of the file.
+      if (m_.rateEstimate * 0.9 > r || r > m_.rateEstimate * 1.1)
+        m_.totalMs = bitrate_to_total(m_.rateEstimate, size);
+      break;
+    }
+    default:
+      m_.totalMs = 0;
+      break;
+  }
+  m_.startPcrMs = m_.pcrHeadMs;
+  m_.endPcrMs = m_.pcrTailMs;
+  return 0;
+}

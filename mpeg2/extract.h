@@ -1,0 +1,122 @@
+// Cutting one MPEG-2 video sequence of a programme out of the input recording near a packet
+// position, and the driver that hands it to the picture decoder and words the outcome for the
+// preview status line. No window code: the cutter and the command line both use it.
+#pragma once
+#include <cstdint>
+
+#include "common/message_sink.h"
+#include "common/raw_file.h"
+#include "mpeg2/convert.h"
+#include "mpeg2/picture_decoder.h"
+
+// The preview reads the input in blocks of this size (the first 1 MiB of the shared read buffer).
+constexpr int32_t kPreviewReadSize = 1048576;
+// Elementary-stream buffer: one sequence of a 1080i broadcast fits with a wide margin.
+constexpr int32_t kEsBufferSize = 20971520;
+// Packets after the position (or before the end of the file) searched for two sequence headers.
+constexpr int32_t kPreviewWindowPackets = 100000;
+// End marker: a picture start code, then 128 zero bytes of which 8 count towards esLength, so
+// the decoder finishes the last picture and its bit reader may look ahead without leaving data.
+constexpr int32_t kEsEndMarkerSpace = 4 + 128;
+constexpr int32_t kEsEndMarkerCounted = 4 + 8;
+
+// Result codes of CollectVideoSequence.
+constexpr int kExtractOk = 0;
+constexpr int kExtractSeekFailed = 100;   // positioning at the window's first packet failed
+constexpr int kExtractSyncLimit = 101;    // the packet grid was lost for the 1000th time
+constexpr int kExtractNoResync = 102;     // no three sync bytes a packet apart in the buffered data
+constexpr int kExtractNoPayload = 103;    // a video packet flags a payload but has no payload bytes
+constexpr int kExtractNoSequence = 104;   // fewer than two sequence headers in the window
+
+// The elementary stream a preview works on. data holds kEsBufferSize bytes.
+struct EsBuffer {
+  uint8_t* data = nullptr;
+  int32_t length = 0;   // esLength: valid bytes, end marker included once it is appended
+};
+
+// What CollectVideoSequence needs to know about the open input.
+struct SequenceSource {
+  RawHandle file = kInvalidRawHandle;
+  double inputSize = 0;        // bytes
+  int32_t packetSize = 188;
+  int32_t pcrPid = -1;         // PID whose PCRs are read; ignored when equal to the video PID
+};
+
+// Copies into es the video sequence of videoPid that starts at the first sequence header at or
+// after packet position (from that header up to the next one). When fewer than two headers follow
+// the position, the window reaches back to the last kPreviewWindowPackets packets of the file and
+// the last complete sequence found in it is kept. readBuffer holds kPreviewReadSize bytes.
+// pcrMs receives the last PCR of pcrPid read before the scan stopped (unchanged when none).
+// Returns one of the codes above.
+int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t videoPid,
+                         uint8_t* readBuffer, EsBuffer& es, int32_t& pcrMs);
+
+// Appends the end marker to a collected sequence (room for it is always left by the collector).
+void AppendEsEndMarker(EsBuffer& es);
+
+// The process-wide ES buffer (kEsBufferSize bytes of static storage).
+uint8_t* preview_es_buffer();
+
+// What one preview takes from the cutter's state (the Settings record, the programme list and the
+// job flags), as plain values: the window fills it before a preview and copies the PCR times
+// back; the command line fills it from its arguments.
+struct PreviewRequest {
+  const char* inputPath = "";       // loadedInputPath
+  double inputSize = 0;             // inputSize, bytes
+  int32_t packetSize = 188;         // packetSize
+  int32_t previewEnabled = 1;       // previewEnabled
+  int32_t stopDecodeOnError = 0;    // stopDecodeOnError
+  int32_t programmeCount = 0;       // entries of ProgrammeList; 0 = no video stream known
+  int32_t videoPid = 0;             // video PID of ProgrammeList entry programmeIndex
+  int32_t pcrPid = 0;               // pcrPid
+  int32_t startPacket = 0;          // startPacket
+  int32_t endPacket = 0;            // endPacket
+  int32_t activePoint = 0;          // 0 = the start point is previewed, 1 = the end point
+  // In and out: the PCR read near the previewed point replaces the value of that point.
+  int32_t startPcrMs = 0;
+  int32_t endPcrMs = 0;
+  // The process-wide busy flag (jobRunning), held during the extraction; null where there are no
+  // jobs (the command line).
+  int32_t* jobRunning = nullptr;
+
+  // Out: the PCR range field. pcrRangeSet tells whether the field is to be replaced by
+  // pcrRangeText (an empty text clears it); untouched fields keep what they show.
+  bool pcrRangeSet = false;
+  char pcrRangeText[64] = {};
+};
+
+// The preview driver: extracts a video sequence into the ES buffer and runs the decoder over it.
+// Status texts ("状態：...") go to the sink as MessageKind::Status.
+class PreviewDriver {
+ public:
+  // readBuffer: kPreviewReadSize bytes or more (the shared read buffer); esBuffer: kEsBufferSize
+  // bytes (preview_es_buffer() in the programs).
+  PreviewDriver(uint8_t* readBuffer, uint8_t* esBuffer, PreviewDecoder& decoder)
+      : readBuffer_(readBuffer), decoder_(decoder) {
+    es_.data = esBuffer;
+  }
+
+  // 0 when the ES buffer holds a sequence (or the preview is disabled), 1 when nothing was
+  // extracted (a busy job, an empty programme list, an input that cannot be opened or read).
+  int ExtractPreviewStream(PreviewRequest& request, MessageSink& sink);
+  // Decodes the extracted sequence, drawing the first picture into dib (kPreviewDibBytes, may be
+  // null). 0 decoded without error, 1 a decode is already running, 3 unsupported picture format,
+  // 4 decoded with errors.
+  int DecodePreviewStream(const PreviewRequest& request, MessageSink& sink, uint8_t* dib);
+
+  // The extraction result code of the last ExtractPreviewStream that reached the file (0 or
+  // 100-104), -1 when it stopped before.
+  int lastExtractCode() const { return lastExtractCode_; }
+  // True when the last decode finished a picture and converted it (false for a B picture, a run
+  // stopped at its first error, or a stream without a second picture start).
+  bool pictureConverted() const { return target_.converted; }
+  const EsBuffer& es() const { return es_; }
+
+ private:
+  uint8_t* readBuffer_;
+  PreviewDecoder& decoder_;
+  EsBuffer es_;
+  ConvertTarget target_;
+  bool decoding_ = false;
+  int lastExtractCode_ = -1;
+};

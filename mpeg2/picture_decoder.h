@@ -1,0 +1,62 @@
+// The preview's MPEG-2 video decoder: walks an elementary stream from start code to start code,
+// decodes the first picture (intra pictures completely, P pictures with a simplified motion
+// compensation, B pictures parsed only) into the frame store.
+#pragma once
+#include <cstdint>
+
+#include "mpeg2/frame_store.h"
+#include "mpeg2/stream_headers.h"
+
+// Decode error codes; each new error overwrites the last. Reset only at the start of a run.
+enum DecodeError : int32_t {
+  kDecodeOk = 0,
+  kErrorForwardHorizontalFCode = 1,   // f_code[0][0] is 0
+  kErrorForwardVerticalFCode = 2,     // f_code[0][1] is 0
+  kErrorBackwardHorizontalFCode = 3,  // f_code[1][0] is 0
+  kErrorBackwardVerticalFCode = 4,    // f_code[1][1] is 0
+  kErrorMotionCode = 5,               // motion_code not in Table B-10
+  kErrorMacroblockAddress = 6,        // macroblock_address_increment not in Table B-1
+  kErrorCodedBlockPattern = 7,        // coded_block_pattern not in Table B-9
+  kErrorCoefficientCode = 10,         // DCT coefficient code not in Table B-14 / B-15
+  kErrorCoefficientIndex = 11,        // a coefficient landed at index 64 or higher
+  kErrorUnsupportedProfile = 21,      // profile other than Main or Simple: the run stops
+};
+
+struct PreviewDecoder;
+
+// Called at every picture start code, before the picture count decides whether to go on; the
+// colour conversion hangs here and works from the second picture start code on.
+using PictureStartHook = void (*)(PreviewDecoder& decoder, void* context);
+
+// Per-run state, reset by ResetDecoderRun before every preview decode.
+struct DecoderRun {
+  int32_t scanPosition;        // byte index into the ES of the start-code search
+  int32_t errorCode;           // DecodeError
+  int32_t pictureCount;        // picture start codes met in this run
+  int32_t macroblockCounter;   // macroblock address of the current picture
+  int32_t stopDecodeOnError;   // 1: end the run after the slice in which an error was found
+};
+
+// Everything the decoder keeps. The header record and the frame stores survive between runs; the
+// run state does not. Large (about 38 MB): keep one for the life of the process (see
+// preview_decoder()) or allocate one per test.
+struct PreviewDecoder {
+  StreamHeaders headers;
+  FrameStore frames;
+  DecoderRun run;
+  PictureStartHook pictureStartHook;
+  void* pictureStartContext;
+};
+
+// The process-wide decoder of the preview (static storage, zero at program start).
+PreviewDecoder& preview_decoder();
+
+// Prepares a new run: scan position 0, error 0, picture count 0, frame-store roles 0 and 1.
+void ResetDecoderRun(PreviewDecoder& decoder, int32_t stopDecodeOnError);
+
+// Runs the decoder over es[0, esLength). esLength is clamped to esCapacity (the size of the buffer
+// es points into) and to 0; no byte outside es[0, esLength) is read and no sample outside the frame
+// stores is written, whatever the stream holds. Returns 0 normally and 1 when the unsupported
+// profile error (21) stopped the run; the outcome is in decoder.run.errorCode.
+int32_t DecodeStream(PreviewDecoder& decoder, const uint8_t* es, int32_t esLength,
+                     int64_t esCapacity);
