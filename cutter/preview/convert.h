@@ -19,8 +19,8 @@ struct PictureView {
   const int16_t* samples = nullptr;
   int32_t rowStride = 0;       // samples from one row to the next
   int32_t storeRows = 0;       // rows the buffer holds; rows beyond it are never read
-  int32_t width = 0;           // horizontal_size_value
-  int32_t height = 0;          // vertical_size_value
+  int32_t width = 0;           // horizontal_size_value the picture was decoded with
+  int32_t height = 0;          // vertical_size_value the picture was decoded with
   bool fieldPicture = false;   // picture_structure 1 or 2: one field in the upper half of the store
 };
 
@@ -46,7 +46,8 @@ PreviewLayout preview_layout(int32_t width, int32_t height);
 void convert_to_preview(const PictureView& picture, uint8_t* dib);
 
 // Store row `row` (counted from the bottom): its first sample and the pixels of it inside the
-// buffer; null and 0 for a row outside the store. Every reader of the store goes through it.
+// buffer; null and 0 for a row outside the store. The conversion and the picture writers read
+// the store through it.
 struct StoreRow {
   const int16_t* samples = nullptr;
   int32_t pixels = 0;
