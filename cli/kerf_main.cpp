@@ -341,6 +341,7 @@ class FrameSink : public MessageSink {
 // the coded picture left out). The store holds chroma for every pixel; each chroma line is read
 // back from a pixel line it was placed on: line 2k of the picture for a progressive frame, and
 // for an interlaced one field-wise (chroma lines 2i and 2i+1 on picture lines 4i and 4i+1).
+// Lines and columns the store does not hold come out black (Y 0, chroma 128), as in the bitmaps.
 bool write_yuv(const std::string& path, const PictureView& v, bool progressive) {
   RawHandle h = raw_open(path.c_str(), "wb");
   if (h == kInvalidRawHandle) return false;
@@ -350,16 +351,15 @@ bool write_yuv(const std::string& path, const PictureView& v, bool progressive) 
   for (int c = 0; c < 3 && ok; ++c) {
     const int32_t lines = c ? (v.height + 1) / 2 : v.height;
     const int32_t step = c ? 2 : 1;
+    const uint8_t black = c ? 128 : 0;
     plane.clear();
-    for (int32_t k = 0; k < lines && ok; ++k) {
+    for (int32_t k = 0; k < lines; ++k) {
       const int32_t line = c == 0 ? k : progressive || k % 2 == 0 ? 2 * k : 2 * k - 1;
-      const int64_t stored = picture_store_row(v, line);
-      ok = stored >= 0 && stored < v.storeRows;   // never outside the store
-      if (!ok) break;
-      const int16_t* row = v.samples + stored * v.rowStride;
-      for (int32_t x = 0; x < v.width; x += step) plane.push_back(clamp(row[3 * x + c] + (c ? 128 : 0)));
+      const StoreRow row = store_row(v, picture_store_row(v, line));
+      for (int32_t x = 0; x < v.width; x += step)
+        plane.push_back(x < row.pixels ? clamp(row.samples[3 * x + c] + (c ? 128 : 0)) : black);
     }
-    ok = ok && raw_write(plane.data(), 1, plane.size(), h) == plane.size();
+    ok = raw_write(plane.data(), 1, plane.size(), h) == plane.size();
   }
   raw_close(h);
   return ok;

@@ -1,6 +1,7 @@
 // libFuzzer target for the demux tool's parsers: the first input byte chooses the command-line
 // splitter and option parser or the control-file reader for the rest. Neither may read or write
-// outside its buffers, and what they fill stays within the data model's limits.
+// outside its buffers, and what they fill stays within the data model's limits. Every input gets
+// records of its own.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -22,20 +23,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const char* text = reinterpret_cast<const char*>(data + 1);
   const size_t length = size - 1;
+  // Fresh records for every input: nothing carries over, so a saved crash reproduces on its own.
   if (data[0] & 1) {
-    static CommandLineStore store;
-    static DemuxOptions options;
+    auto store = std::make_unique<CommandLineStore>();
+    auto options = std::make_unique<DemuxOptions>();
     const std::string line(text, strnlen(text, length));
-    if (SplitCommandLine(line.c_str(), store) == 0) {
-      Check(store.count <= kMaxTokens);
-      for (int i = 0; i < kMaxTokens; ++i) Check(store.tokens[i] != nullptr);
-      options = DemuxOptions{};
-      ParseOptions(store, "/prog/", options);
-      Check(std::strlen(options.infoPath) <= kPathMax);
-      Check(std::strlen(options.controlPath) <= kPathMax);
+    if (SplitCommandLine(line.c_str(), *store) == 0) {
+      Check(store->count <= kMaxTokens);
+      for (int i = 0; i < kMaxTokens; ++i) Check(store->tokens[i] != nullptr);
+      ParseOptions(*store, "/prog/", *options);
+      Check(std::strlen(options->infoPath) <= kPathMax);
+      Check(std::strlen(options->controlPath) <= kPathMax);
     }
   } else {
-    static auto* control = new DemuxControl;
+    auto control = std::make_unique<DemuxControl>();
     int bad = 0;
     ParseDemuxControl(text, length, *control, bad);
     Check(control->outputCount >= 0 && control->outputCount <= kMaxOutputs);

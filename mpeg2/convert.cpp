@@ -16,17 +16,26 @@ int64_t source_row(const PictureView& pic, int32_t y) {
   return y / 2 + h16 / 2;
 }
 
-void convert_row(const PictureView& pic, int64_t row, int32_t width, int32_t step, uint8_t* out) {
-  if (pic.samples == nullptr || row < 0 || row >= pic.storeRows) {
-    std::memset(out, 0, size_t(width) * 3);   // never read outside the store
-    return;
+// Writes `count` pixels into out: pixel i from column i * step of store row `row`, black where the
+// row or the column is not in the store. Exactly count * 3 bytes are written.
+void convert_row(const PictureView& pic, int64_t row, int32_t count, int32_t step, uint8_t* out) {
+  if (count <= 0) return;
+  const StoreRow src = store_row(pic, row);
+  int32_t shown = 0;
+  if (src.samples != nullptr) {
+    // Columns 0, step, ... up to the last that lies inside the stored row.
+    const int64_t inside = (int64_t(src.pixels) + step - 1) / step;
+    shown = inside < count ? int32_t(inside) : count;
   }
-  const int16_t* src = pic.samples + row * int64_t(pic.rowStride);
-  for (int32_t x = 0; x < width; x += step, out += 3) {
-    const int16_t* s = src + 3 * int64_t(x);
+  for (int32_t i = 0; i < shown; ++i, out += 3) {
+    const int16_t* s = src.samples + 3 * int64_t(i) * step;
     ycbcr_to_bgr(s[0], s[1], s[2], out);
   }
+  std::memset(out, 0, size_t(count - shown) * 3);
 }
+
+// Pixels a row of `width` columns sampled every `step` gives: columns 0, step, ... below width.
+int32_t sampled_count(int32_t width, int32_t step) { return width <= 0 ? 0 : (width + step - 1) / step; }
 
 }  // namespace
 
@@ -57,11 +66,19 @@ void convert_to_preview(const PictureView& pic, uint8_t* dib) {
       std::memset(row + size_t(kPreviewWidth - mx) * 3, 0, size_t(mx) * 3);
     }
   }
+  // The sampled columns, never more than the bitmap row has room for after the left bar.
+  int32_t columns = sampled_count(l.width, l.stepX);
+  if (columns > kPreviewWidth - mx) columns = kPreviewWidth - mx;
   int r = my;
   for (int32_t y = 0; y < l.height && r < kPreviewHeight; y += l.stepY, ++r) {
-    convert_row(pic, source_row(pic, y), l.width, l.stepX,
+    convert_row(pic, source_row(pic, y), columns, l.stepX,
                 dib + size_t(r) * kPreviewRowBytes + size_t(mx) * 3);
   }
+}
+
+StoreRow store_row(const PictureView& pic, int64_t row) {
+  if (pic.samples == nullptr || pic.rowStride < 3 || row < 0 || row >= pic.storeRows) return {};
+  return StoreRow{pic.samples + row * int64_t(pic.rowStride), pic.rowStride / 3};
 }
 
 int32_t full_width(const PictureView& pic) { return cap(pic.width, kConvertMaxWidth); }
@@ -78,11 +95,11 @@ void convert_full_row(const PictureView& pic, int32_t r, uint8_t* out) {
 
 PictureView current_picture_view(const PreviewDecoder& decoder) {
   const StreamHeaders& h = decoder.headers;
+  const FrameGeometry& g = decoder.run.picture;
   PictureView v;
-  v.width = h.horizontal_size_value;
-  v.height = h.vertical_size_value;
+  v.width = g.width;
+  v.height = g.height;
   v.fieldPicture = h.picture_structure == kTopField || h.picture_structure == kBottomField;
-  const FrameGeometry g = frame_geometry(h);
   v.rowStride = g.rowStride;
   if (g.rowStride > 0) {
     v.samples = decoder.frames.Current();

@@ -19,8 +19,8 @@ struct PictureView {
   const int16_t* samples = nullptr;
   int32_t rowStride = 0;       // samples from one row to the next
   int32_t storeRows = 0;       // rows the buffer holds; rows beyond it are never read
-  int32_t width = 0;           // horizontal_size_value
-  int32_t height = 0;          // vertical_size_value
+  int32_t width = 0;           // horizontal_size_value the picture was decoded with
+  int32_t height = 0;          // vertical_size_value the picture was decoded with
   bool fieldPicture = false;   // picture_structure 1 or 2: one field in the upper half of the store
 };
 
@@ -42,7 +42,17 @@ PreviewLayout preview_layout(int32_t width, int32_t height);
 
 // Draws the picture into a 360 x 240 bottom-up BGR bitmap (kPreviewDibBytes bytes), centred
 // between black bars. Rows the picture does not cover and the bars are the only ones written.
+// Rows and columns the store does not hold come out black; nothing outside the bitmap is written.
 void convert_to_preview(const PictureView& picture, uint8_t* dib);
+
+// Store row `row` (counted from the bottom): its first sample and the pixels of it inside the
+// buffer; null and 0 for a row outside the store. The conversion and the picture writers read
+// the store through it.
+struct StoreRow {
+  const int16_t* samples = nullptr;
+  int32_t pixels = 0;
+};
+StoreRow store_row(const PictureView& picture, int64_t row);
 
 // The store row holding line `line` of the picture, counted from the top. The store keeps the
 // coded picture bottom-up, so with a height that is not a multiple of 16 its lowest rows are the
@@ -51,13 +61,15 @@ void convert_to_preview(const PictureView& picture, uint8_t* dib);
 int64_t picture_store_row(const PictureView& picture, int32_t line);
 // Converts row r (counted from the bottom) of the full-size picture, width() pixels, into BGR:
 // the picture's own lines, top line first in the file's last row, padding lines left out (the
-// preview instead shows the lowest rows of the store). Rows outside the store come out black.
+// preview instead shows the lowest rows of the store). Exactly width() * 3 bytes are written; rows
+// and columns outside the store come out black.
 void convert_full_row(const PictureView& picture, int32_t r, uint8_t* out);
 // Full-size picture dimensions after capping.
 int32_t full_width(const PictureView& picture);
 int32_t full_height(const PictureView& picture);
 
-// The picture in the decoder's current frame store, as the header record describes it.
+// The picture in the decoder's current frame store, with the geometry it was decoded with (an
+// empty picture when the run decoded none, e.g. one larger than the store).
 PictureView current_picture_view(const PreviewDecoder& decoder);
 
 // Where ConvertPicture draws: the preview bitmap's pixel bits (kPreviewDibBytes; null draws

@@ -307,7 +307,9 @@ int PreviewDriver::DecodePreviewStream(const PreviewRequest& request, MessageSin
 
   const int32_t error = decoder_.run.errorCode;
   char text[128];
-  if (error == kErrorUnsupportedProfile) {
+  // A picture larger than the frame store is refused like an unsupported profile: the run stops
+  // before anything of it is stored, and the preview keeps the picture it showed.
+  if (error == kErrorUnsupportedProfile || error == kErrorPictureTooLarge) {
     std::snprintf(text, sizeof text, "状態：サポートしてない画像形式です（ｴﾗｰｺｰﾄﾞ=%d）。", error);
     sink.Report(MessageKind::Status, text);
     return 3;

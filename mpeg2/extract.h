@@ -100,8 +100,9 @@ class PreviewDriver {
   // extracted (a busy job, an empty programme list, an input that cannot be opened or read).
   int ExtractPreviewStream(PreviewRequest& request, MessageSink& sink);
   // Decodes the extracted sequence, drawing the first picture into dib (kPreviewDibBytes, may be
-  // null). 0 decoded without error, 1 a decode is already running, 3 unsupported picture format,
-  // 4 decoded with errors.
+  // null). 0 decoded without error, 1 a decode is already running, 3 unsupported picture format
+  // (a profile other than Main or Simple, or a size larger than the frame store), 4 decoded with
+  // errors.
   int DecodePreviewStream(const PreviewRequest& request, MessageSink& sink, uint8_t* dib);
 
   // The extraction result code of the last ExtractPreviewStream that reached the file (0 or

@@ -35,3 +35,10 @@ struct FrameGeometry {
 };
 
 FrameGeometry frame_geometry(const StreamHeaders& headers);
+
+// True when the frame store holds every row and column of a picture of this geometry: at most
+// kMaxWidth pixels wide and kMaxHeight rows of whole macroblocks high.
+inline bool frame_store_holds(const FrameGeometry& g) {
+  return g.width >= 0 && g.height >= 0 && g.width <= FrameStore::kMaxWidth &&
+         g.mbHeight * 16 <= FrameStore::kMaxHeight;
+}

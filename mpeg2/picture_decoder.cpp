@@ -640,6 +640,21 @@ int32_t find_start_code(const uint8_t* es, int32_t length, int32_t i) {
   return -1;
 }
 
+// Fixes the geometry of the picture about to be decoded from the headers in force. A size the
+// frame store cannot hold (a damaged sequence header, or a picture beyond Main profile High level)
+// leaves no geometry and sets error 22; false then ends the run, so nothing of that picture is
+// stored and nothing is converted.
+bool take_picture_geometry(PreviewDecoder& d) {
+  const FrameGeometry g = frame_geometry(d.headers);
+  if (!frame_store_holds(g)) {
+    d.run.picture = FrameGeometry{};
+    d.run.errorCode = kErrorPictureTooLarge;
+    return false;
+  }
+  d.run.picture = g;
+  return true;
+}
+
 }  // namespace
 
 PreviewDecoder& preview_decoder() {
@@ -653,6 +668,7 @@ void ResetDecoderRun(PreviewDecoder& d, int32_t stopDecodeOnError) {
   d.run.pictureCount = 0;
   d.run.macroblockCounter = 0;
   d.run.stopDecodeOnError = stopDecodeOnError;
+  d.run.picture = FrameGeometry{};
   d.frames.referenceIndex = 0;
   d.frames.currentIndex = 1;
 }
@@ -675,10 +691,12 @@ int32_t DecodeStream(PreviewDecoder& d, const uint8_t* es, int32_t esLength, int
       ++d.run.pictureCount;
       if (d.pictureStartHook) d.pictureStartHook(d, d.pictureStartContext);
       if (d.run.pictureCount > 1) return 0;  // only the first picture of the ES is decoded
+      if (!take_picture_geometry(d)) return 1;
       d.run.macroblockCounter = 0;
       ParsePictureHeader(d, es + i, end);
     } else if (code <= 0xAF) {
-      c.g = frame_geometry(d.headers);
+      if (d.run.pictureCount == 0 && !take_picture_geometry(d)) return 1;
+      c.g = d.run.picture;
       const int32_t stride = c.g.rowStride > 0 ? c.g.rowStride : 1;
       c.maxRows = int32_t(FrameStore::kBufferSamples / size_t(stride));
       c.pixelsPerRow = c.g.rowStride / 3;

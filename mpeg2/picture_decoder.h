@@ -20,6 +20,7 @@ enum DecodeError : int32_t {
   kErrorCoefficientCode = 10,         // DCT coefficient code not in Table B-14 / B-15
   kErrorCoefficientIndex = 11,        // a coefficient landed at index 64 or higher
   kErrorUnsupportedProfile = 21,      // profile other than Main or Simple: the run stops
+  kErrorPictureTooLarge = 22,         // coded size beyond the frame store: the run stops
 };
 
 struct PreviewDecoder;
@@ -35,6 +36,10 @@ struct DecoderRun {
   int32_t pictureCount;        // picture start codes met in this run
   int32_t macroblockCounter;   // macroblock address of the current picture
   int32_t stopDecodeOnError;   // 1: end the run after the slice in which an error was found
+  // Geometry of the picture being decoded, fixed at its picture start code (slices ahead of the
+  // first picture header take the headers as they stand). The conversion reads the store with it,
+  // so a sequence header met after the picture cannot change how the picture is read back.
+  FrameGeometry picture;
 };
 
 // Everything the decoder keeps. The header record and the frame stores survive between runs; the
@@ -51,12 +56,15 @@ struct PreviewDecoder {
 // The process-wide decoder of the preview (static storage, zero at program start).
 PreviewDecoder& preview_decoder();
 
-// Prepares a new run: scan position 0, error 0, picture count 0, frame-store roles 0 and 1.
+// Prepares a new run: scan position 0, error 0, picture count 0, no picture geometry, frame-store
+// roles 0 and 1.
 void ResetDecoderRun(PreviewDecoder& decoder, int32_t stopDecodeOnError);
 
 // Runs the decoder over es[0, esLength). esLength is clamped to esCapacity (the size of the buffer
 // es points into) and to 0; no byte outside es[0, esLength) is read and no sample outside the frame
-// stores is written, whatever the stream holds. Returns 0 normally and 1 when the unsupported
-// profile error (21) stopped the run; the outcome is in decoder.run.errorCode.
+// stores is written, whatever the stream holds. A picture larger than the frame store (wider than
+// FrameStore::kMaxWidth or taller than kMaxHeight in whole macroblock rows) is not decoded: the run
+// stops at it with error 22 and nothing of it is stored or converted. Returns 0 normally and 1 when
+// error 21 or 22 stopped the run; the outcome is in decoder.run.errorCode.
 int32_t DecodeStream(PreviewDecoder& decoder, const uint8_t* es, int32_t esLength,
                      int64_t esCapacity);

@@ -15,6 +15,7 @@
 #include "core/input_measure.h"
 #include "mpeg2/extract.h"
 #include "mpeg2/picture_decoder.h"
+#include "tests/mpeg2/sample_clip.h"
 #include "tests/support/stream_builder.h"
 
 #ifndef _WIN32
@@ -274,6 +275,64 @@ TEST_F(KerfCli, FrameIsThePreviewDecodersPicture) {
   ASSERT_GE(picture.size(), 54u);
   EXPECT_EQ(picture[18] | picture[19] << 8, 720);   // biWidth
   EXPECT_EQ(picture[22] | picture[23] << 8, 480);   // biHeight
+}
+
+// The first two sequences of the committed sample clip (720 x 480), with the size fields of the
+// first sequence header set to `first` and of the second to `second` (width, height).
+struct CodedSize {
+  int width, height;
+};
+tsb::Bytes clip_sequences(CodedSize first, CodedSize second) {
+  tsb::Bytes es = sample_clip();
+  const std::vector<size_t> headers = start_codes(es, 0xB3);
+  if (headers.size() < 3) return {};
+  es.resize(headers[2]);
+  set_sequence_size(es, headers[0], first.width, first.height);
+  set_sequence_size(es, headers[1], second.width, second.height);
+  return es;
+}
+
+// Sequence headers whose size the frame store cannot hold (a damaged header: 4095 x 720 is bytes
+// FF F2 D0): the picture is refused as an unsupported format, whatever output is asked for, and
+// nothing is written. A size that changes between sequences affects only the sequence it heads.
+TEST_F(KerfCli, FrameOfASizeTheFrameStoreCannotHoldIsRefused) {
+  const std::string refused = utf8(u8"状態：サポートしてない画像形式です（ｴﾗｰｺｰﾄﾞ=22）。");
+  const std::string bmp = dir_.File("big.bmp"), yuv = dir_.File("big.yuv");
+  auto recording = [&](CodedSize first, CodedSize second) {
+    tsb::BroadcastSpec desc;
+    desc.packets = 8000;
+    desc.bitrate = 6000000;
+    desc.videoEs = clip_sequences(first, second);
+    return dir_.Write("big.ts", tsb::Broadcast(desc).bytes());
+  };
+  for (const CodedSize s : {CodedSize{4095, 720}, CodedSize{4095, 4095}, CodedSize{16, 4095}}) {
+    const std::string input = recording(s, s);
+    for (const bool full : {false, true}) {
+      SCOPED_TRACE(std::to_string(s.width) + "x" + std::to_string(s.height) + (full ? " --full --yuv" : ""));
+      std::vector<std::string> args{"frame", input, "--at", "p:0", "-o", bmp};
+      if (full) args.insert(args.end(), {"--full", "--yuv", yuv});
+      Result r = Kerf(args);
+      EXPECT_EQ(r.status, 3) << r.out << r.err;
+      EXPECT_NE(r.out.find(refused), std::string::npos) << r.out;
+      EXPECT_NE(r.err.find("no picture was decoded"), std::string::npos) << r.err;
+      EXPECT_FALSE(std::filesystem::exists(bmp));
+      EXPECT_FALSE(std::filesystem::exists(yuv));
+    }
+  }
+
+  const std::string input = recording({720, 480}, {4095, 4095});
+  Result r = Kerf({"frame", input, "--at", "p:0", "-o", bmp, "--full", "--yuv", yuv});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(utf8(u8"状態：正常")), std::string::npos) << r.out;
+  const tsb::Bytes picture = tsb::ReadFile(bmp);
+  ASSERT_GE(picture.size(), 54u);
+  EXPECT_EQ(picture[18] | picture[19] << 8, 720);   // biWidth
+  EXPECT_EQ(picture[22] | picture[23] << 8, 480);   // biHeight
+  EXPECT_EQ(tsb::ReadFile(yuv).size(), size_t(720 * 480 * 3 / 2));
+  // From packet 200 on, the next sequence header is the second one.
+  r = Kerf({"frame", input, "--at", "p:200", "-o", dir_.File("second.bmp")});
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_NE(r.out.find(refused), std::string::npos) << r.out;
 }
 
 #ifdef KERF_PREVIEW_REFERENCE_DIR

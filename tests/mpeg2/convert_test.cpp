@@ -136,7 +136,7 @@ TEST_F(ConvertToPreviewTest, ColourFormulaAndClamping) {
 }
 
 TEST_F(ConvertToPreviewTest, OversizedOrEmptyPicturesNeverReadOutsideTheStore) {
-  // 4095 x 4095 with the decoder's stride for that width: the store holds only 1020 such rows.
+  // 4095 x 4095 with the decoder's stride for that width: the store holds only 510 such rows.
   TestPicture pic(4095, 4095, int32_t(FrameStore::kBufferSamples / ((3 * 4095 + 3) & ~3)));
   pic.Fill([](int32_t, int32_t) { return Sample{200, 0, 0}; });
   const PreviewLayout l = preview_layout(4095, 4095);
@@ -159,6 +159,56 @@ TEST_F(ConvertToPreviewTest, OversizedOrEmptyPicturesNeverReadOutsideTheStore) {
   EXPECT_EQ(dib, Dib(kPreviewDibBytes, 0));
 }
 
+// Whatever part of the picture the store lacks, exactly the bitmap (or the full-size row) is
+// written, and the missing rows and columns are black: guard bytes follow each output.
+TEST_F(ConvertToPreviewTest, PartsTheStoreLacksAreBlackAndNothingPastTheOutputIsWritten) {
+  constexpr size_t kGuard = 8192;
+  const Sample grey{200, 0, 0};
+  // 4095 x 720 (steps 6 and 3, 320 x 240 between bars of 20) in a store of 500 rows: bitmap
+  // rows from 167 on (picture row 501) have no store row.
+  TestPicture tall(4095, 720, 500);
+  tall.Fill([&](int32_t, int32_t) { return grey; });
+  // A 1920 x 1080 view (steps 6 and 5, 320 x 216 between bars of 20 and 12) of a store whose rows
+  // hold 960 pixels: bitmap columns from 180 on (picture column 960) have no stored pixel.
+  TestPicture narrow(960, 1080, 1088);
+  narrow.Fill([&](int32_t, int32_t) { return grey; });
+  PictureView wide = narrow.view();
+  wide.width = 1920;
+  const struct {
+    const PictureView* view;
+    int left, right, bottom, top;   // the grey part of the bitmap
+    int fullRows, fullColumns;      // the grey part of the full-size rows (from the bottom)
+  } cases[] = {{&tall.view(), 20, 340, 0, 167, 500, 1920}, {&wide, 20, 180, 12, 228, 1080, 960}};
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.view->width);
+    Dib dib(kPreviewDibBytes + kGuard, 0x77);
+    convert_to_preview(*t.view, dib.data());
+    int mismatches = 0;
+    for (int r = 0; r < kPreviewHeight; ++r)
+      for (int c = 0; c < kPreviewWidth; ++c) {
+        const uint8_t v = c >= t.left && c < t.right && r >= t.bottom && r < t.top ? 200 : 0;
+        const uint8_t* p = Pixel(dib, c, r);
+        if ((p[0] != v || p[1] != v || p[2] != v) && ++mismatches <= 5)
+          ADD_FAILURE() << "pixel (" << c << ", " << r << ") should be " << int(v);
+      }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(Dib(dib.begin() + kPreviewDibBytes, dib.end()), Dib(kGuard, 0x77)) << "past the bitmap";
+
+    const int32_t width = full_width(*t.view);
+    ASSERT_EQ(width, 1920);
+    for (int32_t r = 0; r < full_height(*t.view); r += 7) {
+      Dib row(size_t(width) * 3 + kGuard, 0x77);
+      convert_full_row(*t.view, r, row.data());
+      const uint8_t in = r < t.fullRows ? 200 : 0;
+      ASSERT_EQ(row[0], in) << "row " << r;
+      ASSERT_EQ(row[size_t(t.fullColumns) * 3 - 1], in) << "row " << r;
+      ASSERT_EQ(Dib(row.begin() + ptrdiff_t(t.fullColumns) * 3, row.begin() + ptrdiff_t(width) * 3),
+                Dib(size_t(width - t.fullColumns) * 3, 0)) << "row " << r;
+      ASSERT_EQ(Dib(row.begin() + ptrdiff_t(width) * 3, row.end()), Dib(kGuard, 0x77)) << "row " << r;
+    }
+  }
+}
+
 // The decoder's hook: converts the finished picture from the second picture start code on,
 // except B pictures.
 TEST(ConvertPictureHook, ConvertsOnlyFinishedNonBPictures) {
@@ -166,6 +216,7 @@ TEST(ConvertPictureHook, ConvertsOnlyFinishedNonBPictures) {
   decoder->headers.horizontal_size_value = 352;
   decoder->headers.vertical_size_value = 240;
   decoder->headers.picture_structure = kFramePicture;
+  decoder->run.picture = frame_geometry(decoder->headers);   // as the picture start code fixes it
   decoder->frames.currentIndex = 1;
   int16_t* store = decoder->frames.buffer[1];
   for (int i = 0; i < 1056 * 240; i += 3) store[i] = 90;   // rowStride 1056 for 352 pixels

@@ -4,12 +4,16 @@
 // an exact-size heap buffer, and the frame store the run must not write is checked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
+#include <string>
 
+#include "mpeg2/convert.h"
 #include "mpeg2/vlc_tables.h"
 #include "tests/mpeg2/decoder_test_util.h"
 #include "tests/mpeg2/es_writer.h"
+#include "tests/mpeg2/sample_clip.h"
 
 namespace {
 
@@ -42,7 +46,8 @@ class DamagedStream : public ::testing::Test {
     ResetDecoderRun(*d_, 0);
     const int32_t r = DecodeStream(*d_, copy.data(), int32_t(copy.size()), int64_t(copy.size()));
     ASSERT_TRUE(r == 0 || r == 1);
-    ASSERT_TRUE(known_outcome(d_->run.errorCode) || d_->run.errorCode == 21)
+    ASSERT_TRUE(known_outcome(d_->run.errorCode) || d_->run.errorCode == 21 ||
+                d_->run.errorCode == 22)
         << d_->run.errorCode;
   }
 
@@ -184,9 +189,90 @@ TEST_F(DamagedStream, PicturesLargerThanTheFrameStoreStayInside) {
       }
       w.Finish();
       DecodeExact(w.bytes());
+      // Beyond 1920 pixels or 68 macroblock rows nothing is decoded: the run stops with error 22.
+      const bool refused = s.w > 1920 || s.h > 1088;
+      EXPECT_EQ(d_->run.errorCode == kErrorPictureTooLarge, refused) << s.w << "x" << s.h;
       ExpectCanaryIntact();
     }
   }
+}
+
+// The sample clip with sizes the frame store cannot hold in its sequence headers, decoded and
+// converted the way the preview does, into an exact-size bitmap.
+class ClipSizes : public DamagedStream {
+ protected:
+  void SetUp() override {
+    DamagedStream::SetUp();
+    clip_ = sample_clip();
+    headers_ = start_codes(clip_, 0xB3);
+    pictures_ = start_codes(clip_, 0x00);
+    ASSERT_GE(headers_.size(), 3u);
+    ASSERT_GE(pictures_.size(), 2u);
+  }
+  // Bytes [from, to) of the clip.
+  std::vector<uint8_t> Part(size_t from, size_t to) const {
+    return std::vector<uint8_t>(clip_.begin() + long(from), clip_.begin() + long(to));
+  }
+  // Decodes es plus the end marker, the conversion hook drawing into dib_ (exact size).
+  int32_t Draw(std::vector<uint8_t> es) {
+    const int32_t length = append_end_marker(es);
+    dib_.assign(kPreviewDibBytes, 0x77);
+    target_ = ConvertTarget{dib_.data(), false};
+    d_->pictureStartHook = ConvertPicture;
+    d_->pictureStartContext = &target_;
+    ResetDecoderRun(*d_, 0);
+    const int32_t result = DecodeStream(*d_, es.data(), length, int64_t(es.size()));
+    d_->pictureStartHook = nullptr;
+    return result;
+  }
+
+  std::vector<uint8_t> clip_;
+  std::vector<size_t> headers_, pictures_;
+  std::vector<uint8_t> dib_;
+  ConvertTarget target_;
+};
+
+TEST_F(ClipSizes, SizesTheStoreCannotHoldAreRefusedBeforeAnythingIsStoredOrDrawn) {
+  const std::vector<uint8_t> clean = Part(0, headers_[1]);
+  ASSERT_EQ(Draw(clean), 0);
+  ASSERT_TRUE(target_.converted);
+  const std::vector<uint8_t> cleanDib = dib_;
+  for (int16_t* s : {d_->frames.buffer[0], d_->frames.buffer[1], d_->frames.buffer[2]})
+    std::fill(s, s + FrameStore::kBufferSamples, int16_t(0x3C3C));
+
+  struct Size {
+    int w, h;
+  };
+  for (const Size s : {Size{4095, 720}, Size{4095, 4095}, Size{16, 4095}, Size{1921, 480}}) {
+    SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h));
+    std::vector<uint8_t> es = clean;
+    set_sequence_size(es, 0, s.w, s.h);
+    EXPECT_EQ(Draw(es), 1);
+    EXPECT_EQ(d_->run.errorCode, kErrorPictureTooLarge);
+    EXPECT_FALSE(target_.converted);
+    EXPECT_EQ(dib_, std::vector<uint8_t>(kPreviewDibBytes, 0x77));
+    for (int b = 0; b < 3; ++b)
+      ASSERT_EQ(std::count(d_->frames.buffer[b], d_->frames.buffer[b] + FrameStore::kBufferSamples,
+                           int16_t(0x3C3C)),
+                ptrdiff_t(FrameStore::kBufferSamples))
+          << "buffer " << b;
+  }
+
+  // A size that changes after the first picture (a second sequence header of 4095 x 4095 before
+  // the second picture start code) leaves that picture as it was decoded: 720 x 480.
+  ASSERT_LT(pictures_[1], headers_[1]);
+  const size_t second = pictures_[1];
+  std::vector<uint8_t> es = Part(0, second);
+  std::vector<uint8_t> next = Part(headers_[1], headers_[2]);
+  set_sequence_size(next, 0, 4095, 4095);
+  es.insert(es.end(), next.begin(), next.end());
+  EXPECT_EQ(Draw(es), 0);
+  EXPECT_EQ(d_->run.errorCode, kDecodeOk);
+  ASSERT_TRUE(target_.converted);
+  EXPECT_EQ(dib_, cleanDib);
+  const PictureView v = current_picture_view(*d_);
+  EXPECT_EQ(v.width, 720);
+  EXPECT_EQ(v.height, 480);
 }
 
 TEST_F(DamagedStream, LengthBeyondTheBufferIsClamped) {
