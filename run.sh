@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds kerfcut for Windows and starts it: under Wine on Linux, from the laid-out program folder
-# (kerfcut.exe, KERFDMX.EXE, LOGO.BMP, README.HTM side by side). Without a display it runs the
+# Builds kerfcut for Windows and starts it: under Wine on Linux, from the program folder that
+# `cmake --install` lays out (kerfcut.exe, KERFDMX.EXE, LOGO.BMP, README.HTM side by side). Without a display it runs the
 # command-line demonstration on the sample recording instead.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -16,8 +16,9 @@ fi
 
 ./scripts/install-deps.sh
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target kerfcut
+cmake --build --preset win64 --target kerfcut kerf
 folder=build/win64/kerfcut
+cmake --install build/win64 --prefix "$folder" >/dev/null
 cd "$folder"
 if [ "$(uname -s)" = Linux ]; then
   exec ../../../scripts/wine-run.sh ./kerfcut.exe

@@ -8,8 +8,11 @@ constexpr size_t kPathBuffer = kPathMax + 1;
 
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
+// The demux tool's file, which the programs look for in their own folder.
+constexpr const char* kToolFileName = "KERFDMX.EXE";
 #else
 constexpr char kPathSeparator = '/';
+constexpr const char* kToolFileName = "kerfdmx";
 #endif
 
 // Appends a separator in place unless the path already ends in one (a trail byte 0x5C of a

@@ -1,13 +1,14 @@
-// Entry point of kerfcut: the application object and its message loop.
+// Entry point of kerfcut: its dialogs and menu handed to the framework, then the application
+// object and its message loop.
 #include "cutter/main_frame.h"
-#include "ui/system.h"
+#include "platform/platform.h"
+#include "resources/templates.h"
+#include "ui/entry.h"
 
-#ifdef _WIN32
-#include "ui/win32/entry.h"
-KERF_WINDOWED_ENTRY(kerfcut_main)
-#endif
+UI_PROGRAM_ENTRY(kerfcut_main)
 
 int kerfcut_main() {
-  static TMyApp app(ui::program_path(), ui::system_folder());
+  ui::register_templates(res::dialog_templates(), res::menu_templates());
+  static TMyApp app(program_path(), system_folder());
   return app.Run();
 }

@@ -8,6 +8,7 @@
 #include "common/path.h"
 #include "common/timefmt.h"
 #include "cutter/about_dialog.h"
+#include "platform/shell.h"
 
 namespace {
 
@@ -20,15 +21,6 @@ constexpr const char* kDemuxEntries[] = {
     "ﾌﾟﾚﾋﾞｭｰ中の番組のみDEMUXして抽出する",
     "番組構成ﾌｧｲﾙ（DEMUX.cfg）に基づきDEMUXする",
 };
-
-// A full path as the cutter takes it: "X:\..." on Windows, "/..." elsewhere.
-bool is_full_path(const char* p) {
-#ifdef _WIN32
-  return p[0] != '\0' && p[1] == ':' && p[2] == '\\';
-#else
-  return p[0] == '/';
-#endif
-}
 
 }  // namespace
 
@@ -50,7 +42,7 @@ void MyDialog::SetupWindow() {
   totalTime_.SetText(ms_to_text(s.totalMs, buf));
   bitrate_.SetText(bitrate_to_text(s.bitrate, buf));
 
-  s.inputSize = is_full_path(s.loadedInputPath) ? path_file_size(s.loadedInputPath) : 0.0;
+  s.inputSize = path_is_full(s.loadedInputPath) ? path_file_size(s.loadedInputPath) : 0.0;
   fileSize_.SetText(size_to_text(s.inputSize, buf));
 
   if (s.previewEnabled == 1) {
@@ -136,7 +128,7 @@ void MyDialog::CloseMain() {
 void MyDialog::OpenHelp() {
   char path[kPathBuffer + 16];
   snprintf(path, sizeof path, "%sREADME.HTM", state_.paths.programFolder);
-  ui::shell_open(handle(), path);
+  shell_open(handle(), path);
 }
 
 void MyDialog::ShowAbout() {
@@ -149,7 +141,7 @@ void MyDialog::UpdateInput() {
   if (state_.job.jobRunning == 1) return;
   Settings& s = state_.settings;
   inputPath_.GetText(s.inputPathText, kPathBuffer);
-  if (is_full_path(s.inputPathText)) {
+  if (path_is_full(s.inputPathText)) {
     if (loadInput) loadInput(*this);
   } else {
     ui::message_box(handle(), "入力元TSファイル名はフルパス（例：C:\\INPUT_TS\\ORG.ts）で指定してください.",

@@ -6,9 +6,9 @@
 
 #include "cutter/logo_dialog.h"
 #include "platform/gui_link.h"
+#include "platform/platform.h"
 #include "resources/ids.h"
 #include "ui/dialog_template.h"
-#include "ui/system.h"
 
 namespace {
 
@@ -17,7 +17,6 @@ const uint32_t kProgressMessage = register_message("KERFCUT_00");
 
 constexpr const char* kMainClass = "KERFCUT:MAIN";
 constexpr const char* kMainTitle = "KerfCut Ver 1.20  (KerfWorks)";
-constexpr uint32_t kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
 constexpr int kNominalWidth = 680;   // the frame size the centring is computed for
 constexpr int kNominalHeight = 500;
 constexpr int kWorkFiles = 10;       // PRG1.TS to PRG10.TS
@@ -67,10 +66,10 @@ void MyFrameWindow::CleanupWindow() {
   char path[kPathBuffer + 16];
   for (int n = 1; n <= kWorkFiles; ++n) {
     snprintf(path, sizeof path, "%sPRG%1u.TS", state_.paths.programFolder, unsigned(n));
-    ui::delete_file(path);
+    delete_file(path);
   }
   snprintf(path, sizeof path, "%sDEMUX.tmp", state_.paths.programFolder);
-  ui::delete_file(path);
+  delete_file(path);
 }
 
 // ---- TMyApp ----
@@ -94,7 +93,7 @@ bool TMyApp::InitMainWindow() {
   state_.waitCursor = ui::load_cursor(ui::CursorKind::Wait);
 
   main_frame_position(x_, y_);
-  style_ = kOverlappedWindow & ~ui::kWsMaximizeBox;
+  style_ = ui::kWsOverlappedWindow & ~ui::kWsMaximizeBox;
   menuId_ = res::kMainMenu;
   iconId_ = res::kProgramIcon;
   SetMainWindow(&frame_);

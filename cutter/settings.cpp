@@ -6,7 +6,7 @@
 
 #include "common/path.h"
 #include "common/raw_file.h"
-#include "ui/system.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ int settings_read(Settings& s, const char* path) {
                raw_read(&s, 1, sizeof s, h) == sizeof s;
   raw_close(h);
   if (whole) return 0;
-  ui::delete_file(path);
+  delete_file(path);
   return 2;
 }
 
@@ -94,7 +94,7 @@ int settings_write(const Settings& s, const char* path) {
                raw_write(&s, 1, sizeof s, h) == sizeof s;
   raw_close(h);
   if (whole) return 0;
-  ui::delete_file(path);
+  delete_file(path);
   return 1;
 }
 
@@ -104,12 +104,7 @@ bool program_paths_from(const char* programPath, ProgramPaths& out) {
   if (name == 0 || name > kPathMax) return false;
   memcpy(out.programFolder, programPath, name);
   out.programFolder[name] = '\0';
-#ifdef _WIN32
-  constexpr const char* kToolName = "KERFDMX.EXE";
-#else
-  constexpr const char* kToolName = "kerfdmx";
-#endif
-  if (snprintf(out.toolPath, kPathBuffer, "%s%s", out.programFolder, kToolName) >= int(kPathBuffer)) {
+  if (snprintf(out.toolPath, kPathBuffer, "%s%s", out.programFolder, kToolFileName) >= int(kPathBuffer)) {
     return false;
   }
   return settings_file_path(programPath, out.settingsPath);

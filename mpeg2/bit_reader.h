@@ -38,12 +38,23 @@ class BitReader {
   int64_t Position() const { return (ptr_ - begin_) * 8 + overrun_ - bits_; }
 
  private:
+  // The next eight bytes as one big-endian number: one load and a byte swap where the compiler
+  // offers the swap and the host is little-endian, bytes shifted in one by one elsewhere.
+  static uint64_t load_be64(const uint8_t* p) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return __builtin_bswap64(v);
+#else
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v = v << 8 | p[i];
+    return v;
+#endif
+  }
+
   void Refill() {
     if (end_ - ptr_ >= 8) {
-      uint64_t v;
-      std::memcpy(&v, ptr_, 8);
-      v = __builtin_bswap64(v);
-      cache_ |= v >> bits_;
+      cache_ |= load_be64(ptr_) >> bits_;
       int bytes = (63 - bits_) >> 3;
       ptr_ += bytes;
       bits_ += bytes * 8;

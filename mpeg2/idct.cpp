@@ -9,13 +9,16 @@
 // (pmaddwd: two 16x16-bit products summed exactly into 32 bits) gives the same integers.
 #include "mpeg2/idct.h"
 
-#if defined(__SSE2__)
+// The vector forms need GCC's or clang's target attributes and CPU tests; any other compiler or
+// processor takes the plain C++ form, which gives the same integers.
+#if defined(__GNUC__) && defined(__SSE2__)
+#define KERF_IDCT_VECTOR 1
 #include <immintrin.h>
 #endif
 
 namespace {
 
-#if defined(__SSE2__)
+#if defined(KERF_IDCT_VECTOR)
 
 inline __m128i pair(int16_t a, int16_t b) {
   return _mm_setr_epi16(a, b, a, b, a, b, a, b);
@@ -203,7 +206,7 @@ inline void idct_pass_scalar(const int16_t* in, int16_t* out) {
 }  // namespace
 
 void idct_8x8(int16_t block[64]) {
-#if defined(__SSE2__)
+#if defined(KERF_IDCT_VECTOR)
   // Columns: lane j is column j, x_k is row k. Rows: the same pass on the transposed block.
   __m128i r[8];
   for (int k = 0; k < 8; ++k)
@@ -225,7 +228,7 @@ void idct_8x8(int16_t block[64]) {
 }
 
 void idct_8x8_pair(int16_t a[64], int16_t b[64]) {
-#if defined(__SSE2__)
+#if defined(KERF_IDCT_VECTOR)
   if (have_avx2()) {
     idct_pair_avx2(a, b);
     return;

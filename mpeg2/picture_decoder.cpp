@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <cstring>
 
-#if defined(__SSE2__)
+// The SSSE3 row store needs GCC's or clang's target attributes and CPU tests; elsewhere the
+// plain C++ store below serves.
+#if defined(__GNUC__) && defined(__SSE2__)
+#define KERF_STORE_VECTOR 1
 #include <immintrin.h>
 #endif
 
@@ -311,7 +314,7 @@ constexpr int chroma_row(int y, bool progressive) {
   return progressive ? (y >> 1) : (((y >> 1) & ~1) | (y & 1));
 }
 
-#if defined(__SSE2__)
+#if defined(KERF_STORE_VECTOR)
 // Eight pixels of an intra row with SSSE3 byte shuffles: luma y0..y7 and the chroma pairs
 // (cb, cr) of pixels 0-1, 2-3, 4-5, 6-7 interleaved into 24 samples, three 16-byte stores.
 __attribute__((target("ssse3"))) inline void store8_ssse3(int16_t* dst, const int16_t* luma,
@@ -386,7 +389,7 @@ void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags
   const bool progressive = h.progressive_frame != 0;
   const int16_t(*s)[64] = c.samples;
 
-#if defined(__SSE2__)
+#if defined(KERF_STORE_VECTOR)
   if (intra && pixels == 16 && have_ssse3()) {
     const int16_t* left[16];
     const int16_t* right[16];

@@ -1,4 +1,4 @@
-// Program folder, command line and sleeping on POSIX.
+// The program's path, the system folder, file deletion, the command line and sleeping on POSIX.
 #include <time.h>
 #include <unistd.h>
 
@@ -29,17 +29,19 @@ void append_argument(std::string& line, const char* arg) {
 
 }  // namespace
 
-const char* program_folder() {
-  static std::string folder = [] {
-    std::string path(4096, '\0');
-    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (n <= 0) return std::string("./");
-    path.resize(size_t(n));
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+const char* program_path() {
+  static const std::string path = [] {
+    std::string link(4096, '\0');
+    const ssize_t n = readlink("/proc/self/exe", link.data(), link.size() - 1);
+    link.resize(n > 0 ? size_t(n) : 0);
+    return link;
   }();
-  return folder.c_str();
+  return path.c_str();
 }
+
+const char* system_folder() { return "/"; }
+
+bool delete_file(const char* path) { return unlink(path) == 0 || errno == ENOENT; }
 
 void platform_set_args(int argc, char** argv) {
   g_commandLine.clear();

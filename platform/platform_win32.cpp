@@ -1,4 +1,5 @@
-// Program folder, command line and sleeping on Windows (W functions, converted to CP932).
+// The program's path, the system folder, file deletion, the command line and sleeping on Windows
+// (W functions, converted to CP932).
 #include <windows.h>
 
 #include <string>
@@ -6,28 +7,44 @@
 #include "common/win32_text.h"
 #include "platform/platform.h"
 
-const char* program_folder() {
-  static std::string folder = [] {
-    std::wstring path(32768, L'\0');
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-    if (n == 0 || n >= path.size()) return std::string(".\\");
-    path.resize(n);
-    // Cut in UTF-16, where a backslash is always a backslash, then convert.
-    const size_t slash = path.rfind(L'\\');
-    path.resize(slash == std::wstring::npos ? 0 : slash + 1);
+const char* program_path() {
+  static const std::string path = [] {
+    std::wstring wide(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, wide.data(), DWORD(wide.size()));
+    if (n == 0 || n >= wide.size()) return std::string();
+    wide.resize(n);
     std::string cp932;
-    if (!wide_to_cp932(path.c_str(), cp932)) {
-      // A folder name with characters outside CP932: its 8.3 short form is plain ASCII.
-      std::wstring short_path(32768, L'\0');
-      const DWORD s = GetShortPathNameW(path.c_str(), short_path.data(), DWORD(short_path.size()));
-      if (s > 0 && s < short_path.size()) {
-        short_path.resize(s);
-        wide_to_cp932(short_path.c_str(), cp932);
-      }
+    if (wide_to_cp932(wide.c_str(), cp932)) return cp932;
+    // A name with characters outside CP932 (Chinese or Korean, say): its 8.3 short form is plain
+    // ASCII, so the settings file and the tool beside the program can still be named.
+    std::wstring short_path(32768, L'\0');
+    const DWORD s = GetShortPathNameW(wide.c_str(), short_path.data(), DWORD(short_path.size()));
+    if (s > 0 && s < short_path.size()) {
+      short_path.resize(s);
+      wide_to_cp932(short_path.c_str(), cp932);
     }
     return cp932;
   }();
+  return path.c_str();
+}
+
+const char* system_folder() {
+  static const std::string folder = [] {
+    wchar_t wide[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(wide, MAX_PATH);
+    std::string cp932;
+    if (n > 0 && n < MAX_PATH) wide_to_cp932(wide, cp932);
+    return cp932;
+  }();
   return folder.c_str();
+}
+
+bool delete_file(const char* path) {
+  std::wstring wide;
+  if (!cp932_to_wide(path, wide)) return false;
+  if (DeleteFileW(wide.c_str())) return true;
+  const DWORD e = GetLastError();
+  return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
 }
 
 void platform_set_args(int, char**) {

@@ -2,27 +2,27 @@
 // units, style and initial text. The initial texts of the main dialog are placeholders that its
 // set-up replaces.
 #include "resources/ids.h"
-#include "resources/menus.h"
+#include "resources/templates.h"
 #include "ui/dialog_template.h"
 #include "ui/message.h"
 
 namespace res {
 namespace {
 
-using ui::ControlKind;
-using ui::ControlTemplate;
-using ui::kNoId;
+using namespace ui;  // the kinds and style bits of the template rows
 
-constexpr uint32_t kLabel = 0x50020000;      // WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT
-constexpr uint32_t kText = 0x50000000;       // WS_CHILD | WS_VISIBLE | SS_LEFT
-constexpr uint32_t kFrame = 0x50000012;      // SS_ETCHEDFRAME
-constexpr uint32_t kNumber = 0x50810001;     // WS_BORDER | WS_TABSTOP | ES_CENTER
-constexpr uint32_t kPath = 0x50810080;       // WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL
-constexpr uint32_t kPush = 0x50010000;       // WS_TABSTOP | BS_PUSHBUTTON
-constexpr uint32_t kDefPush = 0x50010001;    // WS_TABSTOP | BS_DEFPUSHBUTTON
-constexpr uint32_t kDropList = 0x50210003;   // WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST
-constexpr uint32_t kHBar = 0x50000000;       // SBS_HORZ
-constexpr uint32_t kIconStyle = 0x50000003;  // SS_ICON
+// Every control is a visible child; the constants below add what sets each kind apart.
+constexpr uint32_t kShown = kWsChild | kWsVisible;
+constexpr uint32_t kLabel = kShown | kWsGroup | kSsLeft;
+constexpr uint32_t kText = kShown | kSsLeft;
+constexpr uint32_t kFrame = kShown | kSsEtchedFrame;
+constexpr uint32_t kNumber = kShown | kWsBorder | kWsTabStop | kEsCenter;
+constexpr uint32_t kPath = kShown | kWsBorder | kWsTabStop | kEsAutoHScroll;
+constexpr uint32_t kPush = kShown | kWsTabStop | kBsPushButton;
+constexpr uint32_t kDefPush = kShown | kWsTabStop | kBsDefPushButton;
+constexpr uint32_t kDropList = kShown | kWsVScroll | kWsTabStop | kCbsDropDownList;
+constexpr uint32_t kHBar = kShown | kSbsHorz;
+constexpr uint32_t kIconStyle = kShown | kSsIcon;
 
 constexpr const char* kTitle = "KerfCut Ver 1.20  (KerfWorks)";
 
@@ -112,20 +112,21 @@ constexpr ControlTemplate kMainControls[] = {
 constexpr ControlTemplate kAboutControls[] = {
     {kNoId, ControlKind::Icon, 10, 10, 21, 20, kIconStyle, nullptr, kProgramIcon},
     {kProductLine, ControlKind::Static, 40, 16, 150, 10, kText, ""},
-    {ui::kIdOk, ControlKind::DefaultButton, 75, 52, 50, 14, kDefPush, "OK"},
+    {kIdOk, ControlKind::DefaultButton, 75, 52, 50, 14, kDefPush, "OK"},
 };
 
-constexpr ui::DialogTemplate kDialogs[] = {
+constexpr DialogTemplate kDialogs[] = {
     // A visible child with caption, system menu and modal frame (the caption is dropped when it
     // becomes the client of the main frame).
-    {kMainDialog, 0x50C800C0, 10, 20, 350, 285, kTitle, "ＭＳ ゴシック", 12, kMainControls,
-     sizeof kMainControls / sizeof kMainControls[0]},
-    // Modal popup: WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT.
-    {kAboutDialog, 0x80C800C0, 0, 0, 200, 75, "バージョン情報", "ＭＳ Ｐゴシック", 12, kAboutControls,
-     sizeof kAboutControls / sizeof kAboutControls[0]},
-    // Popup without caption, dialog frame only, centred on the screen (DS_CENTER); its set-up
-    // sizes it to the 320 x 200 picture.
-    {kLogoDialog, 0x804008C0, 0, 0, 160, 100, nullptr, "ＭＳ ゴシック", 12, nullptr, 0},
+    {kMainDialog, kWsChild | kWsVisible | kWsCaption | kWsSysMenu | kDsModalFrame | kDsSetFont, 10, 20, 350,
+     285, kTitle, "ＭＳ ゴシック", 12, kMainControls, sizeof kMainControls / sizeof kMainControls[0]},
+    // Modal popup.
+    {kAboutDialog, kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame | kDsSetFont, 0, 0, 200, 75,
+     "バージョン情報", "ＭＳ Ｐゴシック", 12, kAboutControls, sizeof kAboutControls / sizeof kAboutControls[0]},
+    // Popup without caption, dialog frame only, centred on the screen; its set-up sizes it to the
+    // 320 x 200 picture.
+    {kLogoDialog, kWsPopup | kWsDlgFrame | kDsCenter | kDsModalFrame | kDsSetFont, 0, 0, 160, 100, nullptr,
+     "ＭＳ ゴシック", 12, nullptr, 0},
 };
 
 constexpr MenuEntry kMainMenuEntries[] = {
@@ -145,22 +146,7 @@ constexpr MenuTemplate kMenus[] = {
 
 }  // namespace
 
-const MenuTemplate* menu_template(int id) {
-  for (const MenuTemplate& m : kMenus) {
-    if (m.id == id) return &m;
-  }
-  return nullptr;
-}
+std::span<const DialogTemplate> dialog_templates() { return kDialogs; }
+std::span<const MenuTemplate> menu_templates() { return kMenus; }
 
 }  // namespace res
-
-namespace ui {
-
-const DialogTemplate* dialog_template(int id) {
-  for (const DialogTemplate& t : res::kDialogs) {
-    if (t.id == id) return &t;
-  }
-  return nullptr;
-}
-
-}  // namespace ui

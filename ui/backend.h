@@ -113,7 +113,4 @@ enum class CursorKind { Arrow, Wait };
 uintptr_t load_cursor(CursorKind kind);
 void set_cursor(uintptr_t cursor);
 
-// Opens a file with the shell's default action (help files, text files); the result is ignored.
-void shell_open(Handle owner, const char* path);
-
 }  // namespace ui

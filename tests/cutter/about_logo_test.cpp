@@ -9,6 +9,7 @@
 #include "cutter/logo_dialog.h"
 #include "cutter/main_frame.h"
 #include "resources/ids.h"
+#include "resources/templates.h"
 #include "tests/support/stream_builder.h"
 #include "ui/headless/headless.h"
 
@@ -179,7 +180,10 @@ TEST_F(LogoFile, ThePictureShippedWithTheProgramIsAFull256ColourLogo) {
 
 class LogoWindow : public ::testing::Test {
  protected:
-  void SetUp() override { hl::reset(); }
+  void SetUp() override {
+    hl::reset();
+    ui::register_templates(res::dialog_templates(), res::menu_templates());
+  }
   void TearDown() override { hl::reset(); }
   tsb::TempDir dir_;
 };
@@ -242,7 +246,10 @@ TEST(AboutPlacement, PushedBackOntoTheScreenAtTheRightAndBottomEdges) {
 
 class AboutBox : public ::testing::Test {
  protected:
-  void SetUp() override { hl::reset(); }
+  void SetUp() override {
+    hl::reset();
+    ui::register_templates(res::dialog_templates(), res::menu_templates());
+  }
   void TearDown() override { hl::reset(); }
   tsb::TempDir dir_;
 };

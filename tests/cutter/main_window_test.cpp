@@ -13,6 +13,7 @@
 #include "platform/gui_link.h"
 #include "platform/process.h"
 #include "resources/ids.h"
+#include "resources/templates.h"
 #include "tests/support/stream_builder.h"
 #include "ui/headless/headless.h"
 
@@ -24,6 +25,7 @@ class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     hl::reset();
+    ui::register_templates(res::dialog_templates(), res::menu_templates());
     programPath_ = dir_.File("kerfcut.exe");
     settingsPath_ = dir_.File("kerfcut.DAT");
   }

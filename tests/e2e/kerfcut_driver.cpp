@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "resources/ids.h"
+#include "resources/templates.h"
 #include "ui/dialog_template.h"
 
 namespace {
@@ -176,7 +177,10 @@ bool base_units(HWND dialog, const ui::DialogTemplate& t, int& bx, int& by) {
 
 // Every addressed control of the main dialog where the template puts it.
 void check_layout(HWND dialog) {
-  const ui::DialogTemplate* t = ui::dialog_template(res::kMainDialog);
+  const ui::DialogTemplate* t = nullptr;
+  for (const ui::DialogTemplate& d : res::dialog_templates()) {
+    if (d.id == res::kMainDialog) t = &d;
+  }
   int bx, by;
   check(base_units(dialog, *t, bx, by), "dialog client size is a whole number of base units");
   if (bx == 0 || by == 0) return;

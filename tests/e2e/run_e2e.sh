@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# End-to-end test of the Windows build under Wine: lays the program folder out in a fresh folder
-# with a Japanese name, runs the driver (which starts kerfcut.exe and operates it), and turns the
+# End-to-end test of the Windows build under Wine: installs the program folder (cmake --install)
+# into a fresh folder with a Japanese name, runs the driver (which starts kerfcut.exe and operates it), and turns the
 # screenshots into PNG files. Runs under the display in DISPLAY, or under its own Xvfb.
 # Usage: run_e2e.sh <build dir> <driver.exe> [Unix locale for Wine, default ja_JP.UTF-8]
 #                   [program folder name, default "カット 試験"]
@@ -21,7 +21,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 folder="$work/$name"
 mkdir -p "$folder" "$work/shots"
-cp "$build/kerfcut/"* "$folder/"
+"${CMAKE:-cmake}" --install "$build" --prefix "$folder" >/dev/null
+for file in kerfcut.exe KERFDMX.EXE LOGO.BMP README.HTM; do
+  [ -f "$folder/$file" ] || { echo "run_e2e.sh: the install left out $file" >&2; exit 1; }
+done
 cp "$driver" "$work/"
 
 export KERF_WINE_LANG=$lang

@@ -1,5 +1,5 @@
-// Process start, command-line splitting and the registered-message link between processes. One
-// case starts this test program again, found through program_folder(), as a child that reads its
+// The program's own path and folder, file deletion, process start, command-line splitting and the
+// registered-message link between processes. One case starts this test program again, found through program_folder(), as a child that reads its
 // own command_line() and posts back to the parent.
 #include <gtest/gtest.h>
 
@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "common/path.h"
+#include "common/raw_file.h"
 #include "platform/gui_link.h"
 #include "platform/platform.h"
 #include "platform/process.h"
+#include "tests/common/temp_folder.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -129,6 +132,26 @@ bool Receiver::Wait(uint32_t& message, uint32_t& wparam, uint32_t& lparam, int t
   return listener_->Receive(message, wparam, lparam, timeout_ms);
 }
 #endif
+
+TEST(ProgramFiles, OwnPathLiesInTheProgramFolderAndBothAreFull) {
+  EXPECT_EQ(std::string(program_path()), std::string(program_folder()) + kSelfName);
+  EXPECT_EQ(path_is_full(program_folder()), 1);
+  EXPECT_EQ(path_is_full(system_folder()), 1);
+}
+
+TEST(ProgramFiles, DeletionRemovesAFileCountsAMissingOneAsGoneAndRefusesAFolder) {
+  TempFolder dir;
+  ASSERT_TRUE(dir.ok());
+  const std::string file = dir.Join("work.tmp");
+  RawHandle h = raw_open(file.c_str(), "wb");
+  ASSERT_NE(h, kInvalidRawHandle);
+  raw_close(h);
+  EXPECT_TRUE(delete_file(file.c_str()));
+  EXPECT_EQ(path_exists(file.c_str()), 0);
+  EXPECT_TRUE(delete_file(file.c_str()));
+  EXPECT_FALSE(delete_file(dir.path().c_str()));
+  EXPECT_EQ(path_exists(dir.path().c_str()), 1);
+}
 
 TEST(CommandLineSplit, QuotesBlanksAndTabs) {
   using V = std::vector<std::string>;

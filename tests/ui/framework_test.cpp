@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "resources/ids.h"
+#include "resources/templates.h"
 #include "ui/controls.h"
 #include "ui/dialog_template.h"
 #include "ui/headless/headless.h"
@@ -72,7 +73,10 @@ class TestApp : public ui::Application {
 
 class Framework : public ::testing::Test {
  protected:
-  void SetUp() override { hl::reset(); }
+  void SetUp() override {
+    hl::reset();
+    ui::register_templates(res::dialog_templates(), res::menu_templates());
+  }
   void TearDown() override { hl::reset(); }
 };
 
@@ -97,6 +101,22 @@ TEST_F(Framework, DialogFromTemplateHasEveryControlWithItsTextAndPlace) {
   }
   EXPECT_EQ(addressed, 57);
   EXPECT_EQ(d.calls.front(), "Setup");
+}
+
+TEST_F(Framework, DialogsAndMenusAreThoseTheProgramRegistered) {
+  ui::register_templates({}, {});
+  TableDialog unknown;
+  EXPECT_FALSE(unknown.Create());
+  EXPECT_EQ(TableDialog(nullptr, res::kAboutDialog).Execute(), -1);
+  EXPECT_EQ(ui::menu_template(res::kMainMenu), nullptr);
+
+  ui::register_templates(res::dialog_templates(), res::menu_templates());
+  TableDialog known;
+  EXPECT_TRUE(known.Create());
+  const ui::MenuTemplate* menu = ui::menu_template(res::kMainMenu);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(menu->count, 8u);
+  EXPECT_EQ(ui::dialog_template(12345), nullptr);
 }
 
 TEST_F(Framework, MessageTableRoutesCommandsNotificationsScrollsAndMessages) {

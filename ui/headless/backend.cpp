@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/gui_link.h"
+#include "platform/shell.h"
 #include "ui/canvas.h"
 #include "ui/dialog_template.h"
 #include "ui/headless/headless.h"
@@ -52,10 +53,17 @@ struct World {
   bool quit = false;
 };
 
+void record_opened(uintptr_t, const char* path);
+
+// The headless world opens no documents: the desktop's opening is replaced by a record.
 World& world() {
   static World w;
+  static const bool recording = (set_shell_open_handler(record_opened), true);
+  (void)recording;
   return w;
 }
+
+void record_opened(uintptr_t, const char* path) { world().opened.emplace_back(path); }
 
 void default_metrics(World& w) {
   w.metrics = {{Metric::ScreenWidth, 1280}, {Metric::ScreenHeight, 1024},
@@ -627,7 +635,7 @@ int get_check(Handle button) {
   return c != nullptr ? c->check : 0;
 }
 
-// ---- message boxes, cursors, shell ----
+// ---- message boxes, cursors ----
 
 int message_box(Handle owner, const char* text, BoxKind kind) {
   auto& w = headless::world();
@@ -650,7 +658,6 @@ int message_box(Handle owner, const char* text, BoxKind kind) {
 uintptr_t load_cursor(CursorKind kind) { return kind == CursorKind::Arrow ? 1 : 2; }
 void set_cursor(uintptr_t cursor) { headless::world().cursor = cursor; }
 
-void shell_open(Handle, const char* path) { headless::world().opened.emplace_back(path); }
 
 // ---- painting: recorded nowhere; the paint count is kept per window ----
 

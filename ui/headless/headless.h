@@ -94,6 +94,8 @@ const std::vector<MessageBoxRecord>& message_boxes();
 void set_modal_hook(std::function<void(Dialog&)> hook);
 
 void set_metric(Metric m, int value);
+// Documents the program asked the desktop to open (shell_open), which the headless world records
+// instead of opening.
 const std::vector<std::string>& shell_opened();
 uintptr_t current_cursor();
 

@@ -1,7 +1,6 @@
 // The Win32 backend: frames of registered classes, dialogs from in-memory templates, controls,
 // message boxes, timers, painting. W functions only; texts converted from and to CP932 here.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "resources/menus.h"
 #include "ui/canvas.h"
 #include "ui/dialog_template.h"
 #include "ui/win32/dialog_builder.h"
@@ -116,27 +114,27 @@ INT_PTR CALLBACK DialogProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 HMENU build_menu(int id) {
-  const res::MenuTemplate* t = res::menu_template(id);
+  const MenuTemplate* t = menu_template(id);
   if (t == nullptr) return nullptr;
   HMENU bar = CreateMenu();
   HMENU popup = nullptr;
   std::wstring popupText;
   for (size_t i = 0; i < t->count; ++i) {
-    const res::MenuEntry& e = t->entries[i];
+    const MenuEntry& e = t->entries[i];
     HMENU into = popup != nullptr ? popup : bar;
     switch (e.row) {
-      case res::MenuRow::Popup:
+      case MenuRow::Popup:
         popup = CreatePopupMenu();
         popupText = widen(e.text);
         break;
-      case res::MenuRow::EndPopup:
+      case MenuRow::EndPopup:
         AppendMenuW(bar, MF_POPUP | MF_STRING, UINT_PTR(popup), popupText.c_str());
         popup = nullptr;
         break;
-      case res::MenuRow::Item:
+      case MenuRow::Item:
         AppendMenuW(into, MF_STRING, UINT_PTR(e.id), widen(e.text).c_str());
         break;
-      case res::MenuRow::Separator:
+      case MenuRow::Separator:
         AppendMenuW(into, MF_SEPARATOR, 0, nullptr);
         break;
     }
@@ -388,10 +386,6 @@ uintptr_t load_cursor(CursorKind kind) {
   return uintptr_t(LoadCursorW(nullptr, kind == CursorKind::Arrow ? IDC_ARROW : IDC_WAIT));
 }
 void set_cursor(uintptr_t cursor) { SetCursor(HCURSOR(cursor)); }
-
-void shell_open(Handle owner, const char* path) {
-  ShellExecuteW(hwnd(owner), nullptr, widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
 
 void Canvas::DrawPicture(int x, int y, const Picture8& picture) {
   struct {
