@@ -3,85 +3,52 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
-#include "common/bytes.h"
 #include "common/path.h"
 #include "common/timefmt.h"
+#include "ts/packet_reader.h"
 
 namespace {
-constexpr int kSyncLossLimit = 1000;
 constexpr int kHeadPcrLimit = 100;
 }  // namespace
 
 int PcrScanner::ScanPcrWindow(RawHandle file, int32_t start, bool tail) {
-  const uint64_t offset = uint64_t(uint32_t(start)) * uint32_t(packetSize_);
-  if (raw_seek(file, uint32_t(offset), int32_t(offset >> 32), 0) != 0) return kScanSeekError;
-
   const uint32_t ps = uint32_t(packetSize_);
-  const uint32_t refill = ps * 1024;
-  uint32_t pos = 0, left = 0;
-  bool eof = false;
-  int losses = 0;
+  PacketReader reader(buffer_, PacketReaderConfig::Blocks(kCutterReadBufferSize, ps));
+  if (!reader.BeginAt(file, uint64_t(uint32_t(start)) * ps)) return kScanSeekError;
+
   long double lastPcrSeconds = 0;
   int32_t lastPcrPacket = 0;
-
-  for (int32_t count = 0; count < kPcrWindowPackets;) {
-    if (left < refill && !eof) {
-      std::memmove(buffer_, buffer_ + pos, left);
-      pos = 0;
-      const uint32_t want = kCutterReadBufferSize - left;
-      const size_t got = raw_read(buffer_ + left, 1, want, file);
-      if (got < want) eof = true;
-      left += uint32_t(got);
+  for (int32_t count = 0; count < kPcrWindowPackets; ++count) {
+    const uint8_t* p = reader.Next();
+    if (p == nullptr) {
+      if (reader.end() == TsReadEnd::SyncLossLimit) return kScanSyncLimit;
+      if (reader.end() == TsReadEnd::NoResync) return kScanNoResync;
+      break;
     }
-    if (left < ps && eof) break;
-    if (left < ps) break;   // cannot happen while the buffer is larger than a refill, kept as a guard
-
-    if (buffer_[pos] != 0x47) {
-      if (++losses >= kSyncLossLimit) return kScanSyncLimit;
-      // Look for three sync bytes a packet apart inside what is held; never reads past it.
-      const int64_t tries = int64_t(left) - 3 * int64_t(ps);
-      int64_t k = 0;
-      for (; k < tries; ++k) {
-        const uint8_t* p = buffer_ + pos + k;
-        if (p[0] == 0x47 && p[ps] == 0x47 && p[2 * ps] == 0x47) break;
+    if (!ts_has_pcr(p)) continue;
+    const TsPcr pcr = ts_pcr(p);
+    const int32_t pid = int32_t(ts_pid(p));
+    const long double seconds = pcr_to_seconds(pcr.base, pcr.extension);
+    if (tail) {
+      if (pid == m_.pcrPid) m_.pcrTailMs = seconds_to_ms(seconds);
+    } else if (m_.pcrCount == 0) {
+      m_.pcrHeadMs = seconds_to_ms(seconds);
+      m_.pcrPid = pid;
+      lastPcrPacket = count;
+      lastPcrSeconds = seconds;
+      m_.pcrCount = 1;
+    } else if (pid == m_.pcrPid) {
+      double sample = 0;
+      if (seconds > lastPcrSeconds) {
+        sample = double(static_cast<long double>(count - lastPcrPacket) * ps * 8 /
+                        (seconds - lastPcrSeconds));
       }
-      if (k >= tries) return kScanNoResync;
-      pos += uint32_t(k);
-      left -= uint32_t(k);
+      rateSamples_[m_.pcrCount - 1] = sample;
+      lastPcrPacket = count;
+      lastPcrSeconds = seconds;
+      if (++m_.pcrCount >= kHeadPcrLimit) break;
     }
-
-    const uint8_t* p = buffer_ + pos;
-    if ((p[3] & 0x20) && p[4] != 0 && (p[5] & 0x10)) {
-      uint32_t high, low;
-      pcr_base_read(p + 6, high, low);
-      const uint32_t ext = be_read16(p + 10) & 0x1FF;
-      const int32_t pid = int32_t(be_read13(p + 1));
-      const long double seconds = pcr_to_seconds((uint64_t(high) << 32) | low, ext);
-      if (tail) {
-        if (pid == m_.pcrPid) m_.pcrTailMs = seconds_to_ms(seconds);
-      } else if (m_.pcrCount == 0) {
-        m_.pcrHeadMs = seconds_to_ms(seconds);
-        m_.pcrPid = pid;
-        lastPcrPacket = count;
-        lastPcrSeconds = seconds;
-        m_.pcrCount = 1;
-      } else if (pid == m_.pcrPid) {
-        double sample = 0;
-        if (seconds > lastPcrSeconds) {
-          sample = double(static_cast<long double>(count - lastPcrPacket) * ps * 8 /
-                          (seconds - lastPcrSeconds));
-        }
-        rateSamples_[m_.pcrCount - 1] = sample;
-        lastPcrPacket = count;
-        lastPcrSeconds = seconds;
-        if (++m_.pcrCount >= kHeadPcrLimit) break;
-      }
-    }
-    pos += ps;
-    left -= ps;
-    ++count;
   }
 
   if (!tail) {

@@ -8,17 +8,12 @@
 #include "common/raw_file.h"
 #include "mpeg2/convert.h"
 #include "mpeg2/picture_decoder.h"
+#include "mpeg2/sequence_scanner.h"
 
 // The preview reads the input in blocks of this size (the first 1 MiB of the shared read buffer).
 constexpr int32_t kPreviewReadSize = 1048576;
-// Elementary-stream buffer: one sequence of a 1080i broadcast fits with a wide margin.
-constexpr int32_t kEsBufferSize = 20971520;
 // Packets after the position (or before the end of the file) searched for two sequence headers.
 constexpr int32_t kPreviewWindowPackets = 100000;
-// End marker: a picture start code, then 128 zero bytes of which 8 count towards esLength, so
-// the decoder finishes the last picture and its bit reader may look ahead without leaving data.
-constexpr int32_t kEsEndMarkerSpace = 4 + 128;
-constexpr int32_t kEsEndMarkerCounted = 4 + 8;
 
 // Result codes of CollectVideoSequence.
 constexpr int kExtractOk = 0;
@@ -28,12 +23,6 @@ constexpr int kExtractNoResync = 102;     // no three sync bytes a packet apart 
 constexpr int kExtractNoPayload = 103;    // a video packet flags a payload but has no payload bytes
 constexpr int kExtractNoSequence = 104;   // fewer than two sequence headers in the window
 
-// The elementary stream a preview works on. data holds kEsBufferSize bytes.
-struct EsBuffer {
-  uint8_t* data = nullptr;
-  int32_t length = 0;   // esLength: valid bytes, end marker included once it is appended
-};
-
 // What CollectVideoSequence needs to know about the open input.
 struct SequenceSource {
   RawHandle file = kInvalidRawHandle;
@@ -41,6 +30,16 @@ struct SequenceSource {
   int32_t packetSize = 188;
   int32_t pcrPid = -1;         // PID whose PCRs are read; ignored when equal to the video PID
 };
+
+// The packets read for a preview at a position: normally the kPreviewWindowPackets + 1 packets
+// from the position on; when fewer than kPreviewWindowPackets follow it, the last
+// kPreviewWindowPackets packets of the file. first is negative for a position before the file
+// (it names no packet); count is 0 or less when the file holds no whole packet.
+struct PreviewWindow {
+  int64_t first = 0;
+  int64_t count = 0;
+};
+PreviewWindow preview_window(double inputSize, int32_t packetSize, int32_t position);
 
 // Copies into es the video sequence of videoPid that starts at the first sequence header at or
 // after packet position (from that header up to the next one). When fewer than two headers follow

@@ -1,0 +1,124 @@
+// Sequence headers in video packets and the ES they delimit (see sequence_scanner.h).
+#include "mpeg2/sequence_scanner.h"
+
+#include <cstring>
+
+#include "ts/ts_packet.h"
+
+namespace {
+
+// True when p[0..3] is the sequence_header_code 00 00 01 B3 (ISO/IEC 13818-2 §6.2.2.1).
+inline bool is_sequence_header(const uint8_t* p) {
+  return p[0] == 0x00 && p[1] == 0x00 && p[2] == 0x01 && p[3] == 0xB3;
+}
+
+}  // namespace
+
+SequenceScanner::SequenceScanner(EsBuffer& es, int64_t position, int32_t packetSize)
+    : es_(es), position_(position), ps_(packetSize) {
+  es_.length = 0;
+}
+
+bool SequenceScanner::FindHeader(const uint8_t* payload, int32_t len, bool unitStart, int32_t& s,
+                                 int& back) const {
+  s = 0;
+  back = 0;
+  if (unitStart) {
+    // The whole payload of a unit start. Its PES header is not parsed: the copy of the first
+    // sequence starts at its header, and later PES headers pass into the ES, where the decoder
+    // steps over them.
+    for (int32_t i = 0; i + 4 <= len; ++i) {
+      if (is_sequence_header(payload + i)) {
+        s = i;
+        return true;
+      }
+    }
+    return false;
+  }
+  // Elsewhere only the seam between the previous video payload and this one: the start code
+  // may begin in the last three bytes of the previous payload. Only bytes that exist are
+  // compared. A start code wholly inside a continuation packet is not looked for.
+  uint8_t seam[6];
+  std::memcpy(seam, carry_, 3);
+  const int32_t head = len < 3 ? len : 3;
+  std::memcpy(seam + 3, payload, size_t(head));
+  for (int i = 0; i <= 2 && i + 4 <= 3 + head; ++i) {
+    if (is_sequence_header(seam + i)) {
+      back = i - 3;
+      return true;
+    }
+  }
+  return false;
+}
+
+void SequenceScanner::KeepCarry(const uint8_t* payload, int32_t len) {
+  if (len >= 3) {
+    std::memcpy(carry_, payload + len - 3, 3);
+    return;
+  }
+  for (int32_t i = 0; i < len; ++i) {
+    carry_[0] = carry_[1];
+    carry_[1] = carry_[2];
+    carry_[2] = payload[i];
+  }
+}
+
+bool SequenceScanner::Append(const uint8_t* p, int32_t n) {
+  if (n <= 0) return true;
+  if (int64_t(es_.length) + n > int64_t(kEsBufferSize) - kEsEndMarkerSpace) {
+    full_ = true;
+    return false;
+  }
+  std::memcpy(es_.data + es_.length, p, size_t(n));
+  es_.length += n;
+  return true;
+}
+
+SequenceScanner::Step SequenceScanner::VideoPacket(const uint8_t* packet, int64_t n) {
+  if (!ts_has_payload(packet)) return Step::GoOn;
+  const int64_t h = ts_payload_offset(packet);
+  // An adaptation_field_length that runs past the packet is damage: the packet is passed over
+  // like one without payload rather than read beyond its end.
+  if (h > ps_) return Step::GoOn;
+  const int32_t len = int32_t(ps_ - h);
+  if (len <= 0) return Step::NoPayload;
+  const uint8_t* payload = packet + h;
+
+  int32_t s;
+  int back;
+  const bool found = FindHeader(payload, len, ts_unit_start(packet), s, back);
+  KeepCarry(payload, len);
+
+  if (found) {
+    ++headers_;
+    if (n >= position_) ++headersAfter_;
+    if (headers_ == 1) {
+      prevSeq_ = lastSeq_;
+      lastSeq_ = es_.length;
+      // When the first header's start code began in the previous packet, its first bytes (the
+      // start code's own, 00 / 00 00 / 00 00 01) are put back so the ES opens with a whole
+      // sequence header.
+      static const uint8_t kStartCode[3] = {0x00, 0x00, 0x01};
+      if (back >= 0 || Append(kStartCode, -back)) Append(payload + s, len - s);
+    } else {
+      Append(payload, s);
+      prevSeq_ = lastSeq_;
+      lastSeq_ = int64_t(es_.length) + back;
+      if (headersAfter_ >= 2) return Step::Done;
+      if (!full_) Append(payload + s, len - s);
+    }
+  } else if (headers_ >= 1) {
+    Append(payload, len);
+  }
+  // Room stays for the last payload and the end marker.
+  return full_ || es_.length > kEsBufferSize - 2 * ps_ ? Step::Done : Step::GoOn;
+}
+
+bool SequenceScanner::Finish() {
+  if (headers_ < 2) return false;
+  if (prevSeq_ > 0) {
+    es_.length = int32_t(lastSeq_ - prevSeq_);
+    std::memmove(es_.data, es_.data + prevSeq_, size_t(es_.length));
+  }
+  return true;
+}

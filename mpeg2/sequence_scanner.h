@@ -1,0 +1,56 @@
+// Gathering one MPEG-2 video sequence from the transport packets of its PID: finds the sequence
+// header start codes in the payloads and copies the payloads from the first header on into the
+// elementary-stream buffer, up to the second header at or after the wanted packet.
+#pragma once
+#include <cstdint>
+
+// Elementary-stream buffer: one sequence of a 1080i broadcast fits with a wide margin.
+constexpr int32_t kEsBufferSize = 20971520;
+// End marker: a picture start code, then 128 zero bytes of which 8 count towards esLength, so
+// the decoder finishes the last picture and its bit reader may look ahead without leaving data.
+constexpr int32_t kEsEndMarkerSpace = 4 + 128;
+constexpr int32_t kEsEndMarkerCounted = 4 + 8;
+
+// The elementary stream a preview works on. data holds kEsBufferSize bytes.
+struct EsBuffer {
+  uint8_t* data = nullptr;
+  int32_t length = 0;   // esLength: valid bytes, end marker included once it is appended
+};
+
+class SequenceScanner {
+ public:
+  enum class Step { GoOn, Done, NoPayload };
+
+  // Empties es. position: the packet number from which a sequence is wanted; packetSize: the
+  // packet stride (at least 188).
+  SequenceScanner(EsBuffer& es, int64_t position, int32_t packetSize);
+
+  // One packet of the video PID with packet number n. Done once the second sequence header at
+  // or after the position has been met (its bytes are not kept) or the ES buffer is full;
+  // NoPayload for a packet that flags a payload but whose header and adaptation field fill it.
+  Step VideoPacket(const uint8_t* packet, int64_t n);
+
+  // After the last packet: false when fewer than two sequence headers were met. Otherwise the
+  // ES is cut to the last complete sequence gathered (from the last header but one up to the
+  // last), which is the first one at or after the position when two headers followed it.
+  bool Finish();
+
+ private:
+  // Where a sequence header starts: offset s in the payload, or back bytes before it (-3..-1)
+  // when its start code began at the end of the previous video payload.
+  bool FindHeader(const uint8_t* payload, int32_t len, bool unitStart, int32_t& s, int& back) const;
+  void KeepCarry(const uint8_t* payload, int32_t len);
+  // Appends payload bytes, never into the room the end marker needs; false (and the scan is
+  // full) when they do not fit.
+  bool Append(const uint8_t* p, int32_t n);
+
+  EsBuffer& es_;
+  int64_t position_;
+  int32_t ps_;
+  int headers_ = 0;           // sequence headers met (k)
+  int headersAfter_ = 0;      // of them at or after the position (k2)
+  int64_t prevSeq_ = -1;      // ES offsets of the last header but one and the last header
+  int64_t lastSeq_ = -1;
+  uint8_t carry_[3] = {0xFF, 0xFF, 0xFF};   // last three bytes of the video payloads so far
+  bool full_ = false;
+};

@@ -1,0 +1,160 @@
+// The one reader of transport packets from a file: block reads into the caller's fixed buffer,
+// the sync byte check, loss counting and resynchronisation on three sync bytes a packet apart.
+// The demux packet loop, the PCR measurement and the preview extraction all read through it with
+// the same sync rules; they differ in the block size of the buffer they lend it and in where the
+// packet stride comes from.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "common/raw_file.h"
+#include "ts/ts_packet.h"
+
+// The 1000th packet without a sync byte ends a read: a file that loses the grid this often is no
+// recording, and giving up bounds the work spent on it.
+constexpr uint32_t kTsSyncLossLimit = 1000;
+// The buffer is topped up when fewer than this many packets are held, so a block read moves at
+// most that much data and a resync away from the end of the file has that many to search.
+constexpr uint32_t kTsRefillPackets = 1024;
+
+struct PacketReaderConfig {
+  uint32_t packetSize = kTsPacketSize;   // stride between packets (188)
+  size_t blockSize = 0;                  // bytes of the caller's buffer; a full read fills it
+  size_t refillBelow = 0;                // top up when fewer bytes than this are held
+
+  // A buffer of blockSize bytes topped up below kTsRefillPackets packets.
+  static PacketReaderConfig Blocks(size_t blockSize, uint32_t packetSize = kTsPacketSize) {
+    PacketReaderConfig c;
+    c.packetSize = packetSize;
+    c.blockSize = blockSize;
+    c.refillBelow = size_t(packetSize) * kTsRefillPackets;
+    return c;
+  }
+  // Packets of at least kTsPacketSize bytes (their header fields exist), three of them fitting
+  // in the buffer (so a resync can look at all three), and a threshold of a whole packet or more
+  // (so a packet is held whenever the file has one). A threshold beyond the buffer is slow but
+  // sound: the buffer is then topped up before every packet.
+  bool usable() const {
+    return packetSize >= kTsPacketSize && blockSize / 3 >= packetSize && refillBelow >= packetSize;
+  }
+};
+
+// Why Next() returned no packet.
+enum class TsReadEnd : uint8_t {
+  None,           // not ended
+  EndOfFile,      // fewer than packetSize bytes were left (a partial last packet is dropped)
+  SyncLossLimit,  // the kTsSyncLossLimit-th packet without a sync byte
+  NoResync,       // no three sync bytes a packet apart in the held data
+};
+
+// Offset of the first position in p[0, span) from which the bytes at 0, packetSize and
+// 2 x packetSize further on are all sync bytes; span when there is none. p must hold
+// span + 2 x packetSize bytes.
+size_t ts_find_grid(const uint8_t* p, size_t span, size_t packetSize);
+
+// The reader is written inline in full and hands only buffer pointers to the functions it calls
+// (never itself), so that a reader kept in a local variable lives in registers across a packet
+// loop as the loop's own variables would: the per-packet cost is a compare and two adds.
+class PacketReader {
+ public:
+  // buffer: config.blockSize bytes owned by the caller; the reader allocates nothing.
+  PacketReader(uint8_t* buffer, const PacketReaderConfig& config)
+      : buffer_(buffer),
+        ps_(config.packetSize),
+        blockSize_(config.blockSize),
+        refillBelow_(config.refillBelow),
+        usable_(config.usable()) {}
+
+  // Reads on from the file's current position, which the caller states (0 for a file just
+  // opened); no positioning call is made. False when the configuration is unusable.
+  bool Begin(RawHandle file, uint64_t position = 0) {
+    file_ = file;
+    cursor_ = 0;
+    held_ = 0;
+    base_ = position;
+    syncLosses_ = 0;
+    eof_ = !usable_;   // an unusable reader never reads: its first Next() ends it
+    end_ = TsReadEnd::None;
+    return usable_;
+  }
+  // Moves the file to the byte offset and begins there. False when the configuration is
+  // unusable or positioning fails.
+  bool BeginAt(RawHandle file, uint64_t offset) {
+    if (!Begin(file, offset)) return false;
+    if (raw_seek(file, uint32_t(offset), int32_t(offset >> 32), 0) == 0) return true;
+    eof_ = true;
+    return false;
+  }
+
+  // The next packet (packetSize bytes, starting with the sync byte), valid until the next call;
+  // null once the read has ended, and on every call after (end() tells why). A packet that does
+  // not start with the sync byte counts one loss and the grid is searched again: from it, at most
+  // (held - 3 x packetSize) positions, only in what is held (no read is made for the search);
+  // the bytes passed over are dropped.
+  const uint8_t* Next() {
+    if (held_ < refillBelow_ && !eof_) Refill();
+    if (held_ < ps_) {
+      if (end_ == TsReadEnd::None) end_ = TsReadEnd::EndOfFile;
+      return nullptr;
+    }
+    if (buffer_[cursor_] != kTsSyncByte && !Resync()) return nullptr;
+    const uint8_t* packet = buffer_ + cursor_;
+    cursor_ += ps_;
+    held_ -= ps_;
+    return packet;
+  }
+
+  TsReadEnd end() const { return end_; }
+  // Packets met without a sync byte since Begin, the one that ended the read included.
+  uint32_t syncLosses() const { return syncLosses_; }
+  // File offset of the packet Next() returned last (64-bit: recordings pass 4 GiB).
+  uint64_t position() const { return base_ + cursor_ - ps_; }
+
+ private:
+  void Refill() {
+    // The unread rest moves to the front and one read fills the buffer behind it; data is
+    // moved only here, once per block.
+    std::memmove(buffer_, buffer_ + cursor_, held_);
+    base_ += cursor_;
+    cursor_ = 0;
+    const size_t want = blockSize_ - held_;
+    const size_t got = raw_read(buffer_ + held_, 1, want, file_);
+    if (got < want) eof_ = true;
+    held_ += got;
+  }
+
+  bool Resync() {
+    if (++syncLosses_ >= kTsSyncLossLimit) return Stop(TsReadEnd::SyncLossLimit);
+    // Only positions from which three packets' sync bytes lie inside the held data: with three
+    // packets or less held there is nothing to search.
+    const size_t span = held_ > 3 * ps_ ? held_ - 3 * ps_ : 0;
+    const size_t skip = ts_find_grid(buffer_ + cursor_, span, ps_);
+    if (skip == span) return Stop(TsReadEnd::NoResync);
+    cursor_ += skip;
+    held_ -= skip;
+    return true;
+  }
+
+  // The end is final: later calls return no packet and keep the reason.
+  bool Stop(TsReadEnd why) {
+    end_ = why;
+    held_ = 0;
+    eof_ = true;
+    return false;
+  }
+
+  uint8_t* buffer_;
+  size_t ps_;
+  size_t blockSize_;
+  size_t refillBelow_;
+  bool usable_;
+
+  RawHandle file_ = kInvalidRawHandle;
+  size_t cursor_ = 0;    // next unread byte in buffer_
+  size_t held_ = 0;      // unread bytes from cursor_
+  bool eof_ = true;      // a read came back short (or nothing has begun)
+  uint64_t base_ = 0;    // file offset of buffer_[0]
+  uint32_t syncLosses_ = 0;
+  TsReadEnd end_ = TsReadEnd::None;
+};
