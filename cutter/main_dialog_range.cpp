@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr int kBarPage = 10;  // thumb positions moved by a page click
+constexpr int kBarPage = 10;           // thumb positions moved by a page click
+constexpr size_t kFieldText = 260;     // what is read of a field: more than any value needs
 
 // The step buttons and how far each moves the edited time.
 struct Step {
@@ -38,7 +39,7 @@ MyDialog::Row MyDialog::RowOf(Point p) {
 }
 
 int32_t MyDialog::ReadTime(const ui::Edit& field) {
-  char buf[64];
+  char buf[kFieldText];
   field.GetText(buf, sizeof buf);
   return text_to_ms(buf);
 }
@@ -84,7 +85,7 @@ void MyDialog::PacketsToTimes() {
   const int32_t count = packet_count(s.inputSize, s.packetSize);
   for (Point p : {kStart, kEnd}) {
     Row r = RowOf(p);
-    char buf[64];
+    char buf[kFieldText];
     r.packetField.GetText(buf, sizeof buf);
     text_to_packet(buf, r.packet);  // a text without hexadecimal digits keeps the value
     r.packet = limit_packet(r.packet, count);
@@ -143,7 +144,7 @@ void MyDialog::StepPosition(int id) {
 void MyDialog::TotalFromBitrate() {
   if (Busy()) return;
   Settings& s = state_.settings;
-  char buf[64];
+  char buf[kFieldText];
   bitrate_.GetText(buf, sizeof buf);
   s.bitrate = text_to_bitrate(buf);
   ShowBitrate();
