@@ -10,15 +10,14 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-// trunc toward zero into int32, saturating at the limits; NaN gives 0.
 int32_t trunc_to_i32(long double v) {
   if (!(v == v)) return 0;
   if (v >= 2147483647.0L) return INT32_MAX;
   if (v <= -2147483648.0L) return INT32_MIN;
   return int32_t(v);
 }
+
+namespace {
 
 // A decimal integer as atoi reads it (white space, optional sign, digits up to the first
 // non-digit), limited to [lo, hi] so that long digit strings cannot overflow.

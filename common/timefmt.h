@@ -22,6 +22,9 @@ char* packet_to_text(int32_t packet, char* buf);
 // Reads "%X" into packet; text without hexadecimal digits leaves it unchanged. 1 when read.
 int text_to_packet(const char* text, int32_t& packet);
 
+// trunc toward zero into int32, saturating at the limits; NaN gives 0.
+int32_t trunc_to_i32(long double v);
+
 long double pcr_to_seconds(uint64_t base, uint32_t ext);
 int32_t seconds_to_ms(long double s);
 int32_t pcr_to_ms(uint32_t high, uint32_t low, uint32_t ext);

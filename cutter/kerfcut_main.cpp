@@ -9,6 +9,6 @@ UI_PROGRAM_ENTRY(kerfcut_main)
 
 int kerfcut_main() {
   ui::register_templates(res::dialog_templates(), res::menu_templates());
-  static TMyApp app(program_path(), system_folder());
+  static TMyApp app(program_path(), system_folder(), command_line());
   return app.Run();
 }

@@ -1,4 +1,5 @@
-// MyDialog: set-up from Settings, the commands of the window itself, the close check.
+// MyDialog: set-up from Settings, the commands of the window itself, the close check. Loading
+// the input is in main_dialog_input.cpp, the cut-range commands in main_dialog_range.cpp.
 #include "cutter/main_dialog.h"
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 
 #include "common/path.h"
 #include "common/timefmt.h"
+#include "core/positions.h"
 #include "cutter/about_dialog.h"
 #include "platform/shell.h"
 
@@ -42,6 +44,9 @@ void MyDialog::SetupWindow() {
   totalTime_.SetText(ms_to_text(s.totalMs, buf));
   bitrate_.SetText(bitrate_to_text(s.bitrate, buf));
 
+  // Packet numbers and positions are counted in TS packets; a saved record with another size is
+  // damaged.
+  s.packetSize = kCutterPacketSize;
   s.inputSize = path_is_full(s.loadedInputPath) ? path_file_size(s.loadedInputPath) : 0.0;
   fileSize_.SetText(size_to_text(s.inputSize, buf));
 
@@ -54,8 +59,7 @@ void MyDialog::SetupWindow() {
     pcrRange_.SetText("");
   }
 
-  startMarker_.SetText(s.activePoint == 1 ? "　" : "◆");
-  endMarker_.SetText(s.activePoint == 1 ? "◆" : "　");
+  ShowMarkers();
 
   startPacket_.SetText(packet_to_text(s.startPacket, buf));
   endPacket_.SetText(packet_to_text(s.endPacket, buf));
@@ -83,6 +87,9 @@ void MyDialog::SetupWindow() {
   outputPath_.SetText(s.outputPath);
   SyncScroll();
   SetTimer(kRefreshTimer, kRefreshDelayMs);
+  ui::accept_files(handle(), true);
+  // A recording named on the command line is loaded once the window is up and the loop runs.
+  if (startInput_[0] != '\0') PostMessage(kOpenStartInputMessage);
 }
 
 void MyDialog::SyncScroll() {
@@ -90,9 +97,13 @@ void MyDialog::SyncScroll() {
   int min = 0, max = 0;
   positionBar_.GetRange(min, max);
   int32_t p = s.activePoint == 1 ? s.endPacket : s.startPacket;
-  int pos = 0;
-  if (s.inputSize >= 1.0) pos = int(double(max - min) * p * s.packetSize / s.inputSize);
-  positionBar_.SetPosition(pos);
+  positionBar_.SetPosition(scroll_position_of(p, s.packetSize, s.inputSize, min, max));
+}
+
+void MyDialog::ShowMarkers() {
+  const bool end = state_.settings.activePoint == 1;
+  startMarker_.SetText(end ? "　" : "◆");
+  endMarker_.SetText(end ? "◆" : "　");
 }
 
 void MyDialog::RefreshPreview() {
@@ -104,11 +115,7 @@ bool MyDialog::CanClose() {
   if (state_.job.jobRunning == 1) return false;
   inputPath_.GetText(s.inputPathText, kPathBuffer);
   outputPath_.GetText(s.outputPath, kPathBuffer);
-  char buf[32];
-  playSeconds_.GetText(buf, sizeof buf);
-  s.playSeconds = normalise_play_seconds(buf);
-  snprintf(buf, sizeof buf, "%d", s.playSeconds);
-  playSeconds_.SetText(buf);
+  ReadPlaySeconds();
   return true;
 }
 
@@ -142,7 +149,7 @@ void MyDialog::UpdateInput() {
   Settings& s = state_.settings;
   inputPath_.GetText(s.inputPathText, kPathBuffer);
   if (path_is_full(s.inputPathText)) {
-    if (loadInput) loadInput(*this);
+    LoadInput();
   } else {
     ui::message_box(handle(), "入力元TSファイル名はフルパス（例：C:\\INPUT_TS\\ORG.ts）で指定してください.",
                     ui::BoxKind::Error);

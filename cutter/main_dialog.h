@@ -1,6 +1,7 @@
 // MyDialog: the working surface of kerfcut, the client of the main frame holding every field and
-// button of the cutter.
+// button of the cutter: the input and its measurements, the cut range and the output.
 #pragma once
+#include <cstdint>
 #include <functional>
 
 #include "cutter/cutter_state.h"
@@ -12,34 +13,69 @@ class MyDialog : public ui::Dialog {
  public:
   explicit MyDialog(CutterState& state);
 
-  // Attach points for the commands built on top of the main window: the preview refresh and the
-  // loading of an input. Until they are attached the calls do nothing.
+  // Attach points for what is built on top of the main window: the preview refresh and the
+  // playing of a clip. Until they are attached the calls do nothing.
   std::function<void(MyDialog&)> refreshPreview;
-  std::function<void(MyDialog&)> loadInput;
+  std::function<void(MyDialog&, int32_t from, int32_t to)> playClip;
 
   CutterState& state() { return state_; }
   void RefreshPreview();
   // Places the scroll bar's thumb at the edited position.
   void SyncScroll();
+  // Loads and measures the input named by inputPathText.
+  void LoadInput();
+  // Measures the input: total time, PCR range and PCR PID into Settings. 0 on success; 1 on
+  // failure, the reason shown in a box (none for a missing file).
+  int MeasureInput(const char* path, double size);
+  // Plays packets from..to of the input in the external player.
+  void PlayClip(int32_t from, int32_t to);
+  // A recording to load once the window is up, as if typed into the input field and the update
+  // button pressed (the program's command-line argument).
+  void SetStartInput(const char* path);
 
   bool CanClose() override;
   void SetupWindow() override;
 
  private:
+  // The two rows of the cut range; the values are those of activePoint.
+  enum Point { kStart = 0, kEnd = 1 };
+  struct Row;
+
   UI_BEGIN_MESSAGE_TABLE(MyDialog, ui::Dialog)
     UI_MESSAGE(ui::kWmTimer, OnTimer)
+    UI_MESSAGE(kOpenStartInputMessage, OnOpenStartInput)
+    UI_HSCROLL(res::kPositionBar, ScrollPosition)
+    UI_DROPFILES(DropFiles)
     UI_COMMAND(res::kMenuExit, CloseMain)
     UI_COMMAND(res::kExit, CloseMain)
     UI_COMMAND(res::kMenuHelp, OpenHelp)
     UI_COMMAND(res::kHelp, OpenHelp)
     UI_COMMAND(res::kMenuAbout, ShowAbout)
     UI_COMMAND(res::kUpdateInput, UpdateInput)
+    UI_COMMAND(res::kTotalFromBitrate, TotalFromBitrate)
+    UI_COMMAND(res::kBitrateFromTotal, BitrateFromTotal)
+    UI_COMMAND(res::kSelectStart, SelectStart)
+    UI_COMMAND(res::kSelectEnd, SelectEnd)
+    UI_COMMAND(res::kTimesToPackets, TimesToPackets)
+    UI_COMMAND(res::kPacketsToTimes, PacketsToTimes)
+    UI_COMMAND(res::kCopyStartToEnd, CopyStartToEnd)
+    UI_COMMAND(res::kCopyEndToStart, CopyEndToStart)
+    UI_COMMAND(res::kPlayBeforeStart, PlayBeforeStart)
+    UI_COMMAND(res::kPlayAfterStart, PlayAfterStart)
+    UI_COMMAND(res::kPlayBeforeEnd, PlayBeforeEnd)
+    UI_COMMAND(res::kPlayAfterEnd, PlayAfterEnd)
     UI_NOTIFY(res::kProgrammeList, ui::kCbnSelChange, SelectProgramme)
+    // After every other button whose id lies inside the step range (play, help, cut).
+    UI_COMMAND_RANGE(res::kFirstStep, res::kLastStep, StepPosition)
     UI_NOTIFY(res::kDemuxList, ui::kCbnSelChange, SelectDemuxMode)
   UI_END_MESSAGE_TABLE()
 
+  static constexpr uint32_t kOpenStartInputMessage = ui::kWmApp + 1;
+
   // Message handlers.
   intptr_t OnTimer(ui::Message& m);
+  intptr_t OnOpenStartInput(ui::Message& m);
+  void DropFiles(ui::DroppedFiles& files);
 
   // Command handlers.
   void CloseMain();
@@ -48,8 +84,40 @@ class MyDialog : public ui::Dialog {
   void UpdateInput();
   void SelectProgramme();
   void SelectDemuxMode();
+  void TimesToPackets();
+  void PacketsToTimes();
+  void CopyStartToEnd();
+  void CopyEndToStart();
+  void SelectStart();
+  void SelectEnd();
+  void StepPosition(int id);
+  void TotalFromBitrate();
+  void BitrateFromTotal();
+  void ScrollPosition(int code, int thumb);
+  void PlayBeforeStart() { PlayBefore(kStart); }
+  void PlayAfterStart() { PlayAfter(kStart); }
+  void PlayBeforeEnd() { PlayBefore(kEnd); }
+  void PlayAfterEnd() { PlayAfter(kEnd); }
+
+  // Steps of the commands.
+  bool Busy() const { return state_.job.jobRunning == 1; }
+  void AnalyseProgrammes();
+  void CopyPosition(Point from, Point to);
+  void SelectPoint(Point p);
+  void PlayBefore(Point p);
+  void PlayAfter(Point p);
+  Row RowOf(Point p);
+  int32_t ReadTotal();
+  static int32_t ReadTime(const ui::Edit& field);
+  static void ShowTime(ui::Edit& field, int32_t ms);
+  static void ShowPacket(ui::Edit& field, int32_t packet);
+  // The playing time field, limited to 1 to 600 seconds, into playSeconds and back.
+  int32_t ReadPlaySeconds();
+  void ShowBitrate();
+  void ShowMarkers();
 
   CutterState& state_;
+  char startInput_[kPathBuffer] = {};
   ui::Edit inputPath_{this, res::kInputPath};
   ui::Edit outputPath_{this, res::kOutputPath};
   ui::Edit totalTime_{this, res::kTotalTime};
@@ -71,3 +139,7 @@ class MyDialog : public ui::Dialog {
 
 // The playing time field's value: a decimal integer limited to 1 to 600 (text reads as 0).
 int normalise_play_seconds(const char* text);
+// The recording named on a command line after the program: the first argument, in double
+// quotes or not, where a path without quotes runs to the end of the line (blanks included).
+// Empty when there is none or it does not fit a path buffer.
+void command_line_input(const char* commandLine, char* out);

@@ -43,6 +43,14 @@ void MyFrameWindow::SetupWindow() {
   logo.Execute();
   ui::FrameWindow::SetupWindow();
   fixedRect_ = GetWindowRect();
+  // Files dropped on the caption or the menu bar go to the dialog like those dropped on it.
+  ui::accept_files(handle(), true);
+}
+
+intptr_t MyFrameWindow::ForwardDrop(ui::Message& m) {
+  if (client() != nullptr && client()->handle() != 0 && client()->Dispatch(m)) return m.result;
+  ui::finish_drop(m.wParam);
+  return 0;
 }
 
 bool MyFrameWindow::Dispatch(ui::Message& m) {
@@ -74,10 +82,11 @@ void MyFrameWindow::CleanupWindow() {
 
 // ---- TMyApp ----
 
-TMyApp::TMyApp(const char* programPath, const char* systemFolder)
+TMyApp::TMyApp(const char* programPath, const char* systemFolder, const char* commandLine)
     : dialog_(state_), frame_(state_, &dialog_) {
   snprintf(programPath_, sizeof programPath_, "%s", programPath);
   snprintf(systemFolder_, sizeof systemFolder_, "%s", systemFolder);
+  command_line_input(commandLine, startInput_);
 }
 
 TMyApp::~TMyApp() = default;
@@ -91,6 +100,7 @@ bool TMyApp::InitMainWindow() {
   settings_read(state_.settings, state_.paths.settingsPath);
   state_.arrowCursor = ui::load_cursor(ui::CursorKind::Arrow);
   state_.waitCursor = ui::load_cursor(ui::CursorKind::Wait);
+  dialog_.SetStartInput(startInput_);
 
   main_frame_position(x_, y_);
   style_ = ui::kWsOverlappedWindow & ~ui::kWsMaximizeBox;

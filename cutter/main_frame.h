@@ -19,9 +19,11 @@ class MyFrameWindow : public ui::FrameWindow {
  private:
   UI_BEGIN_MESSAGE_TABLE(MyFrameWindow, ui::FrameWindow)
     UI_MESSAGE(progress_message(), StoreProgress)
+    UI_MESSAGE(ui::kWmDropFiles, ForwardDrop)
   UI_END_MESSAGE_TABLE()
 
   intptr_t StoreProgress(ui::Message& m);
+  intptr_t ForwardDrop(ui::Message& m);
 
   CutterState& state_;
   ui::Rect fixedRect_;  // the window rectangle once set up; its size is the only size allowed
@@ -29,8 +31,9 @@ class MyFrameWindow : public ui::FrameWindow {
 
 class TMyApp : public ui::Application {
  public:
-  // programPath: the program's own file; systemFolder: where the default player drive comes from.
-  TMyApp(const char* programPath, const char* systemFolder);
+  // programPath: the program's own file; systemFolder: where the default player drive comes from;
+  // commandLine: the program's command line, whose argument names a recording to load at start.
+  TMyApp(const char* programPath, const char* systemFolder, const char* commandLine = "");
   ~TMyApp() override;
 
   bool InitMainWindow() override;
@@ -43,6 +46,7 @@ class TMyApp : public ui::Application {
   CutterState state_;
   char programPath_[kPathBuffer];
   char systemFolder_[kPathBuffer];
+  char startInput_[kPathBuffer];
   MyDialog dialog_;
   MyFrameWindow frame_;
 };

@@ -46,7 +46,7 @@ void settings_defaults(Settings& s, const char* programFolder, const char* syste
   s.totalTimeMethod = 2;
   s.bitrate = 16500000;
   s.inputSize = 0.0;
-  s.packetSize = 188;
+  s.packetSize = kCutterPacketSize;
 }
 
 bool settings_file_path(const char* programPath, char* out) {

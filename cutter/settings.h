@@ -11,6 +11,7 @@ constexpr int kProgrammeListMax = 256;     // entries of the programme list box
 constexpr uint32_t kSettingsVersion = 0x120;
 constexpr size_t kSettingsHeaderSize = 14;  // "KERFCUT%04XHST" without terminator
 constexpr size_t kSettingsReservedSize = 4;
+constexpr int32_t kCutterPacketSize = 188;  // packetSize: the TS packet, the only size there is
 
 struct ProgrammeList {
   int32_t videoPid[kProgrammeListMax];

@@ -95,6 +95,16 @@ void scroll_get_range(Handle bar, int& min, int& max);
 void scroll_set_position(Handle bar, int pos);
 int scroll_position(Handle bar);
 
+// Files dropped from the shell (WM_DROPFILES). accept_files lets a window take them; a drop
+// delivered with kWmDropFiles lists their paths (CP932) until it is released.
+void accept_files(Handle h, bool accept);
+int dropped_file_count(uintptr_t drop);
+// The full path of file index of the drop, terminated, into buf; 0 (buf empty) when there is no
+// such file or its path does not fit. A path without a CP932 form, or one too long for buf, is
+// given in its short form where the file system has one.
+size_t dropped_file(uintptr_t drop, int index, char* buf, size_t size);
+void finish_drop(uintptr_t drop);
+
 // Check boxes and radio buttons: 0 unchecked, 1 checked.
 void set_check(Handle button, int state);
 int get_check(Handle button);

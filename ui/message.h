@@ -33,7 +33,9 @@ constexpr uint32_t kWmCtlColorBtn = 0x0135;
 constexpr uint32_t kWmCtlColorDlg = 0x0136;
 constexpr uint32_t kWmCtlColorScrollBar = 0x0137;
 constexpr uint32_t kWmCtlColorStatic = 0x0138;
+constexpr uint32_t kWmDropFiles = 0x0233;  // files dropped from the shell; wParam: the drop
 constexpr uint32_t kWmUser = 0x0400;
+constexpr uint32_t kWmApp = 0x8000;  // first message number free for a window's own use
 
 // Dialog result and command codes of the standard buttons.
 constexpr int kIdOk = 1;
@@ -83,6 +85,7 @@ struct MinMaxInfo {
 //     UI_COMMAND_RANGE(113, 135, StepPosition)      void StepPosition(int id)
 //     UI_NOTIFY(146, ui::kCbnSelChange, SelectDemuxMode)   void SelectDemuxMode()
 //     UI_HSCROLL(147, ScrollPosition)               void ScrollPosition(int code, int pos)
+//     UI_DROPFILES(DropFiles)                       void DropFiles(ui::DroppedFiles& files)
 //   UI_END_MESSAGE_TABLE()
 //
 // A row that matches handles the message; what no row handles goes to the base class's table.
@@ -122,6 +125,15 @@ struct MinMaxInfo {
   if (m.message == ui::kWmHScroll && ui::control_id_of(ui::Handle(m.lParam)) == (id)) { \
     fn(int(m.wParam & 0xFFFF), int((m.wParam >> 16) & 0xFFFF));                     \
     return true;                                                                    \
+  }
+
+// Files dropped onto a window that accepts them (ui::accept_files); the drop is released after
+// the handler.
+#define UI_DROPFILES(fn)                \
+  if (m.message == ui::kWmDropFiles) {  \
+    ui::DroppedFiles files(m.wParam);   \
+    fn(files);                          \
+    return true;                        \
   }
 
 #define UI_END_MESSAGE_TABLE()    \

@@ -62,6 +62,22 @@ class Window {
   Window* parent_ = nullptr;
 };
 
+// The files of one drop (kWmDropFiles), released when the object goes.
+class DroppedFiles {
+ public:
+  explicit DroppedFiles(uintptr_t drop) : drop_(drop) {}
+  ~DroppedFiles() { finish_drop(drop_); }
+  DroppedFiles(const DroppedFiles&) = delete;
+  DroppedFiles& operator=(const DroppedFiles&) = delete;
+
+  int Count() const { return dropped_file_count(drop_); }
+  // The path of file index; 0 (buf empty) when there is none or it does not fit.
+  size_t Path(int index, char* buf, size_t size) const { return dropped_file(drop_, index, buf, size); }
+
+ private:
+  uintptr_t drop_;
+};
+
 // A dialog from a numbered template, run modally (Execute) or created modeless (Create). A dialog
 // whose template has WS_CHILD becomes a child of its parent, such as the client of a frame.
 // Every dialog answers the control-colour requests with light grey and black text from its own

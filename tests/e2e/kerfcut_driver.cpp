@@ -15,151 +15,13 @@
 
 #include "resources/ids.h"
 #include "resources/templates.h"
+#include "tests/e2e/driver_util.h"
 #include "ui/dialog_template.h"
 
+// The loading of recordings and the editing of the cut range (load_and_range_e2e.cpp).
+void check_loading_and_range_editing(const std::wstring& programFolder, const std::wstring& shots);
+
 namespace {
-
-int failures = 0;
-
-std::wstring wide(const char* cp932) {
-  int n = MultiByteToWideChar(932, 0, cp932, -1, nullptr, 0);
-  std::wstring out(size_t(n > 0 ? n : 1), L'\0');
-  MultiByteToWideChar(932, 0, cp932, -1, out.data(), n);
-  out.resize(wcslen(out.c_str()));
-  return out;
-}
-
-std::string utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(n > 0 ? n : 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, out.data(), n, nullptr, nullptr);
-  out.resize(strlen(out.c_str()));
-  return out;
-}
-
-void check(bool ok, const char* what, const std::wstring& detail = L"") {
-  if (ok) return;
-  ++failures;
-  printf("FAILED: %s %s\n", what, utf8(detail).c_str());
-  fflush(stdout);
-}
-
-std::wstring text_of(HWND h) {
-  wchar_t buf[1024] = {};
-  DWORD_PTR r = 0;
-  SendMessageTimeoutW(h, WM_GETTEXT, 1024, LPARAM(buf), SMTO_ABORTIFHUNG, 5000, &r);
-  return buf;
-}
-
-std::wstring item_text(HWND dialog, int id) { return text_of(GetDlgItem(dialog, id)); }
-
-void check_text(HWND dialog, int id, const char* expected_cp932, const char* what) {
-  std::wstring got = item_text(dialog, id);
-  std::wstring want = wide(expected_cp932);
-  check(got == want, what, L"got \"" + got + L"\" want \"" + want + L"\"");
-}
-
-struct Program {
-  PROCESS_INFORMATION pi{};
-  DWORD pid() const { return pi.dwProcessId; }
-};
-
-bool start(const std::wstring& folder, Program& p) {
-  std::wstring exe = folder + L"kerfcut.exe";
-  std::wstring cmd = L"\"" + exe + L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  return CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &p.pi) !=
-         FALSE;
-}
-
-struct Find {
-  DWORD pid;
-  const wchar_t* cls;
-  const wchar_t* title;  // nullptr: any
-  HWND found;
-};
-
-BOOL CALLBACK find_proc(HWND h, LPARAM lp) {
-  auto* f = reinterpret_cast<Find*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  if (pid != f->pid || !IsWindowVisible(h)) return TRUE;
-  wchar_t cls[64] = {};
-  GetClassNameW(h, cls, 64);
-  if (wcscmp(cls, f->cls) != 0) return TRUE;
-  if (f->title != nullptr) {
-    wchar_t t[256] = {};
-    GetWindowTextW(h, t, 256);
-    if (wcscmp(t, f->title) != 0) return TRUE;
-  }
-  f->found = h;
-  return FALSE;
-}
-
-HWND find_window(DWORD pid, const wchar_t* cls, const wchar_t* title) {
-  Find f{pid, cls, title, nullptr};
-  EnumWindows(find_proc, LPARAM(&f));
-  return f.found;
-}
-
-// Waits up to limit_ms for a visible top-level window of the process; nullptr on timeout.
-HWND wait_window(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms = 60000) {
-  for (int waited = 0; waited < limit_ms; waited += 50) {
-    if (HWND h = find_window(pid, cls, title)) {
-      DWORD_PTR r;
-      if (SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r)) return h;
-    }
-    Sleep(50);
-  }
-  return nullptr;
-}
-
-bool wait_gone(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms = 30000) {
-  for (int waited = 0; waited < limit_ms; waited += 50) {
-    if (find_window(pid, cls, title) == nullptr) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
-// Writes the window's pixels as seen on the screen to a 24-bit BMP.
-bool capture(HWND h, const std::wstring& path) {
-  RECT r;
-  GetWindowRect(h, &r);
-  int w = r.right - r.left, ht = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = ht;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  Sleep(300);
-  BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  int stride = (w * 3 + 3) / 4 * 4;
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-  fh.bfSize = fh.bfOffBits + DWORD(stride * ht);
-  bool ok = false;
-  if (FILE* f = _wfopen(path.c_str(), L"wb")) {
-    ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
-         fwrite(bits, size_t(stride * ht), 1, f) == 1;
-    fclose(f);
-  }
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  return ok;
-}
 
 // The dialog base units are whole numbers; find the ones that give the dialog's client size.
 bool base_units(HWND dialog, const ui::DialogTemplate& t, int& bx, int& by) {
@@ -210,100 +72,6 @@ void check_layout(HWND dialog) {
     ++checked;
   }
   check(checked == addressed && checked == 57, "layout covered the controls");
-}
-
-COLORREF screen_pixel(HWND h, int x, int y) {
-  POINT pt{x, y};
-  ClientToScreen(h, &pt);
-  HDC screen = GetDC(nullptr);
-  COLORREF c = GetPixel(screen, pt.x, pt.y);
-  ReleaseDC(nullptr, screen);
-  return c;
-}
-
-std::vector<unsigned char> read_file(const std::wstring& path);
-
-// The logo as painted must be LOGO.BMP pixel for pixel, palette colours included.
-void check_logo_pixels(HWND logo, const std::wstring& folder) {
-  std::vector<unsigned char> bmp = read_file(folder + L"LOGO.BMP");
-  check(bmp.size() == 14 + 40 + 1024 + 64000, "LOGO.BMP in the program folder");
-  if (bmp.size() != 14 + 40 + 1024 + 64000) return;
-  RedrawWindow(logo, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-  Sleep(200);
-  int wrong = 0;
-  for (int y = 5; y < 200; y += 13) {
-    for (int x = 3; x < 320; x += 17) {
-      unsigned index = bmp[14 + 40 + 1024 + size_t(199 - y) * 320 + size_t(x)];
-      const unsigned char* pal = &bmp[14 + 40 + index * 4];
-      if (screen_pixel(logo, x, y) != RGB(pal[2], pal[1], pal[0])) ++wrong;
-    }
-  }
-  check(wrong == 0, "logo painted 1:1 with its palette", std::to_wstring(wrong) + L" pixels differ");
-}
-
-struct Session {
-  Program p;
-  HWND frame = nullptr;
-  HWND dialog = nullptr;
-};
-
-bool open_session(const std::wstring& folder, Session& s, bool expectLogo) {
-  if (!start(folder, s.p)) {
-    check(false, "kerfcut.exe starts");
-    return false;
-  }
-  if (expectLogo) {
-    // The logo: a captionless dialog whose client area is the 320 x 200 picture.
-    // Generous: the first start in a prefix made under another locale reconfigures Wine first.
-    HWND logo = wait_window(s.p.pid(), L"#32770", L"", 90000);
-    check(logo != nullptr, "logo window appears");
-    if (logo != nullptr) {
-      RECT c;
-      GetClientRect(logo, &c);
-      check(c.right == 320 && c.bottom == 200, "logo client area is 320 x 200",
-            std::to_wstring(c.right) + L"x" + std::to_wstring(c.bottom));
-      check(find_window(s.p.pid(), L"KERFCUT:MAIN", nullptr) == nullptr, "main window waits for the logo");
-      check_logo_pixels(logo, folder);
-    }
-  }
-  s.frame = wait_window(s.p.pid(), L"KERFCUT:MAIN", nullptr);
-  check(s.frame != nullptr, "main window appears");
-  if (s.frame == nullptr) return false;
-  s.dialog = FindWindowExW(s.frame, nullptr, L"#32770", nullptr);
-  check(s.dialog != nullptr, "main dialog is the frame's client");
-  return s.dialog != nullptr;
-}
-
-bool wait_exit(Session& s, DWORD& code) {
-  bool ended = WaitForSingleObject(s.p.pi.hProcess, 30000) == WAIT_OBJECT_0;
-  code = 0;
-  GetExitCodeProcess(s.p.pi.hProcess, &code);
-  if (!ended) TerminateProcess(s.p.pi.hProcess, 1);
-  CloseHandle(s.p.pi.hProcess);
-  CloseHandle(s.p.pi.hThread);
-  return ended;
-}
-
-std::vector<unsigned char> read_file(const std::wstring& path) {
-  std::vector<unsigned char> bytes;
-  if (FILE* f = _wfopen(path.c_str(), L"rb")) {
-    unsigned char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-    fclose(f);
-  }
-  return bytes;
-}
-
-bool write_file(const std::wstring& path, const std::vector<unsigned char>& bytes) {
-  FILE* f = _wfopen(path.c_str(), L"wb");
-  if (f == nullptr) return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return fclose(f) == 0 && ok;
-}
-
-void put32(std::vector<unsigned char>& b, size_t at, int32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + size_t(i)] = static_cast<unsigned char>(uint32_t(v) >> (8 * i));
 }
 
 constexpr size_t kRecord = 18;  // the Settings record starts after header and reserved word
@@ -473,6 +241,8 @@ int wmain(int argc, wchar_t** argv) {
   PostMessageW(s4.frame, WM_COMMAND, MAKEWPARAM(res::kMenuExit, 0), 0);
   check(wait_exit(s4, code), "program ends");
   check(read_file(settings).size() == 3462, "a whole settings file written after a damaged one");
+
+  check_loading_and_range_editing(folder, shots);
 
   if (failures != 0) printf("kerfcut end-to-end: %d checks failed\n", failures);
   return failures == 0 ? 0 : 1;

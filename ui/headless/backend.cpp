@@ -46,6 +46,8 @@ struct World {
   std::function<void(Dialog&)> modalHook;
   std::map<Metric, int> metrics;
   std::vector<std::string> opened;
+  std::map<uintptr_t, std::vector<std::string>> drops;
+  uintptr_t dropCounter = 0;
   uint64_t clock = 0;
   uint32_t counter = 0;
   uintptr_t brushes = 0;
@@ -181,6 +183,7 @@ void reset() {
   w.answers.clear();
   w.modalHook = nullptr;
   w.opened.clear();
+  w.drops.clear();
   w.quit = false;
   w.cursor = 0;
   default_metrics(w);
@@ -252,6 +255,19 @@ void scroll(Handle dialog, int id, int code, int pos) {
 void menu_command(Handle frame, int id) { send(frame, kWmCommand, make_command(id, 0), 0); }
 
 void close_window(Handle h) { send(h, kWmClose, 0, 0); }
+
+bool drop_files(Handle h, const std::vector<std::string>& paths) {
+  World& w = world();
+  WindowState* s = find(h);
+  while (s != nullptr && !s->acceptsFiles) s = find(s->parent);
+  if (s == nullptr) return false;
+  uintptr_t drop = ++w.dropCounter;
+  w.drops[drop] = paths;
+  send(s->handle, kWmDropFiles, drop, 0);
+  return true;
+}
+
+int open_drops() { return int(world().drops.size()); }
 
 uint64_t now_ms() { return world().clock; }
 
@@ -627,6 +643,29 @@ int scroll_position(Handle bar) {
   headless::ControlState* c = list_of(bar);
   return c != nullptr ? c->scrollPos : 0;
 }
+void accept_files(Handle h, bool accept) {
+  if (WindowState* s = find(h)) s->acceptsFiles = accept;
+}
+
+int dropped_file_count(uintptr_t drop) {
+  auto& drops = headless::world().drops;
+  auto it = drops.find(drop);
+  return it != drops.end() ? int(it->second.size()) : 0;
+}
+
+size_t dropped_file(uintptr_t drop, int index, char* buf, size_t size) {
+  if (size == 0) return 0;
+  buf[0] = '\0';
+  auto& drops = headless::world().drops;
+  auto it = drops.find(drop);
+  if (it == drops.end() || index < 0 || index >= int(it->second.size())) return 0;
+  const std::string& path = it->second[size_t(index)];
+  if (path.size() >= size) return 0;
+  return copy_text_out(path.data(), path.size(), buf, size);
+}
+
+void finish_drop(uintptr_t drop) { headless::world().drops.erase(drop); }
+
 void set_check(Handle button, int state) {
   if (headless::ControlState* c = list_of(button)) c->check = state;
 }

@@ -43,6 +43,7 @@ struct WindowState {
   bool modal = false;
   bool ended = false;
   int endCode = 0;
+  bool acceptsFiles = false;
 };
 
 struct MessageBoxRecord {
@@ -71,6 +72,11 @@ void click(Handle dialog, int id);                           // BN_CLICKED
 void choose(Handle dialog, int id, int index);              // selection, then CBN_SELCHANGE
 void scroll(Handle dialog, int id, int code, int pos);      // WM_HSCROLL
 void menu_command(Handle frame, int id);                     // WM_COMMAND from a menu
+// Files dropped from the shell onto window h: delivered (WM_DROPFILES) to h or the nearest
+// window above it that accepts files; false when none does.
+bool drop_files(Handle h, const std::vector<std::string>& paths);
+// Drops delivered and not yet released by their receiver.
+int open_drops();
 void close_window(Handle h);                                 // WM_CLOSE
 intptr_t send(Handle h, uint32_t msg, uintptr_t wp, intptr_t lp);
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win32_text.h"
 #include "ui/canvas.h"
 #include "ui/dialog_template.h"
 #include "ui/win32/dialog_builder.h"
@@ -365,6 +366,36 @@ void scroll_get_range(Handle bar, int& min, int& max) {
 }
 void scroll_set_position(Handle bar, int pos) { SetScrollPos(hwnd(bar), SB_CTL, pos, TRUE); }
 int scroll_position(Handle bar) { return GetScrollPos(hwnd(bar), SB_CTL); }
+
+void accept_files(Handle h, bool accept) { DragAcceptFiles(hwnd(h), accept ? TRUE : FALSE); }
+
+int dropped_file_count(uintptr_t drop) { return int(DragQueryFileW(HDROP(drop), 0xFFFFFFFF, nullptr, 0)); }
+
+size_t dropped_file(uintptr_t drop, int index, char* buf, size_t size) {
+  if (size == 0) return 0;
+  buf[0] = '\0';
+  if (index < 0) return 0;
+  UINT n = DragQueryFileW(HDROP(drop), UINT(index), nullptr, 0);
+  if (n == 0) return 0;
+  std::wstring path(size_t(n) + 1, L'\0');
+  if (DragQueryFileW(HDROP(drop), UINT(index), path.data(), n + 1) == 0) return 0;
+  path.resize(wcslen(path.c_str()));
+  if (wide_to_cp932(path.c_str(), buf, size)) return strlen(buf);
+  // A name without a CP932 form, or a path too long for the program's buffers: the short form
+  // names the same file.
+  DWORD m = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (m == 0) return 0;
+  std::wstring shortPath(size_t(m), L'\0');
+  DWORD got = GetShortPathNameW(path.c_str(), shortPath.data(), m);
+  if (got == 0 || got >= m) return 0;
+  shortPath.resize(got);
+  if (wide_to_cp932(shortPath.c_str(), buf, size)) return strlen(buf);
+  return 0;
+}
+
+void finish_drop(uintptr_t drop) {
+  if (drop != 0) DragFinish(HDROP(drop));
+}
 
 void set_check(Handle button, int state) { SendMessageW(hwnd(button), BM_SETCHECK, WPARAM(state), 0); }
 int get_check(Handle button) { return SendMessageW(hwnd(button), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
