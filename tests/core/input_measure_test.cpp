@@ -185,6 +185,21 @@ TEST_F(InputMeasure, ThousandSyncLossesFailWithCode201) {
   EXPECT_EQ(sink_.texts.at(0), path_ + "の読み込みでエラーが発生しました（ｴﾗｰｺｰﾄﾞ=201）.");
 }
 
+TEST_F(InputMeasure, PacketSizeTheReaderCannotUseFailsWithCode200) {
+  // A packet size from a damaged settings record (under 188 bytes, or three packets more than the
+  // read buffer): nothing is read. A size of 0 used to scan whatever the shared buffer still held
+  // from its last user, then turn an infinite packet count into the tail window's start.
+  path_ = dir_.Write("in.ts", Regular(100, 10).bytes());
+  for (int32_t size : {0, 187, int32_t(kCutterReadBufferSize / 3 + 1), -188}) {
+    SCOPED_TRACE(size);
+    PcrScanner scanner(buffer_.get(), size);
+    sink_.texts.clear();
+    EXPECT_EQ(scanner.MeasureInput(path_.c_str(), 18800, kMethodFirstLast, sink_), 1);
+    ASSERT_EQ(sink_.texts.size(), 1u);
+    EXPECT_EQ(sink_.texts[0], path_ + "の読み込みでエラーが発生しました（ｴﾗｰｺｰﾄﾞ=200）.");
+  }
+}
+
 TEST_F(InputMeasure, EmptyFileHasNoPcr) {
   ASSERT_EQ(Measure({}, kMethodAutomatic), 1);
   ASSERT_EQ(sink_.texts.size(), 1u);
