@@ -19,6 +19,8 @@ class MyDialog : public ui::Dialog {
 
   CutterState& state() { return state_; }
   void RefreshPreview();
+  // Loads the input named by inputPathText: measures it and lists its programmes.
+  void LoadInput();
   // Places the scroll bar's thumb at the edited position.
   void SyncScroll();
 
@@ -34,6 +36,8 @@ class MyDialog : public ui::Dialog {
     UI_COMMAND(res::kHelp, OpenHelp)
     UI_COMMAND(res::kMenuAbout, ShowAbout)
     UI_COMMAND(res::kUpdateInput, UpdateInput)
+    UI_COMMAND(res::kBrowseInput, BrowseInput)
+    UI_COMMAND(res::kBrowseOutput, BrowseOutput)
     UI_NOTIFY(res::kProgrammeList, ui::kCbnSelChange, SelectProgramme)
     UI_NOTIFY(res::kDemuxList, ui::kCbnSelChange, SelectDemuxMode)
   UI_END_MESSAGE_TABLE()
@@ -46,6 +50,8 @@ class MyDialog : public ui::Dialog {
   void OpenHelp();
   void ShowAbout();
   void UpdateInput();
+  void BrowseInput();
+  void BrowseOutput();
   void SelectProgramme();
   void SelectDemuxMode();
 

@@ -23,6 +23,11 @@ constexpr uint32_t kDefPush = 0x50010001;    // WS_TABSTOP | BS_DEFPUSHBUTTON
 constexpr uint32_t kDropList = 0x50210003;   // WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST
 constexpr uint32_t kHBar = 0x50000000;       // SBS_HORZ
 constexpr uint32_t kIconStyle = 0x50000003;  // SS_ICON
+constexpr uint32_t kFramedText = 0x5080000C; // WS_BORDER | SS_LEFTNOWORDWRAP
+// WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, and sorted with a
+// horizontal scroll bar for the folder and file lists.
+constexpr uint32_t kDriveList = 0x50A10101;
+constexpr uint32_t kSortedList = 0x50B10103;
 
 constexpr const char* kTitle = "KerfCut Ver 1.20  (KerfWorks)";
 
@@ -115,6 +120,27 @@ constexpr ControlTemplate kAboutControls[] = {
     {ui::kIdOk, ControlKind::DefaultButton, 75, 52, 50, 14, kDefPush, "OK"},
 };
 
+constexpr ControlTemplate kFileSelectControls[] = {
+    {kNoId, ControlKind::Static, 5, 5, 28, 8, kLabel, "ﾊﾟｽ名:"},
+    {kChooserFolderText, ControlKind::Static, 35, 4, 250, 10, kFramedText, ""},
+    {kNoId, ControlKind::Static, 5, 19, 60, 8, kLabel, "ﾌｫﾙﾀﾞ(&P):"},
+    {kChooserFolders, ControlKind::ListBox, 5, 29, 135, 130, kSortedList, nullptr},
+    {kNoId, ControlKind::Static, 150, 19, 60, 8, kLabel, "ﾌｧｲﾙ(&F):"},
+    {kChooserFiles, ControlKind::ListBox, 150, 29, 135, 130, kSortedList, nullptr},
+    {kNoId, ControlKind::Static, 5, 166, 48, 8, kLabel, "ﾄﾞﾗｲﾌﾞ(&D):"},
+    {kChooserDrives, ControlKind::ListBox, 55, 164, 40, 42, kDriveList, nullptr},
+    {kChooserDriveRoot, ControlKind::Button, 100, 164, 30, 14, kPush, "&\\:"},
+    {kChooserNewFile, ControlKind::Button, 150, 164, 80, 14, kPush, "新しいﾌｧｲﾙ(&N)"},
+    {ui::kIdOk, ControlKind::DefaultButton, 175, 190, 52, 14, kDefPush, "選択(&S)"},
+    {ui::kIdCancel, ControlKind::Button, 233, 190, 52, 14, kPush, "ｷｬﾝｾﾙ(&C)"},
+};
+
+constexpr ControlTemplate kNewFileControls[] = {
+    {kNewFileName, ControlKind::Edit, 5, 5, 240, 12, kPath, ""},
+    {ui::kIdOk, ControlKind::DefaultButton, 135, 22, 52, 14, kDefPush, "設定(&S)"},
+    {ui::kIdCancel, ControlKind::Button, 193, 22, 52, 14, kPush, "ｷｬﾝｾﾙ(&C)"},
+};
+
 constexpr ui::DialogTemplate kDialogs[] = {
     // A visible child with caption, system menu and modal frame (the caption is dropped when it
     // becomes the client of the main frame).
@@ -126,6 +152,12 @@ constexpr ui::DialogTemplate kDialogs[] = {
     // Popup without caption, dialog frame only, centred on the screen (DS_CENTER); its set-up
     // sizes it to the 320 x 200 picture.
     {kLogoDialog, 0x804008C0, 0, 0, 160, 100, nullptr, "ＭＳ ゴシック", 12, nullptr, 0},
+    // The path chooser and the new-file dialog: modal popups like the version box, placed a
+    // little below and right of their owner's corner. The new-file dialog keeps the system font.
+    {kFileSelectDialog, 0x80C800C0, 20, 20, 290, 210, "パスの選択", "ＭＳ ゴシック", 12, kFileSelectControls,
+     sizeof kFileSelectControls / sizeof kFileSelectControls[0]},
+    {kNewFileDialog, 0x80C80080, 30, 60, 250, 40, "新しいﾌｧｲﾙ名の入力", nullptr, 0, kNewFileControls,
+     sizeof kNewFileControls / sizeof kNewFileControls[0]},
 };
 
 constexpr MenuEntry kMainMenuEntries[] = {

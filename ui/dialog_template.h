@@ -39,7 +39,7 @@ struct DialogTemplate {
   uint32_t style;
   int16_t x, y, cx, cy;
   const char* caption;  // Shift-JIS; nullptr for none
-  const char* font;     // Shift-JIS face name
+  const char* font;     // Shift-JIS face name; nullptr: the system font
   int16_t pointSize;
   const ControlTemplate* controls;
   size_t controlCount;
@@ -60,6 +60,9 @@ constexpr uint32_t kWsGroup = 0x00020000;
 constexpr uint32_t kWsTabStop = 0x00010000;
 constexpr uint32_t kWsMaximizeBox = 0x00010000;  // same bit as WS_TABSTOP, on top-level windows
 constexpr uint32_t kDsSetFont = 0x00000040;
+// List box styles: notify the parent of selections and clicks, keep the entries sorted.
+constexpr uint32_t kLbsNotify = 0x0001;
+constexpr uint32_t kLbsSort = 0x0002;
 constexpr uint32_t kDsModalFrame = 0x00000080;
 
 // Finds the row of control id in a template, nullptr when there is none.
