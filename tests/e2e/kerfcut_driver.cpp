@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "resources/ids.h"
+#include "tests/e2e/path_chooser_scenario.h"
 #include "ui/dialog_template.h"
 
 namespace {
@@ -470,6 +471,7 @@ int wmain(int argc, wchar_t** argv) {
   check(wait_exit(s4, code), "program ends");
   check(read_file(settings).size() == 3462, "a whole settings file written after a damaged one");
 
+  failures += run_path_chooser_scenario(folder, shots);
   if (failures != 0) printf("kerfcut end-to-end: %d checks failed\n", failures);
   return failures == 0 ? 0 : 1;
 }
