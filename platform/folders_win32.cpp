@@ -8,6 +8,22 @@
 #include "common/win32_text.h"
 #include "platform/folders.h"
 
+namespace {
+
+// Asking an empty floppy or CD drive must fail quietly, not raise the system's "no disk" box.
+class QuietDriveErrors {
+ public:
+  QuietDriveErrors() { SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &old_); }
+  ~QuietDriveErrors() { SetThreadErrorMode(old_, nullptr); }
+  QuietDriveErrors(const QuietDriveErrors&) = delete;
+  QuietDriveErrors& operator=(const QuietDriveErrors&) = delete;
+
+ private:
+  DWORD old_ = 0;
+};
+
+}  // namespace
+
 struct FolderListing::State {
   HANDLE search = INVALID_HANDLE_VALUE;
   WIN32_FIND_DATAW found{};
@@ -23,6 +39,7 @@ FolderListing::FolderListing(const char* folder) : state_(std::make_unique<State
   std::strcat(pattern, "*.*");
   std::wstring wide;
   if (!cp932_to_wide(pattern, wide)) return;
+  const QuietDriveErrors quiet;
   state_->search = FindFirstFileW(wide.c_str(), &state_->found);
   state_->pending = state_->search != INVALID_HANDLE_VALUE;
 }
@@ -81,6 +98,7 @@ class Win32Drives : public DriveSource {
     // "X:" alone names the drive's own current folder; when that folder has gone, the root.
     const wchar_t drive[] = {wchar_t(root[0]), L':', 0};
     const wchar_t driveRoot[] = {wchar_t(root[0]), L':', L'\\', 0};
+    const QuietDriveErrors quiet;
     if (!SetCurrentDirectoryW(drive) && !SetCurrentDirectoryW(driveRoot)) return false;
     if (current_folder(folder, size)) return true;
     if (size < kDriveRootBuffer) return false;
