@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
 #include <functional>
-#include <map>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -58,22 +60,23 @@ class FileSelect : public ::testing::Test {
   void SetUp() override { hl::reset(); }
   void TearDown() override { hl::reset(); }
 
-  std::string Folder(const std::string& relative) {
-    std::string path = dir_.File(relative);
-    EXPECT_EQ(mkdir(path.c_str(), 0755), 0) << path;
-    return path;
-  }
+  void Folder(const std::string& relative) { ASSERT_EQ(mkdir(dir_.File(relative).c_str(), 0755), 0) << relative; }
   void Touch(const std::string& relative) { dir_.Write(relative, tsb::Bytes{0x47}); }
 
-  // Runs the chooser modally; `act` drives it once its set-up is done, `named` the new-file
-  // dialog each time that opens. Returns the chooser's result.
-  int Run(FileSelectDialog& chooser, std::function<void(ui::Handle)> act,
-          std::function<void(ui::Handle)> named = nullptr) {
+  // Opens a chooser modally from `start`; `act` drives it once its set-up is done, `named` the
+  // new-file dialog each time that opens. Returns the chooser's result; the chooser stays in c_.
+  int Open(const std::string& start, std::function<void(ui::Handle)> act,
+           std::function<void(ui::Handle)> named = nullptr, ChooserMode mode = ChooserMode::InputFile,
+           std::span<const char* const> patterns = kRecordingPatterns) {
+    c_ = std::make_unique<FileSelectDialog>(nullptr, drives_.drives.empty() ? system_drives() : drives_);
+    c_->SetMode(mode);
+    c_->SetPatterns(patterns);
+    c_->SetFilePath(start.c_str());
     hl::set_modal_hook([&](ui::Dialog& d) {
       if (d.templateId() == res::kFileSelectDialog) act(d.handle());
       if (d.templateId() == res::kNewFileDialog && named) named(d.handle());
     });
-    return chooser.Execute();
+    return c_->Execute();
   }
 
   static std::string Text(ui::Handle h, int id) { return hl::control(h, id)->text; }
@@ -82,14 +85,14 @@ class FileSelect : public ::testing::Test {
   // Chooses the entry of a list by its text, as a click on it would.
   static void Pick(ui::Handle h, int id, const std::string& entry) {
     const Items& items = List(h, id);
-    for (size_t i = 0; i < items.size(); ++i) {
-      if (items[i] == entry) return hl::choose(h, id, int(i));
-    }
-    ADD_FAILURE() << "no entry " << entry << " in list " << id;
+    auto at = std::find(items.begin(), items.end(), entry);
+    ASSERT_NE(at, items.end()) << "no entry " << entry << " in list " << id;
+    hl::choose(h, id, int(at - items.begin()));
   }
 
   tsb::TempDir dir_;
   FakeDrives drives_;
+  std::unique_ptr<FileSelectDialog> c_;
 };
 
 }  // namespace
@@ -99,17 +102,14 @@ TEST_F(FileSelect, ListsSubFoldersAndTheFilesThatMatchWithoutRegardToCase) {
   Folder("rec/D");
   Folder("rec/.hidden folder");
   for (const char* name : {"rec/A.TS", "rec/B.ts.bak", "rec/C.m2ts", "rec/E", "rec/.secret.mts",
-                           "rec/a programme whose name runs past the width.MPEG"}) {
+                           "rec/a programme whose name runs past the width.MPEG", "rec/VLC.EXE"}) {
     Touch(name);
   }
   drives_.drives = {{"A:\\", DriveType::Removable, ""}, {"B:\\", DriveType::Unknown, ""},
                     {"C:\\", DriveType::Fixed, "C:\\"},  {"/", DriveType::Fixed, "/"},
                     {"M:\\", DriveType::NoRootFolder, ""}, {"Q:\\", DriveType::CdRom, ""},
                     {"R:\\", DriveType::RamDisk, ""},     {"Z:\\", DriveType::Remote, ""}};
-  FileSelectDialog chooser(nullptr, drives_);
-  chooser.SetPatterns(kRecordingPatterns);
-  chooser.SetFilePath(dir_.File("rec/ORG.ts").c_str());
-  Run(chooser, [&](ui::Handle h) {
+  Open(dir_.File("rec/ORG.ts"), [&](ui::Handle h) {
     EXPECT_EQ(Text(h, res::kChooserFolderText), dir_.File("rec/"));
     // Both lists hold hidden entries; "." is left out, ".." listed.
     EXPECT_EQ(List(h, res::kChooserFolders), (Items{"..", ".hidden folder", "D"}));
@@ -125,14 +125,17 @@ TEST_F(FileSelect, ListsSubFoldersAndTheFilesThatMatchWithoutRegardToCase) {
     EXPECT_EQ(Selection(h, res::kChooserDrives), 2);
     hl::click(h, ui::kIdCancel);
   });
+  // The player's chooser lists programs only.
+  Open(dir_.File("rec/VLC.EXE"), [&](ui::Handle h) {
+    EXPECT_EQ(List(h, res::kChooserFiles), (Items{"VLC.EXE"}));
+    EXPECT_FALSE(hl::control(h, res::kChooserNewFile)->visible);
+    hl::click(h, ui::kIdOk);
+  }, nullptr, ChooserMode::PlayerProgram, kProgramPatterns);
+  EXPECT_EQ(c_->filePath(), dir_.File("rec/VLC.EXE"));
 }
 
 TEST_F(FileSelect, StartsAtTheProgramsDriveRootWhenThePathIsNotFull) {
-  FileSelectDialog chooser(nullptr);
-  chooser.SetCaption("入力元TSファイル選択");
-  chooser.SetFilePath("ORG.ts");
-  int result = Run(chooser, [&](ui::Handle h) {
-    EXPECT_EQ(hl::find(h)->text, "入力元TSファイル選択");
+  int result = Open("ORG.ts", [&](ui::Handle h) {
     EXPECT_EQ(Text(h, res::kChooserFolderText), "/");
     EXPECT_FALSE(hl::control(h, res::kChooserNewFile)->visible);  // only output files may be new
     // The one root of this system stands in the drive list.
@@ -144,37 +147,21 @@ TEST_F(FileSelect, StartsAtTheProgramsDriveRootWhenThePathIsNotFull) {
 
 TEST_F(FileSelect, ParentEntryClimbsToTheRootWhichListsNoParent) {
   // 表 (95 5C) and ソ (83 5C) end in the byte of a backslash.
-  const std::string hyou = "\x95\x5C", so = "\x83\x5C";
-  Folder("録画" + so);
-  Folder("録画" + so + "/" + hyou);
-  Touch("録画" + so + "/" + hyou + "/番組.ts");
-  const std::string inner = dir_.File("録画" + so + "/" + hyou + "/");
-  FileSelectDialog down(nullptr);
-  down.SetPatterns(kRecordingPatterns);
-  down.SetFilePath(dir_.File("x.ts").c_str());
-  Run(down, [&](ui::Handle h) {
-    Pick(h, res::kChooserFolders, "録画" + so);
-    Pick(h, res::kChooserFolders, hyou);
-    EXPECT_EQ(Text(h, res::kChooserFolderText), inner);
+  const std::string inner = "録画\x83\x5C/\x95\x5C/";
+  Folder("録画\x83\x5C");
+  Folder(inner);
+  Touch(inner + "番組.ts");
+  Open(dir_.File(inner + "番組.ts"), [&](ui::Handle h) {
     EXPECT_EQ(List(h, res::kChooserFiles), (Items{"番組.ts"}));
-    hl::click(h, res::kChooserDriveRoot);
-    EXPECT_EQ(Text(h, res::kChooserFolderText), "/");
-    hl::click(h, ui::kIdCancel);
-  });
-
-  FileSelectDialog up(nullptr);
-  up.SetPatterns(kRecordingPatterns);
-  up.SetFilePath((inner + "番組.ts").c_str());
-  Run(up, [&](ui::Handle h) {
     // Up one level at a time: each step drops exactly one folder name.
-    std::string shown = inner;
+    std::string shown = dir_.File(inner);
     for (int step = 0; shown != "/" && step < 64; ++step) {
+      ASSERT_EQ(Text(h, res::kChooserFolderText), shown);
       ASSERT_EQ(List(h, res::kChooserFolders).front(), "..") << shown;
       Pick(h, res::kChooserFolders, "..");
       shown = shown.substr(0, shown.rfind('/', shown.size() - 2) + 1);
-      EXPECT_EQ(Text(h, res::kChooserFolderText), shown);
     }
-    ASSERT_EQ(shown, "/");
+    EXPECT_EQ(Text(h, res::kChooserFolderText), "/");
     for (const std::string& name : List(h, res::kChooserFolders)) EXPECT_NE(name, "..");
     hl::click(h, ui::kIdCancel);
   });
@@ -183,79 +170,49 @@ TEST_F(FileSelect, ParentEntryClimbsToTheRootWhichListsNoParent) {
 TEST_F(FileSelect, ChoosingGivesTheFolderPlusTheSelectedFileOrTheFolderAlone) {
   Folder("out");
   Folder("empty");
-  Touch("out/A.ts");
-  Touch("out/B.ts");
-  Touch("empty/B.ts.bak");
-  Touch("empty/D");
-  for (const char* start : {"out/none.ts", "empty/none.ts"}) {
-    FileSelectDialog chooser(nullptr);
-    chooser.SetPatterns(kRecordingPatterns);
-    chooser.SetFilePath(dir_.File(start).c_str());
-    EXPECT_EQ(Run(chooser, [&](ui::Handle h) {
-                if (!List(h, res::kChooserFiles).empty()) hl::choose(h, res::kChooserFiles, 1);
-                hl::click(h, ui::kIdOk);
-              }),
-              ui::kIdOk);
-    const bool hasFiles = std::string(start).starts_with("out");
-    EXPECT_EQ(chooser.filePath(), hasFiles ? dir_.File("out/B.ts") : dir_.File("empty/"));
-    EXPECT_EQ(chooser.currentFolder(), dir_.File(hasFiles ? "out/" : "empty/"));
-  }
-}
-
-TEST_F(FileSelect, PlayerModeListsProgramsOnly) {
-  Folder("vlc");
-  for (const char* name : {"vlc/VLC.EXE", "vlc/uninstall.exe", "vlc/README.txt", "vlc/clip.ts"}) Touch(name);
-  FileSelectDialog chooser(nullptr);
-  chooser.SetMode(ChooserMode::PlayerProgram);
-  chooser.SetPatterns(kProgramPatterns);
-  chooser.SetFilePath(dir_.File("vlc/VLC.EXE").c_str());
-  Run(chooser, [&](ui::Handle h) {
-    EXPECT_EQ(List(h, res::kChooserFiles), (Items{"uninstall.exe", "VLC.EXE"}));
-    EXPECT_FALSE(hl::control(h, res::kChooserNewFile)->visible);
-    Pick(h, res::kChooserFiles, "VLC.EXE");
+  for (const char* name : {"out/A.ts", "out/B.ts", "empty/B.ts.bak", "empty/D"}) Touch(name);
+  auto choose = [&](ui::Handle h) {
+    if (!List(h, res::kChooserFiles).empty()) hl::choose(h, res::kChooserFiles, 1);
     hl::click(h, ui::kIdOk);
-  });
-  EXPECT_EQ(chooser.filePath(), dir_.File("vlc/VLC.EXE"));
+  };
+  EXPECT_EQ(Open(dir_.File("out/none.ts"), choose), ui::kIdOk);
+  EXPECT_EQ(c_->filePath(), dir_.File("out/B.ts"));
+  EXPECT_EQ(c_->currentFolder(), dir_.File("out/"));
+  EXPECT_EQ(Open(dir_.File("empty/none.ts"), choose), ui::kIdOk);
+  EXPECT_EQ(c_->filePath(), dir_.File("empty/"));
 }
 
 TEST_F(FileSelect, NewFileProposesTheSelectedPathAndReturnsExactlyWhatWasTyped) {
   Folder("out");
   Touch("out/old.ts");
-  FileSelectDialog chooser(nullptr);
-  chooser.SetMode(ChooserMode::OutputFile);
-  chooser.SetPatterns(kRecordingPatterns);
-  chooser.SetFilePath(dir_.File("out/").c_str());
   std::vector<std::string> proposed;
-  int named = 0;
-  int result = Run(
-      chooser,
+  int result = Open(
+      dir_.File("out/"),
       [&](ui::Handle h) {
         EXPECT_TRUE(hl::control(h, res::kChooserNewFile)->visible);
         hl::click(h, res::kChooserNewFile);  // cancelled: the chooser stays
-        ASSERT_NE(hl::find(h), nullptr);
-        EXPECT_FALSE(hl::find(h)->ended);
+        ASSERT_FALSE(hl::find(h)->ended);
         hl::click(h, res::kChooserNewFile);  // accepted: the chooser ends at once
       },
       [&](ui::Handle n) {
         EXPECT_EQ(hl::find(n)->text, "新しいﾌｧｲﾙ名の入力");
         proposed.push_back(Text(n, res::kNewFileName));
-        if (named++ == 0) return hl::click(n, ui::kIdCancel);
+        if (proposed.size() == 1) return hl::click(n, ui::kIdCancel);
         hl::type_text(n, res::kNewFileName, "新しい出力/切り出し.ts");
         hl::click(n, ui::kIdOk);
-      });
+      },
+      ChooserMode::OutputFile);
   EXPECT_EQ(result, ui::kIdOk);
   EXPECT_EQ(proposed, (Items{dir_.File("out/old.ts"), dir_.File("out/old.ts")}));
-  EXPECT_STREQ(chooser.filePath(), "新しい出力/切り出し.ts");  // relative, as typed
+  EXPECT_STREQ(c_->filePath(), "新しい出力/切り出し.ts");  // relative, as typed
 }
 
 TEST_F(FileSelect, DriveWithoutMediumShowsItsRootAndNothingInIt) {
   Folder("c");
+  Folder("c/sub");
   Touch("c/in.ts");
   drives_.drives = {{"A:\\", DriveType::Removable, ""}, {"/", DriveType::Fixed, dir_.File("c")}};
-  FileSelectDialog chooser(nullptr, drives_);
-  chooser.SetPatterns(kRecordingPatterns);
-  chooser.SetFilePath(dir_.File("c/in.ts").c_str());
-  Run(chooser, [&](ui::Handle h) {
+  Open(dir_.File("c/sub/"), [&](ui::Handle h) {
     EXPECT_EQ(Selection(h, res::kChooserDrives), 1);
     hl::choose(h, res::kChooserDrives, 0);
     EXPECT_EQ(Text(h, res::kChooserFolderText), "A:\\");
@@ -266,11 +223,13 @@ TEST_F(FileSelect, DriveWithoutMediumShowsItsRootAndNothingInIt) {
     hl::choose(h, res::kChooserDrives, 1);
     EXPECT_EQ(Text(h, res::kChooserFolderText), dir_.File("c/"));
     EXPECT_EQ(List(h, res::kChooserFiles), (Items{"in.ts"}));
+    hl::click(h, res::kChooserDriveRoot);
+    EXPECT_EQ(Text(h, res::kChooserFolderText), "/");
     hl::choose(h, res::kChooserDrives, 0);
     hl::click(h, ui::kIdOk);
   });
   EXPECT_EQ(drives_.entered, (Items{"A:\\", "/", "A:\\"}));
-  EXPECT_STREQ(chooser.filePath(), "A:\\");  // never A:\ joined to a file of another folder
+  EXPECT_STREQ(c_->filePath(), "A:\\");  // never the root joined to a file of another folder
 }
 
 // ---- the main dialog's callers ----

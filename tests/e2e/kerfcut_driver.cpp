@@ -471,7 +471,7 @@ int wmain(int argc, wchar_t** argv) {
   check(wait_exit(s4, code), "program ends");
   check(read_file(settings).size() == 3462, "a whole settings file written after a damaged one");
 
-  failures += run_path_chooser_scenario(folder, shots);
+  failures += run_path_chooser_scenario(folder);
   if (failures != 0) printf("kerfcut end-to-end: %d checks failed\n", failures);
   return failures == 0 ? 0 : 1;
 }

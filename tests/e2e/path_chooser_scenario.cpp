@@ -145,43 +145,6 @@ bool write_file(const std::wstring& path, size_t size) {
   return fclose(f) == 0 && ok;
 }
 
-bool capture(HWND h, const std::wstring& path) {
-  RECT r;
-  GetWindowRect(h, &r);
-  int w = r.right - r.left, ht = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = ht;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  Sleep(300);
-  BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  int stride = (w * 3 + 3) / 4 * 4;
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-  fh.bfSize = fh.bfOffBits + DWORD(stride * ht);
-  bool ok = false;
-  if (FILE* f = _wfopen(path.c_str(), L"wb")) {
-    ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
-         fwrite(bits, size_t(stride * ht), 1, f) == 1;
-    fclose(f);
-  }
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  return ok;
-}
-
 // The folder names of a full path after its root: Z:\a\b\ gives a, b.
 std::vector<std::wstring> components(const std::wstring& folder) {
   std::vector<std::wstring> parts;
@@ -208,8 +171,7 @@ std::wstring program_form(const std::wstring& path) {
 }
 
 // Browses from a relative input path to the recording and chooses it.
-void choose_input(DWORD pid, HWND main, const std::wstring& recordingFolder, const std::wstring& recording,
-                  const std::wstring& shots) {
+void choose_input(DWORD pid, HWND main, const std::wstring& recordingFolder, const std::wstring& recording) {
   SendMessageW(GetDlgItem(main, res::kInputPath), WM_SETTEXT, 0, LPARAM(L"ORG.ts"));
   click(main, res::kBrowseInput);
   HWND c = wait_window(pid, L"#32770", wide("入力元TSファイル選択"), 20000);
@@ -238,7 +200,6 @@ void choose_input(DWORD pid, HWND main, const std::wstring& recordingFolder, con
   std::vector<std::wstring> files = list_items(c, res::kChooserFiles);
   check(files.size() == 1 && files[0] == recording, "only the recording is listed",
         files.empty() ? L"(none)" : files[0]);
-  capture(c, shots + L"path-chooser.bmp");
   click(c, IDOK);
   check(wait_gone(pid, wide("入力元TSファイル選択")), "input chooser closes");
   check_item(main, res::kInputPath, recordingFolder + recording, "input field holds the chosen recording");
@@ -246,7 +207,7 @@ void choose_input(DWORD pid, HWND main, const std::wstring& recordingFolder, con
 
 // Names an output in a new folder through the new-file dialog.
 void choose_new_output(DWORD pid, HWND main, const std::wstring& recordingFolder, const std::wstring& recording,
-                       const std::wstring& output, const std::wstring& shots) {
+                       const std::wstring& output) {
   SendMessageW(GetDlgItem(main, res::kOutputPath), WM_SETTEXT, 0, LPARAM((recordingFolder + L"x.ts").c_str()));
   click(main, res::kBrowseOutput);
   const std::wstring caption = wide("出力先TSファイル選択");
@@ -260,7 +221,6 @@ void choose_new_output(DWORD pid, HWND main, const std::wstring& recordingFolder
   if (check(n != nullptr, "new-file dialog opens")) {
     check_item(n, res::kNewFileName, recordingFolder + recording, "new-file dialog proposes the selected file");
     SendMessageW(GetDlgItem(n, res::kNewFileName), WM_SETTEXT, 0, LPARAM(output.c_str()));
-    capture(n, shots + L"new-file.bmp");
     click(n, IDOK);
     check(wait_gone(pid, named), "new-file dialog closes");
   }
@@ -270,7 +230,7 @@ void choose_new_output(DWORD pid, HWND main, const std::wstring& recordingFolder
 
 }  // namespace
 
-int run_path_chooser_scenario(const std::wstring& folder, const std::wstring& shots) {
+int run_path_chooser_scenario(const std::wstring& folder) {
   failed = 0;
   // 録画 ソ表 and 番組表: ソ (83 5C) and 表 (95 5C) hold the byte of a backslash.
   const std::wstring created = folder + wide("録画 ソ表\\番組表\\");
@@ -295,9 +255,9 @@ int run_path_chooser_scenario(const std::wstring& folder, const std::wstring& sh
   HWND frame = wait_window(pi.dwProcessId, L"KERFCUT:MAIN", L"");
   HWND main = frame != nullptr ? FindWindowExW(frame, nullptr, L"#32770", nullptr) : nullptr;
   if (check(main != nullptr, "main window appears")) {
-    choose_input(pi.dwProcessId, main, recordingFolder, recording, shots);
-    choose_new_output(pi.dwProcessId, main, recordingFolder, recording, program_form(folder) + wide("新しい出力\\切り出し.ts"),
-                      shots);
+    choose_input(pi.dwProcessId, main, recordingFolder, recording);
+    choose_new_output(pi.dwProcessId, main, recordingFolder, recording,
+                      program_form(folder) + wide("新しい出力\\切り出し.ts"));
     PostMessageW(frame, WM_COMMAND, MAKEWPARAM(res::kMenuExit, 0), 0);
   }
   check(WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0, "program ends");

@@ -3,6 +3,6 @@
 #include <string>
 
 // Starts kerfcut.exe from the program folder (ending in '\') with fresh settings, browses with
-// the real chooser, saves screenshots into shots (ending in '\'), and closes the program.
+// the real chooser, and closes the program.
 // Returns the number of checks that failed; each prints one line.
-int run_path_chooser_scenario(const std::wstring& folder, const std::wstring& shots);
+int run_path_chooser_scenario(const std::wstring& folder);
