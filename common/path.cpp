@@ -54,3 +54,16 @@ size_t path_name_offset(const char* path) {
   }
   return offset;
 }
+
+void path_cut_to_parent(char* folder) {
+  size_t last = 0, secondLast = 0;
+  bool seen = false, seenTwo = false;
+  for (size_t i = 0; folder[i] != 0; ++i) {
+    if (!path_is_separator_at(folder, i)) continue;
+    seenTwo = seen;
+    secondLast = last;
+    last = i;
+    seen = true;
+  }
+  if (seenTwo) folder[secondLast + 1] = 0;
+}

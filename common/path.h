@@ -36,3 +36,7 @@ size_t path_root_length(const char* path);
 bool path_is_separator_at(const char* path, size_t i);
 // Index just past the last separator (0 when there is none), Shift-JIS aware.
 size_t path_name_offset(const char* path);
+// Goes one folder up in place: a folder path ending in a separator is cut just after its
+// second-to-last separator ("C:\A\B\" -> "C:\A\"). A path with fewer than two separators, such
+// as a drive root, is left as it is. Shift-JIS aware.
+void path_cut_to_parent(char* folder);

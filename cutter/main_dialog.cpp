@@ -10,6 +10,7 @@
 #include "common/timefmt.h"
 #include "core/positions.h"
 #include "cutter/about_dialog.h"
+#include "cutter/file_select_dialog.h"
 #include "platform/shell.h"
 
 namespace {
@@ -154,6 +155,40 @@ void MyDialog::UpdateInput() {
     ui::message_box(handle(), "入力元TSファイル名はフルパス（例：C:\\INPUT_TS\\ORG.ts）で指定してください.",
                     ui::BoxKind::Error);
   }
+}
+
+void MyDialog::BrowseInput() {
+  if (state_.job.jobRunning == 1) return;
+  Settings& s = state_.settings;
+  inputPath_.GetText(s.inputPathText, kPathBuffer);
+  FileSelectDialog chooser(this);
+  chooser.SetCaption("入力元TSファイル選択");
+  chooser.SetMode(ChooserMode::InputFile);
+  chooser.SetPatterns(kRecordingPatterns);
+  chooser.SetFilePath(s.inputPathText);
+  if (chooser.Execute() != ui::kIdOk) return;
+  snprintf(s.inputPathText, kPathBuffer, "%s", chooser.filePath());
+  inputPath_.SetText(s.inputPathText);
+  if (path_is_full(s.inputPathText)) {
+    LoadInput();
+  } else {
+    ui::message_box(handle(), "入力元TSファイル名はフルパス（例：C:\\INPUT_TS\\ORG.ts）で指定してください.",
+                    ui::BoxKind::Error);
+  }
+}
+
+void MyDialog::BrowseOutput() {
+  if (state_.job.jobRunning == 1) return;
+  Settings& s = state_.settings;
+  outputPath_.GetText(s.outputPath, kPathBuffer);
+  FileSelectDialog chooser(this);
+  chooser.SetCaption("出力先TSファイル選択");
+  chooser.SetMode(ChooserMode::OutputFile);
+  chooser.SetPatterns(kRecordingPatterns);
+  chooser.SetFilePath(s.outputPath);
+  if (chooser.Execute() != ui::kIdOk) return;
+  snprintf(s.outputPath, kPathBuffer, "%s", chooser.filePath());
+  outputPath_.SetText(s.outputPath);
 }
 
 void MyDialog::SelectProgramme() {

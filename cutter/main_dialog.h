@@ -52,6 +52,8 @@ class MyDialog : public ui::Dialog {
     UI_COMMAND(res::kHelp, OpenHelp)
     UI_COMMAND(res::kMenuAbout, ShowAbout)
     UI_COMMAND(res::kUpdateInput, UpdateInput)
+    UI_COMMAND(res::kBrowseInput, BrowseInput)
+    UI_COMMAND(res::kBrowseOutput, BrowseOutput)
     UI_COMMAND(res::kTotalFromBitrate, TotalFromBitrate)
     UI_COMMAND(res::kBitrateFromTotal, BitrateFromTotal)
     UI_COMMAND(res::kSelectStart, SelectStart)
@@ -82,6 +84,8 @@ class MyDialog : public ui::Dialog {
   void OpenHelp();
   void ShowAbout();
   void UpdateInput();
+  void BrowseInput();
+  void BrowseOutput();
   void SelectProgramme();
   void SelectDemuxMode();
   void TimesToPackets();

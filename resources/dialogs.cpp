@@ -23,6 +23,10 @@ constexpr uint32_t kDefPush = kShown | kWsTabStop | kBsDefPushButton;
 constexpr uint32_t kDropList = kShown | kWsVScroll | kWsTabStop | kCbsDropDownList;
 constexpr uint32_t kHBar = kShown | kSbsHorz;
 constexpr uint32_t kIconStyle = kShown | kSsIcon;
+constexpr uint32_t kFramedText = kShown | kWsBorder | kSsLeftNoWordWrap;
+// The drive list; the folder and file lists are sorted and scroll sideways too.
+constexpr uint32_t kDriveList = kShown | kWsBorder | kWsVScroll | kWsTabStop | kLbsNoIntegralHeight | kLbsNotify;
+constexpr uint32_t kSortedList = kDriveList | kWsHScroll | kLbsSort;
 
 constexpr const char* kTitle = "KerfCut Ver 1.20  (KerfWorks)";
 
@@ -115,6 +119,27 @@ constexpr ControlTemplate kAboutControls[] = {
     {kIdOk, ControlKind::DefaultButton, 75, 52, 50, 14, kDefPush, "OK"},
 };
 
+constexpr ControlTemplate kFileSelectControls[] = {
+    {kNoId, ControlKind::Static, 5, 5, 28, 8, kLabel, "ﾊﾟｽ名:"},
+    {kChooserFolderText, ControlKind::Static, 35, 4, 250, 10, kFramedText, ""},
+    {kNoId, ControlKind::Static, 5, 19, 60, 8, kLabel, "ﾌｫﾙﾀﾞ(&P):"},
+    {kChooserFolders, ControlKind::ListBox, 5, 29, 135, 130, kSortedList, nullptr},
+    {kNoId, ControlKind::Static, 150, 19, 60, 8, kLabel, "ﾌｧｲﾙ(&F):"},
+    {kChooserFiles, ControlKind::ListBox, 150, 29, 135, 130, kSortedList, nullptr},
+    {kNoId, ControlKind::Static, 5, 166, 48, 8, kLabel, "ﾄﾞﾗｲﾌﾞ(&D):"},
+    {kChooserDrives, ControlKind::ListBox, 55, 164, 40, 42, kDriveList, nullptr},
+    {kChooserDriveRoot, ControlKind::Button, 100, 164, 30, 14, kPush, "&\\:"},
+    {kChooserNewFile, ControlKind::Button, 150, 164, 80, 14, kPush, "新しいﾌｧｲﾙ(&N)"},
+    {ui::kIdOk, ControlKind::DefaultButton, 175, 190, 52, 14, kDefPush, "選択(&S)"},
+    {ui::kIdCancel, ControlKind::Button, 233, 190, 52, 14, kPush, "ｷｬﾝｾﾙ(&C)"},
+};
+
+constexpr ControlTemplate kNewFileControls[] = {
+    {kNewFileName, ControlKind::Edit, 5, 5, 240, 12, kPath, ""},
+    {ui::kIdOk, ControlKind::DefaultButton, 135, 22, 52, 14, kDefPush, "設定(&S)"},
+    {ui::kIdCancel, ControlKind::Button, 193, 22, 52, 14, kPush, "ｷｬﾝｾﾙ(&C)"},
+};
+
 constexpr DialogTemplate kDialogs[] = {
     // A visible child with caption, system menu and modal frame (the caption is dropped when it
     // becomes the client of the main frame).
@@ -127,6 +152,12 @@ constexpr DialogTemplate kDialogs[] = {
     // 320 x 200 picture.
     {kLogoDialog, kWsPopup | kWsDlgFrame | kDsCenter | kDsModalFrame | kDsSetFont, 0, 0, 160, 100, nullptr,
      "ＭＳ ゴシック", 12, nullptr, 0},
+    // The path chooser and the new-file dialog: modal popups like the version box, placed a
+    // little below and right of their owner's corner. The new-file dialog keeps the system font.
+    {kFileSelectDialog, kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame | kDsSetFont, 20, 20, 290, 210,
+     "パスの選択", "ＭＳ ゴシック", 12, kFileSelectControls, sizeof kFileSelectControls / sizeof kFileSelectControls[0]},
+    {kNewFileDialog, kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame, 30, 60, 250, 40, "新しいﾌｧｲﾙ名の入力",
+     nullptr, 0, kNewFileControls, sizeof kNewFileControls / sizeof kNewFileControls[0]},
 };
 
 constexpr MenuEntry kMainMenuEntries[] = {

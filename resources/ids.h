@@ -5,7 +5,9 @@ namespace res {
 
 constexpr int kMainDialog = 1;
 constexpr int kAboutDialog = 2;
+constexpr int kFileSelectDialog = 7;
 constexpr int kLogoDialog = 9;
+constexpr int kNewFileDialog = 10;
 constexpr int kMainMenu = 1;
 constexpr int kProgramIcon = 1;
 
@@ -61,5 +63,16 @@ constexpr int kMenuAbout = 1920;
 
 // About dialog.
 constexpr int kProductLine = 100;
+
+// Path chooser (the OK button chooses, the cancel button cancels).
+constexpr int kChooserFolderText = 101;
+constexpr int kChooserFolders = 102;
+constexpr int kChooserDrives = 103;
+constexpr int kChooserFiles = 104;
+constexpr int kChooserDriveRoot = 105;
+constexpr int kChooserNewFile = 106;
+
+// New-file dialog.
+constexpr int kNewFileName = 101;
 
 }  // namespace res

@@ -88,6 +88,9 @@ int list_count(Handle list);
 void list_select(Handle list, int index);      // -1 clears the selection
 int list_selection(Handle list);               // -1 when none
 size_t list_text(Handle list, int index, char* buf, size_t size);
+// How wide a list box's contents are, in pixels: past its client width the list scrolls
+// horizontally (a list with a horizontal scroll bar).
+void list_set_horizontal_extent(Handle list, int pixels);
 
 // Scroll bars.
 void scroll_set_range(Handle bar, int min, int max);

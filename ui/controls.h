@@ -59,6 +59,8 @@ class ListBox : public Control {
   size_t GetString(int index, char* buf, size_t size) const {
     return list_text(handle(), index, buf, size);
   }
+  void SetHorizontalExtent(int pixels) { list_set_horizontal_extent(handle(), pixels); }
+  int ClientWidth() const { return client_rect(handle()).width(); }
 };
 
 // A drop-down list behaves like a list box for the program.

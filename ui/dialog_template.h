@@ -44,7 +44,7 @@ struct DialogTemplate {
   uint32_t style;
   int16_t x, y, cx, cy;
   const char* caption;  // Shift-JIS; nullptr for none
-  const char* font;     // Shift-JIS face name
+  const char* font;     // Shift-JIS face name; nullptr: the system font
   int16_t pointSize;
   const ControlTemplate* controls;
   size_t controlCount;
@@ -84,6 +84,10 @@ constexpr uint32_t kWsMaximizeBox = 0x00010000;  // same bit as WS_TABSTOP, on t
 constexpr uint32_t kWsOverlappedWindow =
     kWsOverlapped | kWsCaption | kWsSysMenu | kWsThickFrame | kWsMinimizeBox | kWsMaximizeBox;
 constexpr uint32_t kDsSetFont = 0x00000040;
+// List box styles: notify the parent of selections and clicks, keep the entries sorted.
+constexpr uint32_t kLbsNotify = 0x0001;
+constexpr uint32_t kLbsSort = 0x0002;
+constexpr uint32_t kLbsNoIntegralHeight = 0x0100;
 constexpr uint32_t kDsModalFrame = 0x00000080;
 constexpr uint32_t kDsCenter = 0x00000800;
 
@@ -91,6 +95,7 @@ constexpr uint32_t kDsCenter = 0x00000800;
 constexpr uint32_t kSsLeft = 0x00000000;
 constexpr uint32_t kSsIcon = 0x00000003;
 constexpr uint32_t kSsEtchedFrame = 0x00000012;
+constexpr uint32_t kSsLeftNoWordWrap = 0x0000000C;
 constexpr uint32_t kEsCenter = 0x00000001;
 constexpr uint32_t kEsAutoHScroll = 0x00000080;
 constexpr uint32_t kBsPushButton = 0x00000000;

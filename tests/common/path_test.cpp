@@ -69,6 +69,29 @@ TEST(PathText, RootAndNameOffsets) {
   EXPECT_EQ(path_name_offset("name.ts"), 0u);
 }
 
+TEST(PathText, CutToParentDropsTheLastFolderName) {
+  auto up = [](std::string path) {
+    char buf[kPathBuffer];
+    std::strcpy(buf, path.c_str());
+    path_cut_to_parent(buf);
+    return std::string(buf);
+  };
+#ifdef _WIN32
+  EXPECT_EQ(up("C:\\A\\B\\"), "C:\\A\\");
+  EXPECT_EQ(up("C:\\A\\"), "C:\\");
+  EXPECT_EQ(up("C:\\"), "C:\\");  // a drive root has nowhere to go
+  // The trail byte of 表 is no separator: the whole name 表 goes.
+  EXPECT_EQ(up(std::string("C:\\A\\") + kHyou + "\\"), "C:\\A\\");
+  EXPECT_EQ(up(std::string("C:\\") + kHyou + "X" + kHyou + "\\"), "C:\\");
+#else
+  EXPECT_EQ(up("/a/b/"), "/a/");
+  EXPECT_EQ(up("/a/"), "/");
+  EXPECT_EQ(up("/"), "/");
+  EXPECT_EQ(up(std::string("/") + kHyou + "/" + kHyou + "/"), std::string("/") + kHyou + "/");
+#endif
+  EXPECT_EQ(up(""), "");
+}
+
 class PathFiles : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir_.ok()); }

@@ -16,6 +16,7 @@
 #include "resources/ids.h"
 #include "resources/templates.h"
 #include "tests/e2e/driver_util.h"
+#include "tests/e2e/path_chooser_scenario.h"
 #include "ui/dialog_template.h"
 
 // The loading of recordings and the editing of the cut range (load_and_range_e2e.cpp).
@@ -244,6 +245,7 @@ int wmain(int argc, wchar_t** argv) {
 
   check_loading_and_range_editing(folder, shots);
 
+  failures += run_path_chooser_scenario(folder);
   if (failures != 0) printf("kerfcut end-to-end: %d checks failed\n", failures);
   return failures == 0 ? 0 : 1;
 }

@@ -1,4 +1,5 @@
 // In-memory implementation of the window system (see headless.h).
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -588,14 +589,25 @@ headless::ControlState* list_of(Handle h) {
 int list_add(Handle list, const char* text) {
   headless::ControlState* c = list_of(list);
   if (c == nullptr) return -1;
-  c->items.emplace_back(text);
-  return int(c->items.size()) - 1;
+  size_t at = c->items.size();
+  if (c->kind == ControlKind::ListBox && (find(list)->style & kLbsSort) != 0) {
+    // A sorted list box places the entry after every entry that does not sort after it, comparing
+    // without regard to the case of ASCII letters.
+    auto later = [text](const std::string& item) { return strcasecmp(item.c_str(), text) > 0; };
+    at = size_t(std::find_if(c->items.begin(), c->items.end(), later) - c->items.begin());
+  }
+  c->items.insert(c->items.begin() + std::ptrdiff_t(at), text);
+  if (c->selection >= int(at)) ++c->selection;
+  return int(at);
 }
 void list_clear(Handle list) {
   if (headless::ControlState* c = list_of(list)) {
     c->items.clear();
     c->selection = -1;
   }
+}
+void list_set_horizontal_extent(Handle list, int pixels) {
+  if (headless::ControlState* c = list_of(list)) c->horizontalExtent = pixels;
 }
 int list_count(Handle list) {
   headless::ControlState* c = list_of(list);

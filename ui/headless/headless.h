@@ -21,6 +21,7 @@ struct ControlState {
   int selection = -1;
   int check = 0;
   int scrollMin = 0, scrollMax = 100, scrollPos = 0;
+  int horizontalExtent = 0;  // list boxes: width of the contents in pixels
   Rect units;  // place in dialog units, as the template gives it
 };
 

@@ -334,6 +334,10 @@ void list_clear(Handle list) {
   HWND h = hwnd(list);
   SendMessageW(h, win32::is_combo(h) ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
 }
+void list_set_horizontal_extent(Handle list, int pixels) {
+  HWND h = hwnd(list);
+  SendMessageW(h, win32::is_combo(h) ? CB_SETHORIZONTALEXTENT : LB_SETHORIZONTALEXTENT, WPARAM(pixels), 0);
+}
 int list_count(Handle list) {
   HWND h = hwnd(list);
   return int(SendMessageW(h, win32::is_combo(h) ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));

@@ -55,7 +55,9 @@ struct Writer {
 
 std::vector<uint16_t> build_dialog_template(const DialogTemplate& t, bool asClient) {
   Writer out;
-  uint32_t style = t.style | DS_SETFONT;
+  // Without a face name the dialog keeps the system font: no DS_SETFONT and no font fields.
+  const bool ownFont = t.font != nullptr;
+  uint32_t style = ownFont ? t.style | DS_SETFONT : t.style & ~uint32_t(DS_SETFONT);
   int16_t x = t.x, y = t.y;
   if (asClient) {
     style &= ~uint32_t(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_POPUP);
@@ -75,10 +77,12 @@ std::vector<uint16_t> build_dialog_template(const DialogTemplate& t, bool asClie
   out.word(0);  // no menu
   out.word(0);  // the standard dialog class
   out.text(t.caption);
-  out.word(uint16_t(t.pointSize));
-  out.word(FW_NORMAL);
-  out.word(uint16_t(SHIFTJIS_CHARSET << 8));  // italic 0, charset: the faces are Japanese
-  out.text(t.font);
+  if (ownFont) {
+    out.word(uint16_t(t.pointSize));
+    out.word(FW_NORMAL);
+    out.word(uint16_t(SHIFTJIS_CHARSET << 8));  // italic 0, charset: the faces are Japanese
+    out.text(t.font);
+  }
   for (size_t i = 0; i < t.controlCount; ++i) {
     const ControlTemplate& c = t.controls[i];
     out.align4();
