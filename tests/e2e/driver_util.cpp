@@ -22,11 +22,12 @@ std::string utf8(const std::wstring& w) {
   return out;
 }
 
-void check(bool ok, const char* what, const std::wstring& detail) {
-  if (ok) return;
+bool check(bool ok, const char* what, const std::wstring& detail) {
+  if (ok) return true;
   ++failures;
   printf("FAILED: %s %s\n", what, utf8(detail).c_str());
   fflush(stdout);
+  return false;
 }
 
 std::wstring text_of(HWND h) {

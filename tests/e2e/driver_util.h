@@ -14,7 +14,8 @@ extern int failures;
 std::wstring wide(const char* cp932);
 std::string utf8(const std::wstring& w);
 
-void check(bool ok, const char* what, const std::wstring& detail = L"");
+// Counts and prints a failed check; gives ok back so a scenario can stop early.
+bool check(bool ok, const char* what, const std::wstring& detail = L"");
 
 std::wstring text_of(HWND h);
 std::wstring item_text(HWND dialog, int id);

@@ -6,99 +6,22 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "resources/ids.h"
+#include "tests/e2e/driver_util.h"
 
 namespace {
-
-int failed = 0;
-
-std::wstring wide(const char* cp932) {
-  int n = MultiByteToWideChar(932, 0, cp932, -1, nullptr, 0);
-  std::wstring out(size_t(n > 0 ? n : 1), L'\0');
-  MultiByteToWideChar(932, 0, cp932, -1, out.data(), n);
-  out.resize(wcslen(out.c_str()));
-  return out;
-}
-
-std::string utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(n > 0 ? n : 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, out.data(), n, nullptr, nullptr);
-  out.resize(strlen(out.c_str()));
-  return out;
-}
-
-bool check(bool ok, const char* what, const std::wstring& detail = L"") {
-  if (ok) return true;
-  ++failed;
-  printf("FAILED: path chooser: %s %s\n", what, utf8(detail).c_str());
-  fflush(stdout);
-  return false;
-}
-
-std::wstring text_of(HWND h) {
-  wchar_t buf[1024] = {};
-  DWORD_PTR r = 0;
-  SendMessageTimeoutW(h, WM_GETTEXT, 1024, LPARAM(buf), SMTO_ABORTIFHUNG, 5000, &r);
-  return buf;
-}
-
-std::wstring item_text(HWND dialog, int id) { return text_of(GetDlgItem(dialog, id)); }
 
 bool check_item(HWND dialog, int id, const std::wstring& want, const char* what) {
   std::wstring got = item_text(dialog, id);
   return check(got == want, what, L"got \"" + got + L"\" want \"" + want + L"\"");
 }
 
-struct Find {
-  DWORD pid;
-  const wchar_t* cls;
-  std::wstring title;
-  HWND found;
-};
-
-BOOL CALLBACK find_proc(HWND h, LPARAM lp) {
-  auto* f = reinterpret_cast<Find*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  if (pid != f->pid || !IsWindowVisible(h)) return TRUE;
-  wchar_t cls[64] = {}, title[256] = {};
-  GetClassNameW(h, cls, 64);
-  GetWindowTextW(h, title, 256);
-  if (wcscmp(cls, f->cls) != 0 || (!f->title.empty() && f->title != title)) return TRUE;
-  f->found = h;
-  return FALSE;
-}
-
-HWND find_window(DWORD pid, const wchar_t* cls, const std::wstring& title) {
-  Find f{pid, cls, title, nullptr};
-  EnumWindows(find_proc, LPARAM(&f));
-  return f.found;
-}
-
-// A visible top-level window of the process whose GUI thread answers; nullptr after limit_ms.
-HWND wait_window(DWORD pid, const wchar_t* cls, const std::wstring& title, int limit_ms = 60000) {
-  for (int waited = 0; waited < limit_ms; waited += 50) {
-    if (HWND h = find_window(pid, cls, title)) {
-      DWORD_PTR r;
-      if (SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r)) return h;
-    }
-    Sleep(50);
-  }
-  return nullptr;
-}
-
-bool wait_gone(DWORD pid, const std::wstring& title) {
-  for (int waited = 0; waited < 30000; waited += 50) {
-    if (find_window(pid, L"#32770", title) == nullptr) return true;
-    Sleep(50);
-  }
-  return false;
-}
+bool wait_gone(DWORD pid, const std::wstring& title) { return ::wait_gone(pid, L"#32770", title.c_str()); }
 
 // Clicks a button by posting its notification: the handler may open a modal dialog.
 void click(HWND dialog, int id) {
@@ -133,13 +56,19 @@ bool pick(HWND dialog, int id, const std::wstring& entry) {
 bool write_file(const std::wstring& path, size_t size) {
   FILE* f = _wfopen(path.c_str(), L"wb");
   if (f == nullptr) return false;
-  // Null packets: sync byte, PID 0x1FFF, payload only.
+  // Null packets, and every tenth packet a PCR of PID 0x100 ten milliseconds after the last, so
+  // the chosen file measures without a message when it is loaded.
   std::vector<unsigned char> bytes(size, 0xFF);
-  for (size_t at = 0; at + 4 <= size; at += 188) {
+  for (size_t at = 0, n = 0; at + 188 <= size; at += 188, ++n) {
     bytes[at] = 0x47;
     bytes[at + 1] = 0x1F;
     bytes[at + 2] = 0xFF;
     bytes[at + 3] = 0x10;
+    if (n % 10 != 0) continue;
+    const uint64_t base = (1000 + n * 10) * 90;
+    const unsigned char pcr[] = {0x01, 0x00, 0x20, 183, 0x10, uint8_t(base >> 25), uint8_t(base >> 17),
+                                 uint8_t(base >> 9), uint8_t(base >> 1), uint8_t(((base & 1) << 7) | 0x7E), 0x00};
+    memcpy(&bytes[at + 1], pcr, sizeof pcr);
   }
   bool ok = fwrite(bytes.data(), 1, size, f) == size;
   return fclose(f) == 0 && ok;
@@ -174,7 +103,7 @@ std::wstring program_form(const std::wstring& path) {
 void choose_input(DWORD pid, HWND main, const std::wstring& recordingFolder, const std::wstring& recording) {
   SendMessageW(GetDlgItem(main, res::kInputPath), WM_SETTEXT, 0, LPARAM(L"ORG.ts"));
   click(main, res::kBrowseInput);
-  HWND c = wait_window(pid, L"#32770", wide("入力元TSファイル選択"), 20000);
+  HWND c = wait_window(pid, L"#32770", wide("入力元TSファイル選択").c_str(), 20000);
   if (!check(c != nullptr, "input chooser opens with its caption")) return;
   const std::wstring root = recordingFolder.substr(0, 3);
   check_item(c, res::kChooserFolderText, root, "opens at the program's drive root");
@@ -203,6 +132,8 @@ void choose_input(DWORD pid, HWND main, const std::wstring& recordingFolder, con
   click(c, IDOK);
   check(wait_gone(pid, wide("入力元TSファイル選択")), "input chooser closes");
   check_item(main, res::kInputPath, recordingFolder + recording, "input field holds the chosen recording");
+  check(item_text(main, res::kTotalTime) != L"00:00:00.000", "the chosen recording is loaded and measured",
+        item_text(main, res::kTotalTime));
 }
 
 // Names an output in a new folder through the new-file dialog.
@@ -211,13 +142,13 @@ void choose_new_output(DWORD pid, HWND main, const std::wstring& recordingFolder
   SendMessageW(GetDlgItem(main, res::kOutputPath), WM_SETTEXT, 0, LPARAM((recordingFolder + L"x.ts").c_str()));
   click(main, res::kBrowseOutput);
   const std::wstring caption = wide("出力先TSファイル選択");
-  HWND c = wait_window(pid, L"#32770", caption, 20000);
+  HWND c = wait_window(pid, L"#32770", caption.c_str(), 20000);
   if (!check(c != nullptr, "output chooser opens with its caption")) return;
   check_item(c, res::kChooserFolderText, recordingFolder, "output chooser opens at the output's folder");
   check(IsWindowVisible(GetDlgItem(c, res::kChooserNewFile)) != FALSE, "new-file button shown for the output");
   click(c, res::kChooserNewFile);
   const std::wstring named = wide("新しいﾌｧｲﾙ名の入力");
-  HWND n = wait_window(pid, L"#32770", named, 20000);
+  HWND n = wait_window(pid, L"#32770", named.c_str(), 20000);
   if (check(n != nullptr, "new-file dialog opens")) {
     check_item(n, res::kNewFileName, recordingFolder + recording, "new-file dialog proposes the selected file");
     SendMessageW(GetDlgItem(n, res::kNewFileName), WM_SETTEXT, 0, LPARAM(output.c_str()));
@@ -230,8 +161,7 @@ void choose_new_output(DWORD pid, HWND main, const std::wstring& recordingFolder
 
 }  // namespace
 
-int run_path_chooser_scenario(const std::wstring& folder) {
-  failed = 0;
+void run_path_chooser_scenario(const std::wstring& folder) {
   // 録画 ソ表 and 番組表: ソ (83 5C) and 表 (95 5C) hold the byte of a backslash.
   const std::wstring created = folder + wide("録画 ソ表\\番組表\\");
   const std::wstring recording = wide("ニュース.ts");
@@ -250,9 +180,9 @@ int run_path_chooser_scenario(const std::wstring& folder) {
   if (!check(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi) !=
                  FALSE,
              "kerfcut.exe starts")) {
-    return failed;
+    return;
   }
-  HWND frame = wait_window(pi.dwProcessId, L"KERFCUT:MAIN", L"");
+  HWND frame = wait_window(pi.dwProcessId, L"KERFCUT:MAIN", nullptr);
   HWND main = frame != nullptr ? FindWindowExW(frame, nullptr, L"#32770", nullptr) : nullptr;
   if (check(main != nullptr, "main window appears")) {
     choose_input(pi.dwProcessId, main, recordingFolder, recording);
@@ -264,5 +194,4 @@ int run_path_chooser_scenario(const std::wstring& folder) {
   TerminateProcess(pi.hProcess, 1);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
-  return failed;
 }

@@ -1,6 +1,7 @@
 // The Win32 backend: frames of registered classes, dialogs from in-memory templates, controls,
 // message boxes, timers, painting. W functions only; texts converted from and to CP932 here.
 #include <windows.h>
+#include <shellapi.h>  // files dropped onto a window
 
 #include <algorithm>
 #include <cstring>
