@@ -5,11 +5,12 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "common/raw_file.h"
+#include "common/ts_packet.h"
 #include "common/timefmt.h"
 
 namespace {
 
-constexpr int kSyncLossLimit = 1000;
 constexpr int64_t kTwoTo32 = int64_t(1) << 32;
 
 // True when p[0..3] is the sequence_header_code 00 00 01 B3 (ISO/IEC 13818-2 §6.2.2.1).
@@ -43,7 +44,7 @@ int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t vi
   const int64_t ps = src.packetSize;
   es.length = 0;
   // Packets are at least the 188 bytes of ISO/IEC 13818-1 (header and adaptation field fit).
-  if (ps < 188 || 3 * ps > kPreviewReadSize) return kExtractSeekFailed;
+  if (ps < kPacketSize || 3 * ps > kPreviewReadSize) return kExtractSeekFailed;
 
   // Window: normally the packets from the position on; near the end the last packets of the file.
   const int64_t packets = int64_t(src.inputSize / double(ps));
@@ -258,20 +259,20 @@ int PreviewDriver::ExtractPreviewStream(PreviewRequest& request, MessageSink& si
   const int32_t position = request.activePoint == 0 ? request.startPacket : request.endPacket;
 
   es_.length = 0;
-  RawHandle file = raw_open(request.inputPath, "rb");
-  if (file == kInvalidRawHandle) {
+  RawFile file(request.inputPath, "rb");
+  if (!file.ok()) {
     sink.Report(MessageKind::Status, "状態：入力元TSファイルが開けません。");
     clear_pcr_range(request);
     return 1;
   }
   SequenceSource src;
-  src.file = file;
+  src.file = file.get();
   src.inputSize = request.inputSize;
   src.packetSize = request.packetSize;
   src.pcrPid = request.pcrPid;
   int32_t& pcrMs = request.activePoint == 0 ? request.startPcrMs : request.endPcrMs;
   const int code = CollectVideoSequence(src, position, request.videoPid, readBuffer_, es_, pcrMs);
-  raw_close(file);
+  file.Close();
   lastExtractCode_ = code;
   if (code >= 100) {
     char text[128];

@@ -1,6 +1,6 @@
-// Process start, command-line splitting and the registered-message link between processes. One
-// case starts this test program again, found through program_folder(), as a child that reads its
-// own command_line() and posts back to the parent.
+// Process start and the registered-message link between processes. One case starts this test
+// program again, found through program_folder(), as a child that reads its own command_line() and
+// posts back to the parent.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"
 #include "platform/gui_link.h"
 #include "platform/platform.h"
 #include "platform/process.h"
@@ -129,22 +130,6 @@ bool Receiver::Wait(uint32_t& message, uint32_t& wparam, uint32_t& lparam, int t
   return listener_->Receive(message, wparam, lparam, timeout_ms);
 }
 #endif
-
-TEST(CommandLineSplit, QuotesBlanksAndTabs) {
-  using V = std::vector<std::string>;
-  EXPECT_EQ(split_command_line(""), V{});
-  EXPECT_EQ(split_command_line(" \t "), V{});
-  EXPECT_EQ(split_command_line("a b\tc"), (V{"a", "b", "c"}));
-  EXPECT_EQ(split_command_line("  \"C:\\Program Files\\x.exe\" -h:1F"),
-            (V{"C:\\Program Files\\x.exe", "-h:1F"}));
-  // The scan goes on right after a closing quote, without a separator.
-  EXPECT_EQ(split_command_line("\"a b\"\"c\"d e"), (V{"a b", "c", "d", "e"}));
-  // A missing closing quote runs to the end; an empty pair is an empty argument.
-  EXPECT_EQ(split_command_line("x \"open ended"), (V{"x", "open ended"}));
-  EXPECT_EQ(split_command_line("x \"\" y"), (V{"x", "", "y"}));
-  // A quote inside an unquoted token belongs to it.
-  EXPECT_EQ(split_command_line("ab\"c d"), (V{"ab\"c", "d"}));
-}
 
 TEST(Process, ProgramsThatCannotStartAreReported) {
   EXPECT_FALSE(start_process("", true));
