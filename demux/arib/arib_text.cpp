@@ -24,7 +24,7 @@ enum class SetClass : uint8_t {
   kKanji, kAlphanumeric, kHiragana, kKatakana, kSymbols, kUnsupported
 };
 
-// What a set decodes as, from the final byte of its designation (ARIB STD-B24 Vol. 1 Part 2,
+// What a set decodes as, from the final byte of its designation (ARIB STD-B24 Vol. 1 第2編,
 // the final bytes of the graphic sets). The kanji and JIS-compatible kanji plane 1 sets both
 // convert through JIS X 0208; the proportional sets decode as their plain forms.
 constexpr SetClass class_of(uint8_t final_byte) {

@@ -1,4 +1,4 @@
-// Walks of the ARIB SI tables (ARIB STD-B10 Part 2 5.2, STD-B21 12.2) through their descriptor
+// Walks of the ARIB SI tables (ARIB STD-B10 第2部 5.2, STD-B21 12.2) through their descriptor
 // loops, and the short event descriptor that names a service after its present event.
 // Every loop is clamped to its section (before CRC_32), whatever its length fields say.
 #include <algorithm>

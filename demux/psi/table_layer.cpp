@@ -14,7 +14,7 @@ struct FixedRoute {
   Route route;
 };
 
-// PIDs with a fixed assignment (ISO/IEC 13818-1 Table 2-3, ARIB STD-B10 Part 2 Table 5-1).
+// PIDs with a fixed assignment (ISO/IEC 13818-1 Table 2-3, ARIB STD-B10 第2部 Table 5-1).
 constexpr FixedRoute kFixedRoutes[] = {
     {0x0000, kRoutePat},   {0x0001, kRouteCat},   {0x0011, kRouteSdt},    {0x0012, kRouteEit0},
     {0x0026, kRouteEit1},  {0x0027, kRouteEit2},  {0x0014, kRouteClock},  {0x001E, kRouteDit},

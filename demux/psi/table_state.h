@@ -11,7 +11,7 @@
 
 constexpr uint32_t kPidCount = 8192;   // 13-bit PIDs
 
-// Where a PID's packets go (fixed SI PIDs of ARIB STD-B10 Part 2 5.1, then the PAT's PIDs).
+// Where a PID's packets go (fixed SI PIDs of ARIB STD-B10 第2部 5.1, then the PAT's PIDs).
 enum Route : uint8_t {
   kRouteNone = 0,
   kRoutePat,

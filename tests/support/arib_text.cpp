@@ -1,4 +1,4 @@
-// ARIB STD-B24 Volume 1 Part 2 chapter 7 (8-unit code) encoder for test texts, and its own
+// ARIB STD-B24 Vol. 1 第2編 chapter 7 (8-unit code) encoder for test texts, and its own
 // Shift-JIS <-> JIS X 0208 conversion.
 #include <stdexcept>
 

@@ -326,7 +326,7 @@ std::vector<size_t> PictureAccessUnits(const Bytes& es);
 bool sjis_to_jis(uint8_t s1, uint8_t s2, uint8_t& j1, uint8_t& j2);
 bool jis_to_sjis(uint8_t j1, uint8_t j2, uint8_t& s1, uint8_t& s2);
 
-// An encoder of ARIB STD-B24 Volume 1 Part 2 chapter 7 8-unit code that tracks its own G0-G3,
+// An encoder of ARIB STD-B24 Vol. 1 第2編 chapter 7 8-unit code that tracks its own G0-G3,
 // GL and GR (starting from the reception initial state: G0 kanji 0x42, G1 alphanumeric 0x4A,
 // G2 hiragana 0x30, G3 macro 0x70; GL = G0, GR = G2) and emits the designations and shifts a
 // piece of text needs. Each call appends and returns *this, so texts read as one chain:
