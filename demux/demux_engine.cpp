@@ -35,6 +35,7 @@ DemuxResult DemuxEngine::Run(const DemuxJob& job) {
   job_ = &job;
   *control_ = DemuxControl{};
   tables_->Reset();
+  source_.Reset();
   packetsToProcess_ = 0;
   packetsProcessed_ = 0;
   nullPackets_ = 0;
@@ -42,78 +43,74 @@ DemuxResult DemuxEngine::Run(const DemuxJob& job) {
   writeErrorPrinted_ = false;
 
   DemuxResult result;
-  bool ready = true;
-  if (job.request == DemuxRequest::Control) {
-    int badLine = 0;
-    switch (ReadDemuxControl(job.requestPath, *control_, badLine)) {
-      case ControlStatus::Ok:
-        break;
-      case ControlStatus::CannotOpen:
-        Print("DEMUX情報ファイルが開けません.\n");
-        result.outcome = DemuxOutcome::ControlFileError;
-        ready = false;
-        break;
-      case ControlStatus::BadLine: {
-        char text[96];
-        std::snprintf(text, sizeof text, "DEMUX情報ファイルの記述が正しくありません(%d行目).\n",
-                      badLine);
-        Print(text);
-        result.outcome = DemuxOutcome::ControlFileError;
-        ready = false;
-        break;
-      }
-    }
-    if (ready) {
-      // An output that cannot be created stops the run before it starts, without a message.
-      result.uncreatedOutput = outputs_.Open(*control_);
-      const int created = result.uncreatedOutput >= 0 ? result.uncreatedOutput : control_->outputCount;
-      for (int i = 0; i < created; ++i) result.written.emplace_back(control_->outputs[i].path);
-      if (result.uncreatedOutput >= 0) {
-        result.outcome = DemuxOutcome::OutputError;
-        ready = false;
-      }
-    }
-  }
-
-  if (ready) {
-    RawFile input(job.inputPath, "rb");
-    if (!input.ok()) {
-      char text[kPathBuffer * 4 + 64];
-      std::snprintf(text, sizeof text, "入力TSファイルが開けません(%s).\n", job.inputPath);
-      Print(text);
-      result.outcome = DemuxOutcome::InputError;
-    } else {
-      LoopEnd end = RunLoop(input.get());
-      // MODE=DEMUX's gathered packets belong to the run: a failure to write them fails it.
-      if ((end == LoopEnd::Done || end == LoopEnd::Stopped) && !demuxWriter_.Flush()) {
-        WriteError();
-        end = LoopEnd::WriteFailed;
-      }
-      if (end == LoopEnd::Done || end == LoopEnd::Stopped) {
-        if (job.request == DemuxRequest::Information) {
-          DemuxInfoOptions info;
-          info.programFolder = programFolder_;
-          info.firstProgrammeOnly = job.firstProgrammeOnly;
-          info.excludeEcmAndData = job.excludeEcmAndData;
-          if (WriteDemuxInfo(job.requestPath, *tables_, info)) result.written.emplace_back(job.requestPath);
-        }
-        char text[kSummaryTextSize];
-        format_summary(Summary(), text);
-        Print(text);
-      }
-      result.outcome = end == LoopEnd::Done      ? DemuxOutcome::Done
-                       : end == LoopEnd::Stopped ? DemuxOutcome::Stopped
-                       : end == LoopEnd::WriteFailed ? DemuxOutcome::OutputError
-                                                     : DemuxOutcome::InputError;
-    }
-  }
+  if (job.request != DemuxRequest::Control || OpenControl(result)) ReadInput(result);
   // What was gathered before a failure still reaches the outputs; the final MODE=ALL write may
   // fail after the summary, which then stands but the run has failed.
   if (!CloseOutputs() && demux_succeeded(result)) result.outcome = DemuxOutcome::OutputError;
-
   result.summary = Summary();
   job_ = nullptr;
   return result;
+}
+
+bool DemuxEngine::OpenControl(DemuxResult& result) {
+  int badLine = 0;
+  switch (ReadDemuxControl(job_->requestPath, *control_, badLine)) {
+    case ControlStatus::Ok:
+      break;
+    case ControlStatus::CannotOpen:
+      Print("DEMUX情報ファイルが開けません.\n");
+      result.outcome = DemuxOutcome::ControlFileError;
+      return false;
+    case ControlStatus::BadLine: {
+      char text[96];
+      std::snprintf(text, sizeof text, "DEMUX情報ファイルの記述が正しくありません(%d行目).\n", badLine);
+      Print(text);
+      result.outcome = DemuxOutcome::ControlFileError;
+      return false;
+    }
+  }
+  // An output that cannot be created stops the run before it starts, without a message.
+  result.uncreatedOutput = outputs_.Open(*control_);
+  const int created = result.uncreatedOutput >= 0 ? result.uncreatedOutput : control_->outputCount;
+  for (int i = 0; i < created; ++i) result.written.emplace_back(control_->outputs[i].path);
+  if (result.uncreatedOutput < 0) return true;
+  result.outcome = DemuxOutcome::OutputError;
+  return false;
+}
+
+void DemuxEngine::ReadInput(DemuxResult& result) {
+  RawFile input(job_->inputPath, "rb");
+  if (!input.ok()) {
+    char text[kPathBuffer * 4 + 64];
+    std::snprintf(text, sizeof text, "入力TSファイルが開けません(%s).\n", job_->inputPath);
+    Print(text);
+    result.outcome = DemuxOutcome::InputError;
+    return;
+  }
+  LoopEnd end = RunLoop(input.get());
+  const bool normal = end == LoopEnd::Done || end == LoopEnd::Stopped;
+  // MODE=DEMUX's gathered packets belong to the run: a failure to write them fails it.
+  if (normal && !demuxWriter_.Flush()) {
+    WriteError();
+    end = LoopEnd::WriteFailed;
+  }
+  switch (end) {
+    case LoopEnd::Done: result.outcome = DemuxOutcome::Done; break;
+    case LoopEnd::Stopped: result.outcome = DemuxOutcome::Stopped; break;
+    case LoopEnd::InputFailed: result.outcome = DemuxOutcome::InputError; return;
+    case LoopEnd::WriteFailed: result.outcome = DemuxOutcome::OutputError; return;
+  }
+  if (job_->request == DemuxRequest::Information) {
+    DemuxInfoOptions info;
+    info.programFolder = programFolder_;
+    info.firstProgrammeOnly = job_->firstProgrammeOnly;
+    info.excludeEcmAndData = job_->excludeEcmAndData;
+    // A file that cannot be written leaves the run's outcome as it is.
+    if (WriteDemuxInfo(job_->requestPath, *tables_, info)) result.written.emplace_back(job_->requestPath);
+  }
+  char text[kSummaryTextSize];
+  format_summary(Summary(), text);
+  Print(text);
 }
 
 DemuxSummary DemuxEngine::Summary() const {

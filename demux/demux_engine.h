@@ -34,7 +34,7 @@ struct DemuxJob {
   bool firstProgrammeOnly = false;       // Information: only the first programme's block
   bool excludeEcmAndData = false;        // Information: no ECM lines, no streams of class D or ECM
   bool keepNetworkEntry = false;         // Control: the one-programme PAT keeps the network entry
-  uint32_t callerWindow = kNoCallerWindow;   // receives the progress posts
+  uint32_t callerWindow = 0;            // receives the progress posts; 0 for none
   const std::atomic<bool>* stop = nullptr;   // when set (Ctrl-C), ends the run as the lock file's removal does
 };
 
@@ -89,6 +89,10 @@ class DemuxEngine {
   void Print(const char* text);
   // Prints the write-error message once per run.
   void WriteError();
+  // Reads the control file and creates its outputs; false (outcome set) when the run cannot start.
+  bool OpenControl(DemuxResult& result);
+  // Reads the range and, at a normal end, writes the information file and prints the summary.
+  void ReadInput(DemuxResult& result);
   // Positions the source at the range's start and runs the packet loop with the job's writer.
   LoopEnd RunLoop(RawHandle input);
   // Every packet of the range: counted, handed to the table layer, written, progress posted.

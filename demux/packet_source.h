@@ -38,6 +38,8 @@ class PacketSource {
   // Reads input from byte offset on (seeking when offset is not 0); false when the seek fails.
   // Clears the sync-loss count.
   bool Start(RawHandle input, uint64_t offset);
+  // Forgets the input and the sync-loss count.
+  void Reset() { Start(kInvalidRawHandle, 0); }
   // The next run of whole packets. A block ends where the next packet lacks its sync byte and
   // where the buffer is due for a refill, so that every packet is checked, resynchronisation
   // searches exactly the data held at that packet, and data moves only when the buffer is
