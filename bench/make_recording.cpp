@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   constexpr size_t kSegmentPackets = 200000;   // about 36 MiB per segment
-  tsb::BroadcastSpec desc;
+  tsb::BroadcastDesc desc;
   auto service = [](uint16_t sid, uint16_t pmt, uint16_t video, uint16_t audio) {
     tsb::BroadcastService s;
     s.service_id = sid;

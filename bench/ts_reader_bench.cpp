@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr size_t kBlock = 4096 * kTsPacketSize;     // the demux loop's block
-constexpr size_t kRefill = 1024 * kTsPacketSize;    // and its refill threshold
+constexpr size_t kBlock = 4096 * kPacketSize;     // the demux loop's block
+constexpr size_t kRefill = 1024 * kPacketSize;    // and its refill threshold
 
 // User CPU seconds of the process: the kernel's copy of the file data, the same for both loops
 // and most of their wall time, is left out.
@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
   auto bare = [&](RawHandle file, uint32_t* counts) {
     uint64_t n = 0;
     size_t got;
-    while ((got = raw_read(buffer.get(), 1, kBlock, file)) >= kTsPacketSize) {
-      for (size_t at = 0; at + kTsPacketSize <= got; at += kTsPacketSize) {
+    while ((got = raw_read(buffer.get(), 1, kBlock, file)) >= kPacketSize) {
+      for (size_t at = 0; at + kPacketSize <= got; at += kPacketSize) {
         ++counts[ts_pid(buffer.get() + at)];
         ++n;
       }

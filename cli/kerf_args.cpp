@@ -1,7 +1,7 @@
 // kerf's argument parser (see kerf_args.h).
 #include "cli/kerf_args.h"
 
-bool parse_args(const std::vector<std::string>& args, size_t first, const ArgSpec& desc, Args& out,
+bool parse_args(const std::vector<std::string>& args, size_t first, const ArgDesc& desc, Args& out,
                 std::string& error) {
   out = Args{};
   for (size_t i = first; i < args.size(); ++i) {

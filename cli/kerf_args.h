@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct ArgSpec {
+struct ArgDesc {
   std::set<std::string> valued;   // option names that take a value, without the dashes
   std::set<std::string> flags;    // option names without a value
 };
@@ -25,5 +25,5 @@ struct Args {
 
 // Parses args[first..]; false with error set on an unknown option, a missing value or a repeated
 // option.
-bool parse_args(const std::vector<std::string>& args, size_t first, const ArgSpec& desc, Args& out,
+bool parse_args(const std::vector<std::string>& args, size_t first, const ArgDesc& desc, Args& out,
                 std::string& error);

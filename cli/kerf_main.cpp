@@ -1,6 +1,8 @@
 // kerf: the cutter's whole job from the command line — measure a recording, list its programmes,
 // cut a stretch (whole or one programme), and write the preview picture at a position.
 #include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -10,11 +12,14 @@
 #include "cli/cli_text.h"
 #include "cli/kerf_args.h"
 #include "cli/kerf_session.h"
+#include "common/cp932_text.h"
 #include "common/path.h"
 #include "common/raw_file.h"
 #include "common/timefmt.h"
+#include "common/ts_packet.h"
 #include "core/control_files.h"
 #include "core/programme_list.h"
+#include "core/scan_window.h"
 #include "mpeg2/bmp_writer.h"
 #include "mpeg2/convert.h"
 #include "mpeg2/extract.h"
@@ -120,10 +125,20 @@ bool position_of(const Args& args, const char* name, const Recording& rec, int32
   return true;
 }
 
-// Runs the programme analysis over the 50001 packets from first into the engine's DEMUX.txt.
-bool analyse(Engine& engine, const Recording& rec, int32_t first) {
-  engine.Run(rec.path, first, first + kAnalysisSpan, "-i:DEMUX.txt", false, nullptr);
-  return path_exists((engine.folder() + "DEMUX.txt").c_str()) != 0;
+// Runs the programme analysis over the scan window from first, as the cutter does, and reads the
+// structure file it writes in the work folder (an empty list when the run wrote none).
+ProgrammeStructure analyse(Engine& engine, const Recording& rec, int32_t first) {
+  const std::string structure = engine.folder() + "DEMUX.txt";
+  DemuxJob job;
+  job.inputPath = rec.path.c_str();
+  job.startPacket = first;
+  job.endPacket = first > INT32_MAX - kScanWindowLast ? INT32_MAX : first + kScanWindowLast;
+  job.request = DemuxRequest::Information;
+  job.requestPath = structure.c_str();
+  engine.Run(job, false);
+  ProgrammeStructure list;
+  read_programme_list(structure.c_str(), list);
+  return list;
 }
 
 int Info(const std::vector<std::string>& argv) {
@@ -146,8 +161,7 @@ int Info(const std::vector<std::string>& argv) {
     std::fprintf(stderr, "kerf: cannot make a work folder\n");
     return kExitOutput;
   }
-  analyse(engine, rec, at);
-  const std::vector<ProgrammeInfo> programmes = read_structure_file(engine.folder() + "DEMUX.txt");
+  const std::vector<Programme> programmes = analyse(engine, rec, at).programmes;
   char sizeText[32], rateText[32];
   size_to_text(rec.size, sizeText);
   bitrate_to_text(rec.bitrate, rateText);
@@ -163,12 +177,12 @@ int Info(const std::vector<std::string>& argv) {
                 json_string(ms_text(rec.m.totalMs)).c_str());
     std::printf("  \"bitrate\": %d,\n  \"programmesAt\": %d,\n  \"programmes\": [", int(rec.bitrate), int(at));
     for (size_t i = 0; i < programmes.size(); ++i) {
-      const ProgrammeInfo& p = programmes[i];
+      const Programme& p = programmes[i];
       std::printf("%s\n    {\"ordinal\": %d, \"serviceId\": %d, \"name\": %s, \"pids\": [", i ? "," : "",
-                  p.ordinal, p.serviceId, json_string(sjis_to_utf8(p.name)).c_str());
+                  int(p.ordinal), int(p.serviceId), json_string(cp932_to_utf8(p.name)).c_str());
       for (size_t j = 0; j < p.pids.size(); ++j)
-        std::printf("%s{\"pid\": %d, \"class\": %s}", j ? ", " : "", p.pids[j].pid,
-                    json_string(p.pids[j].kind).c_str());
+        std::printf("%s{\"pid\": %d, \"class\": %s}", j ? ", " : "", int(p.pids[j].pid),
+                    json_string(p.pids[j].classText).c_str());
       std::printf("]}");
     }
     std::printf("%s]\n}\n", programmes.empty() ? "" : "\n  ");
@@ -188,14 +202,14 @@ int Info(const std::vector<std::string>& argv) {
   }
   std::printf("total time  %s (method %d)\n", ms_text(rec.m.totalMs).c_str(), int(method) + 1);
   std::printf("bitrate     %s Mbps\n", rateText);
-  std::printf("\nprogrammes in the 50001 packets from %08X:%s\n", unsigned(at),
+  std::printf("\nprogrammes in the %d packets from %08X:%s\n", int(kScanWindowPackets), unsigned(at),
               programmes.empty() ? " none" : "");
-  for (const ProgrammeInfo& p : programmes) {
-    std::printf("%3d  service %04X  %s\n     ", p.ordinal, unsigned(p.serviceId),
-                sjis_to_utf8(p.name.empty() ? std::string("-") : p.name).c_str());
+  for (const Programme& p : programmes) {
+    std::printf("%3d  service %04X  %s\n     ", int(p.ordinal), unsigned(p.serviceId),
+                cp932_to_utf8(p.name.empty() ? std::string("-") : p.name).c_str());
     for (size_t j = 0; j < p.pids.size(); ++j)
       std::printf("%s%04X %s", j ? ", " : "", unsigned(p.pids[j].pid),
-                  p.pids[j].kind.empty() ? "(no class)" : p.pids[j].kind.c_str());
+                  p.pids[j].classText.empty() ? "(no class)" : p.pids[j].classText.c_str());
     std::printf("\n");
   }
   return kExitOk;
@@ -206,7 +220,7 @@ std::atomic<bool> g_stop{false};
 int Cut(const std::vector<std::string>& argv) {
   Args args;
   std::string error;
-  const ArgSpec desc{{"output", "start", "end", "programme", "service", "control", "list-at", "method"},
+  const ArgDesc desc{{"output", "start", "end", "programme", "service", "control", "list-at", "method"},
                      {"network-entry", "force", "help"}};
   if (!parse_args(argv, 2, desc, args, error)) return usage_error(error, kCutHelp);
   if (args.has("help")) return std::fputs(kCutHelp, stdout), kExitOk;
@@ -256,45 +270,33 @@ int Cut(const std::vector<std::string>& argv) {
     std::fprintf(stderr, "kerf: cannot make a work folder\n");
     return kExitOutput;
   }
-  const std::string control = engine.folder() + "DEMUX.tmp";
+  // The control file: the user's own, or one written in the work folder as the cutter writes it.
+  std::string control = engine.folder() + "DEMUX.tmp";
   if (args.has("control")) {
-    const std::string cfg = args.value("control");
-    RawHandle in = raw_open(cfg.c_str(), "rb");
-    if (in == kInvalidRawHandle) {
-      std::fprintf(stderr, "kerf: cannot read the control file %s\n", path_for_terminal(cfg).c_str());
+    control = args.value("control");
+    if (!RawFile(control.c_str(), "rb").ok()) {
+      std::fprintf(stderr, "kerf: cannot read the control file %s\n", path_for_terminal(control).c_str());
       return kExitInput;
     }
-    std::string bytes;
-    char block[4096];
-    for (size_t got; (got = raw_read(block, 1, sizeof block, in)) > 0;) bytes.append(block, got);
-    raw_close(in);
-    RawHandle out = raw_open(control.c_str(), "wb");
-    const bool copied = out != kInvalidRawHandle && raw_write(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    if (out != kInvalidRawHandle) raw_close(out);
-    if (!copied) {
-      std::fprintf(stderr, "kerf: cannot write the work folder\n");
-      return kExitOutput;
-    }
   } else if (programme || service >= 0) {
-    analyse(engine, rec, listAt);
-    const std::string structure = engine.folder() + "DEMUX.txt";
-    const std::vector<ProgrammeInfo> programmes = read_structure_file(structure);
+    const ProgrammeStructure list = analyse(engine, rec, listAt);
     if (service >= 0) {
-      for (const ProgrammeInfo& p : programmes)
+      for (const Programme& p : list.programmes)
         if (p.serviceId == service) {
           programme = p.ordinal;
           break;
         }
       if (!programme) {
-        std::fprintf(stderr, "kerf: no programme with service id %04X in the 50001 packets from %08X\n",
-                     unsigned(service), unsigned(listAt));
+        std::fprintf(stderr, "kerf: no programme with service id %04X in the %d packets from %08X\n",
+                     unsigned(service), int(kScanWindowPackets), unsigned(listAt));
         return kExitInput;
       }
-    } else if (programme > int(programmes.size())) {
-      std::fprintf(stderr, "kerf: no programme %d: the 50001 packets from %08X hold %d\n", programme,
-                   unsigned(listAt), int(programmes.size()));
+    } else if (programme > int(list.programmes.size())) {
+      std::fprintf(stderr, "kerf: no programme %d: the %d packets from %08X hold %d\n", programme,
+                   int(kScanWindowPackets), unsigned(listAt), int(list.programmes.size()));
       return kExitInput;
     }
+    const std::string structure = engine.folder() + "DEMUX.txt";
     if (write_programme_control(structure.c_str(), programme, output.c_str(), control.c_str()) != ControlWrite::Ok) {
       std::fprintf(stderr, "kerf: cannot write the work folder\n");
       return kExitOutput;
@@ -304,22 +306,33 @@ int Cut(const std::vector<std::string>& argv) {
     return kExitOutput;
   }
 
+  DemuxJob job;
+  job.inputPath = rec.path.c_str();
+  job.startPacket = first;
+  job.endPacket = last;
+  job.request = DemuxRequest::Control;
+  job.requestPath = control.c_str();
+  job.keepNetworkEntry = args.has("network-entry");
+  job.stop = &g_stop;
   console_on_interrupt(&g_stop);
-  const bool completed = engine.Run(rec.path, first, last,
-                                    args.has("network-entry") ? "-d1:DEMUX.tmp" : "-d:DEMUX.tmp", true, &g_stop);
+  const DemuxResult result = engine.Run(job, true);
+  const bool completed = demux_succeeded(result);
   print_sjis(completed ? stdout : stderr, engine.printed());
   if (!completed) {
-    if (engine.printed().empty()) {
+    if (result.uncreatedOutput >= 0) {
       std::fprintf(stderr, "kerf: cannot create the output file%s\n", args.has("control") ? "s" : "");
       return kExitOutput;
     }
-    return engine.printed().find("DEMUX用のファイルの書き込みでエラー") != std::string::npos ? kExitOutput
-                                                                                  : kExitInput;
+    switch (result.outcome) {
+      case DemuxOutcome::OutputError: return kExitOutput;
+      case DemuxOutcome::UsageError: return kExitUsage;
+      default: return kExitInput;
+    }
   }
   std::printf("cut %08X..%08X (%s..%s)%s%s\n", unsigned(first), unsigned(last), ms_text(rec.ToMs(first)).c_str(),
               ms_text(rec.ToMs(last)).c_str(), args.has("control") ? "" : " to ",
               args.has("control") ? "" : path_for_terminal(output).c_str());
-  if (g_stop.load()) {
+  if (result.outcome == DemuxOutcome::Stopped) {
     std::fprintf(stderr, "kerf: stopped; the output keeps what was written\n");
     return kExitStopped;
   }
@@ -343,8 +356,8 @@ class FrameSink : public MessageSink {
 // for an interlaced one field-wise (chroma lines 2i and 2i+1 on picture lines 4i and 4i+1).
 // Lines and columns the store does not hold come out black (Y 0, chroma 128), as in the bitmaps.
 bool write_yuv(const std::string& path, const PictureView& v, bool progressive) {
-  RawHandle h = raw_open(path.c_str(), "wb");
-  if (h == kInvalidRawHandle) return false;
+  RawFile file(path.c_str(), "wb");
+  if (!file.ok()) return false;
   auto clamp = [](int s) { return uint8_t(s < 0 ? 0 : s > 255 ? 255 : s); };
   std::vector<uint8_t> plane;
   bool ok = true;
@@ -359,16 +372,15 @@ bool write_yuv(const std::string& path, const PictureView& v, bool progressive) 
       for (int32_t x = 0; x < v.width; x += step)
         plane.push_back(x < row.pixels ? clamp(row.samples[3 * x + c] + (c ? 128 : 0)) : black);
     }
-    ok = raw_write(plane.data(), 1, plane.size(), h) == plane.size();
+    ok = ok && raw_write(plane.data(), 1, plane.size(), file.get()) == plane.size();
   }
-  raw_close(h);
   return ok;
 }
 
 int Frame(const std::vector<std::string>& argv) {
   Args args;
   std::string error;
-  const ArgSpec desc{{"at", "output", "programme", "yuv", "list-at", "method"}, {"full", "stop-on-error", "help"}};
+  const ArgDesc desc{{"at", "output", "programme", "yuv", "list-at", "method"}, {"full", "stop-on-error", "help"}};
   if (!parse_args(argv, 2, desc, args, error)) return usage_error(error, kFrameHelp);
   if (args.has("help")) return std::fputs(kFrameHelp, stdout), kExitOk;
   if (args.positional.size() != 1) return usage_error("frame takes one FILE", kFrameHelp);
@@ -391,35 +403,29 @@ int Frame(const std::vector<std::string>& argv) {
     std::fprintf(stderr, "kerf: cannot make a work folder\n");
     return kExitOutput;
   }
-  analyse(engine, rec, listAt);
-  static ProgrammeEntries list;
-  read_programme_list((engine.folder() + "DEMUX.txt").c_str(), list);
-  int entry = 0;
+  const std::vector<VideoEntry> videos = analyse(engine, rec, listAt).videos;
+  size_t entry = 0;
   if (programme) {
-    entry = -1;
-    for (int i = 0; i < list.count; ++i)
-      if (list.ordinal[i] == programme) {
-        entry = i;
-        break;
-      }
-    if (entry < 0) {
-      std::fprintf(stderr, "kerf: programme %d has no video stream in the 50001 packets from %08X\n", programme,
-                   unsigned(listAt));
+    while (entry < videos.size() && videos[entry].ordinal != programme) ++entry;
+    if (entry == videos.size()) {
+      std::fprintf(stderr, "kerf: programme %d has no video stream in the %d packets from %08X\n", programme,
+                   int(kScanWindowPackets), unsigned(listAt));
       return kExitInput;
     }
   }
-  if (list.count == 0) {
-    std::fprintf(stderr, "kerf: no video stream found in the 50001 packets from %08X\n", unsigned(listAt));
+  if (videos.empty()) {
+    std::fprintf(stderr, "kerf: no video stream found in the %d packets from %08X\n", int(kScanWindowPackets),
+                 unsigned(listAt));
     return kExitInput;
   }
 
   PreviewRequest request;
   request.inputPath = rec.path.c_str();
   request.inputSize = rec.size;
-  request.packetSize = kPacket;
+  request.packetSize = kPacketSize;
   request.stopDecodeOnError = args.has("stop-on-error") ? 1 : 0;
-  request.programmeCount = list.count;
-  request.videoPid = list.videoPid[entry];
+  request.programmeCount = int32_t(videos.size());
+  request.videoPid = videos[entry].videoPid;
   request.pcrPid = rec.m.pcrPid;
   request.startPacket = at;
   request.endPacket = rec.packets;
@@ -427,13 +433,16 @@ int Frame(const std::vector<std::string>& argv) {
   request.startPcrMs = rec.m.startPcrMs;
   request.endPcrMs = rec.m.endPcrMs;
 
-  static std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kCutterReadBufferSize]);
-  static std::unique_ptr<uint8_t[]> dib(new uint8_t[kPreviewDibBytes]);
-  PreviewDecoder& decoder = preview_decoder();
-  PreviewDriver driver(readBuffer.get(), preview_es_buffer(), decoder);
+  // The work areas of one preview, owned here (the decoder's frame stores start zeroed).
+  std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kCutterReadBufferSize]);
+  std::unique_ptr<uint8_t[]> esBuffer(new uint8_t[kEsBufferSize]);
+  std::unique_ptr<uint8_t[]> dib(new uint8_t[kPreviewDibBytes]);
+  std::unique_ptr<PreviewDecoder> decoderStore(new PreviewDecoder());
+  PreviewDecoder& decoder = *decoderStore;
+  PreviewDriver driver(readBuffer.get(), esBuffer.get(), decoder);
   FrameSink sink;
-  std::printf("programme %d, video PID %04X, packet %08X (%s)\n", int(list.ordinal[entry]),
-              unsigned(list.videoPid[entry]), unsigned(at), ms_text(rec.ToMs(at)).c_str());
+  std::printf("programme %d, video PID %04X, packet %08X (%s)\n", int(videos[entry].ordinal),
+              unsigned(videos[entry].videoPid), unsigned(at), ms_text(rec.ToMs(at)).c_str());
   if (driver.ExtractPreviewStream(request, sink) != 0) return kExitInput;
   driver.DecodePreviewStream(request, sink, dib.get());
   if (request.pcrRangeSet && request.pcrRangeText[0]) {

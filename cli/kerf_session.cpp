@@ -2,16 +2,15 @@
 #include "cli/kerf_session.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <system_error>
+#include <vector>
 
 #include "cli/cli_text.h"
 #include "common/path.h"
 #include "common/timefmt.h"
-#include "demux/demux_tool.h"
+#include "common/ts_packet.h"
 #include "platform/console.h"
 
 bool StderrSink::Report(MessageKind, const char* text) {
@@ -44,10 +43,12 @@ bool parse_position(const std::string& text, Position& position) {
 int32_t Recording::ToPacket(const Position& p) const {
   if (p.isPacket) return p.packet < 0 || p.packet > packets ? packets : p.packet;
   const int32_t t = p.ms > m.totalMs ? m.totalMs : p.ms;
-  return ms_to_packet(t, size, m.totalMs, kPacket);
+  return ms_to_packet(t, size, m.totalMs, kPacketSize);
 }
 
-int32_t Recording::ToMs(int32_t packet) const { return packet_to_ms(packet, size, m.totalMs, kPacket); }
+int32_t Recording::ToMs(int32_t packet) const {
+  return packet_to_ms(packet, size, m.totalMs, kPacketSize);
+}
 
 int open_recording(const std::string& path, int32_t method, Recording& rec) {
   rec = Recording{};
@@ -67,28 +68,25 @@ int open_recording(const std::string& path, int32_t method, Recording& rec) {
     return kExitInput;
   }
   rec.size = path_file_size(path.c_str());
-  rec.packets = int32_t(rec.size / kPacket);
-  static std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kCutterReadBufferSize]);
-  PcrScanner scanner(readBuffer.get(), kPacket);
+  rec.packets = int32_t(rec.size / kPacketSize);
+  std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kCutterReadBufferSize]);
+  PcrScanner scanner(readBuffer.get(), kPacketSize);
   StderrSink sink;
   rec.measured = scanner.MeasureInput(path.c_str(), rec.size, method, sink) == 0;
   rec.m = scanner.result();
   rec.bitrate = total_to_bitrate(rec.m.totalMs, rec.size);
   // A file that cannot be opened is no recording; one without PCRs still is (total 0).
-  RawHandle probe = raw_open(path.c_str(), "rb");
-  if (probe == kInvalidRawHandle) return kExitInput;
-  raw_close(probe);
-  return kExitOk;
+  return RawFile(path.c_str(), "rb").ok() ? kExitOk : kExitInput;
 }
 
-// The engine's surroundings inside kerf: its text is collected (and echoed as UTF-8), progress
-// posts draw a bar, the completion posts and the pause between them are not needed, and there is
-// no lock file (the stop flag ends a run instead).
+// The engine's surroundings inside kerf: its text is collected (and shown as UTF-8 by the
+// commands), progress posts draw a bar, and there is no lock file (the stop flag ends a run
+// instead).
 class EngineHost : public DemuxHost {
  public:
   void Print(const char* text, size_t length) override { printed.append(text, length); }
   int Post(uint32_t, uint32_t, uint32_t wparam, uint32_t lparam) override {
-    if (wparam == 1 && showProgress) DrawBar(int(lparam));
+    if (wparam == kProgressPost && showProgress) DrawBar(int(lparam));
     return 1;
   }
   uint32_t RegisterMessage(const char*) override { return 0xC000; }
@@ -134,65 +132,23 @@ Engine::Engine() : host_(new EngineHost) {
     fs::remove_all(folder_, ec);
     folder_.clear();
   }
-  if (!folder_.empty()) tool_ = std::make_unique<DemuxTool>(*host_, folder_.c_str());
+  if (!folder_.empty()) engine_ = std::make_unique<DemuxEngine>(*host_, folder_.c_str());
 }
 
 Engine::~Engine() {
-  tool_.reset();
+  engine_.reset();
   if (!folder_.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(folder_, ec);
   }
 }
 
-bool Engine::Run(const std::string& input, int32_t first, int32_t last, const std::string& options,
-                 bool progress, const std::atomic<bool>* stop) {
+DemuxResult Engine::Run(const DemuxJob& job, bool progress) {
   host_->printed.clear();
   host_->showProgress = progress && console_stderr_is_terminal();
-  char line[kPathBuffer * 2 + 128];
-  // The handle is any value but the broadcast one: posts stay inside this process.
-  std::snprintf(line, sizeof line, "\"kerfdmx\" \"%s\" -h:1 -s:%X -e:%X %s", input.c_str(),
-                unsigned(first), unsigned(last), options.c_str());
-  tool_->Run(line, stop);
+  const DemuxResult result = engine_->Run(job);
   host_->EndBar();
-  printed_ = host_->printed;
-  // The summary opens with this line; only a run that ended normally prints it.
-  return printed_.find("＜集計情報＞") != std::string::npos;
+  return result;
 }
 
-std::vector<ProgrammeInfo> read_structure_file(const std::string& path) {
-  std::vector<ProgrammeInfo> list;
-  std::string text;
-  RawHandle h = raw_open(path.c_str(), "rb");
-  if (h == kInvalidRawHandle) return list;
-  char block[4096];
-  for (size_t got; (got = raw_read(block, 1, sizeof block, h)) > 0;) text.append(block, got);
-  raw_close(h);
-
-  const std::string titleKey = "// 番組名:";
-  std::string pendingName;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind(titleKey, 0) == 0) {
-      pendingName = line.substr(titleKey.size());
-    } else if (line.rfind("NAME=", 0) == 0) {
-      ProgrammeInfo info;
-      info.ordinal = int(list.size()) + 1;
-      info.name = pendingName;
-      pendingName.clear();
-      list.push_back(std::move(info));
-    } else if (!list.empty() && line.rfind("SERVICE_ID=", 0) == 0) {
-      list.back().serviceId = int(std::strtoul(line.c_str() + 11, nullptr, 16));
-    } else if (!list.empty() && line.rfind("PID=", 0) == 0) {
-      const size_t comma = line.find(',');
-      const int pid = int(std::strtoul(line.c_str() + 4, nullptr, 16));
-      list.back().pids.push_back({pid, comma == std::string::npos ? "" : line.substr(comma + 1)});
-    }
-  }
-  return list;
-}
+const std::string& Engine::printed() const { return host_->printed; }

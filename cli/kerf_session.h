@@ -1,16 +1,13 @@
 // What every kerf command does with a recording: measure it, turn positions into packet numbers
 // as the cutter's fields do, and run the demux engine in-process in a private work folder.
 #pragma once
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "common/message_sink.h"
 #include "core/input_measure.h"
-
-class DemuxTool;
+#include "demux/demux_engine.h"
 
 // Exit statuses of kerf.
 constexpr int kExitOk = 0;
@@ -18,9 +15,6 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInput = 3;
 constexpr int kExitOutput = 4;
 constexpr int kExitStopped = 5;
-
-constexpr int32_t kPacket = 188;
-constexpr int32_t kAnalysisSpan = 50000;   // packets after the first of a programme analysis
 
 // Messages of the shared logic go to standard error as UTF-8 lines.
 class StderrSink : public MessageSink {
@@ -41,7 +35,7 @@ bool parse_position(const std::string& text, Position& position);
 struct Recording {
   std::string path;
   double size = 0;
-  int32_t packets = 0;          // whole packets: trunc(size / 188)
+  int32_t packets = 0;          // whole packets: trunc(size / kPacketSize)
   int32_t method = kMethodAutomatic;
   bool measured = false;        // the PCR measurement succeeded
   InputMeasurement m;
@@ -57,21 +51,6 @@ struct Recording {
 // without PCRs is measured as the cutter measures it (total 0), with the reason on stderr.
 int open_recording(const std::string& path, int32_t method, Recording& rec);
 
-struct ProgrammeInfo {
-  int ordinal = 0;              // 1-based, the n of PRGn.TS
-  int serviceId = 0;
-  std::string name;             // Shift-JIS
-  struct Pid {
-    int pid;
-    std::string kind;           // PAT, PMT, PCR, ECM or the stream class (V, A, C, D, empty)
-  };
-  std::vector<Pid> pids;
-};
-
-// The programmes of a structure file written by the engine ("-i:"), in file order: the title
-// comment, NAME=, SERVICE_ID= and PID= lines of each block.
-std::vector<ProgrammeInfo> read_structure_file(const std::string& path);
-
 // The demux engine in a private work folder (removed at the end), fed through an in-process host.
 class Engine {
  public:
@@ -84,17 +63,14 @@ class Engine {
   // The work folder, ending in the path separator.
   const std::string& folder() const { return folder_; }
 
-  // Runs the engine over packets first..last of input with the given trailing options (such as
-  // "-i:DEMUX.txt" or "-d:DEMUX.tmp"). progress draws a bar on a terminal; stop ends the run
-  // early as the cutter's cancel does. Returns true when the run reached its summary.
-  bool Run(const std::string& input, int32_t first, int32_t last, const std::string& options,
-           bool progress, const std::atomic<bool>* stop);
+  // Runs job in-process; its request path names a file of the work folder or the user's own.
+  // progress draws a bar on a terminal. The outcome decides; the printed text is for the user.
+  DemuxResult Run(const DemuxJob& job, bool progress);
   // Shift-JIS text the engine printed in its last run (messages and summary).
-  const std::string& printed() const { return printed_; }
+  const std::string& printed() const;
 
  private:
   std::string folder_;
-  std::string printed_;
   std::unique_ptr<class EngineHost> host_;
-  std::unique_ptr<DemuxTool> tool_;
+  std::unique_ptr<DemuxEngine> engine_;
 };

@@ -1,5 +1,5 @@
 // Thin file layer for files beyond 4 GiB: Win32 handles (W functions, paths converted from CP932)
-// or POSIX descriptors with 64-bit offsets. The caller owns a handle and closes it with raw_close.
+// or POSIX descriptors with 64-bit offsets. A handle is closed with raw_close, or owned by a RawFile.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -19,3 +19,37 @@ int raw_close(RawHandle h);
 // Moves to the signed 64-bit offset high:low from origin 0 begin, 1 current, 2 end; any other
 // origin gives -1 without moving. 0, or -1 on failure (such as a position before the start).
 int raw_seek(RawHandle h, uint32_t low, int32_t high, int origin);
+
+// Owns one handle and closes it when it goes out of scope, so no path out of a function leaves a
+// file open. Close() closes earlier and reports the result, for writers that must know it.
+class RawFile {
+ public:
+  RawFile() = default;
+  explicit RawFile(RawHandle h) : h_(h) {}
+  RawFile(const char* path, const char* mode) : h_(raw_open(path, mode)) {}
+  ~RawFile() { Close(); }
+  RawFile(RawFile&& other) noexcept : h_(other.h_) { other.h_ = kInvalidRawHandle; }
+  RawFile& operator=(RawFile&& other) noexcept {
+    if (this != &other) {
+      Close();
+      h_ = other.h_;
+      other.h_ = kInvalidRawHandle;
+    }
+    return *this;
+  }
+  RawFile(const RawFile&) = delete;
+  RawFile& operator=(const RawFile&) = delete;
+
+  bool ok() const { return h_ != kInvalidRawHandle; }
+  RawHandle get() const { return h_; }
+  // Closes the handle now: raw_close's result (non-zero on success), non-zero when none was open.
+  int Close() {
+    if (h_ == kInvalidRawHandle) return 1;
+    const int result = raw_close(h_);
+    h_ = kInvalidRawHandle;
+    return result;
+  }
+
+ private:
+  RawHandle h_ = kInvalidRawHandle;
+};

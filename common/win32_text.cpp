@@ -4,19 +4,24 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
+
+#include "common/cp932_text.h"
 
 namespace {
 constexpr UINT kCodePage = 932;
 }
 
-bool cp932_to_wide(const char* text, std::wstring& out) {
+bool cp932_to_wide(const char* text, std::wstring& out, InvalidCp932 invalid) {
   out.clear();
   const int len = int(std::strlen(text));
   if (len == 0) return true;
-  const int need = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, text, len, nullptr, 0);
+  // Without MB_ERR_INVALID_CHARS the system puts its default character (U+30FB) in their place.
+  const DWORD flags = invalid == InvalidCp932::Refuse ? MB_ERR_INVALID_CHARS : 0;
+  const int need = MultiByteToWideChar(kCodePage, flags, text, len, nullptr, 0);
   if (need <= 0) return false;
   out.resize(size_t(need));
-  if (MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, text, len, out.data(), need) != need) {
+  if (MultiByteToWideChar(kCodePage, flags, text, len, out.data(), need) != need) {
     out.clear();
     return false;
   }
@@ -55,4 +60,20 @@ bool wide_to_cp932(const wchar_t* text, char* out, size_t out_bytes) {
   }
   std::memcpy(out, converted.c_str(), converted.size() + 1);
   return exact;
+}
+
+// The CP932 table on Windows: the system's own, through UTF-16.
+Cp932Decoder::Cp932Decoder() = default;
+Cp932Decoder::~Cp932Decoder() = default;
+
+bool Cp932Decoder::Append(std::string_view cp932, std::string& out) {
+  std::wstring wide;
+  if (!cp932_to_wide(std::string(cp932).c_str(), wide)) return false;
+  if (wide.empty()) return cp932.empty();
+  const int need = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (need <= 0) return false;
+  const size_t at = out.size();
+  out.resize(at + size_t(need));
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), out.data() + at, need, nullptr, nullptr);
+  return true;
 }

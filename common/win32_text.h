@@ -4,8 +4,14 @@
 #include <cstddef>
 #include <string>
 
-// Strict conversion: false for a byte sequence that is not valid CP932 (out is then empty).
-bool cp932_to_wide(const char* text, std::wstring& out);
+// What cp932_to_wide does with bytes that have no CP932 meaning.
+enum class InvalidCp932 {
+  Refuse,    // false and an empty result: a path or command line must name exactly what it says
+  Replace,   // each becomes U+30FB, as window texts show them
+};
+
+// False for a byte sequence that is not valid CP932 under Refuse (out is then empty).
+bool cp932_to_wide(const char* text, std::wstring& out, InvalidCp932 invalid = InvalidCp932::Refuse);
 // Characters without a CP932 form become '?'; false when any did or the conversion failed.
 bool wide_to_cp932(const wchar_t* text, std::string& out);
 // Fixed-buffer form: false when the result (with its terminator) does not fit out_bytes, out then

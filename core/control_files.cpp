@@ -1,55 +1,45 @@
 // Writing the control files of a cut (see control_files.h).
 #include "core/control_files.h"
 
-#include <cstring>
 #include <string>
 
 #include "common/raw_file.h"
-#include "core/line_pieces.h"
+#include "demux/info_file_reader.h"
 
 namespace {
 
-bool write_text(RawHandle h, const std::string& text) {
-  return raw_write(text.data(), 1, text.size(), h) == text.size();
+bool write_text(const RawFile& file, const std::string& text) {
+  return raw_write(text.data(), 1, text.size(), file.get()) == text.size();
 }
 
 }  // namespace
 
 ControlWrite write_all_control(const char* controlPath, const char* outputPath) {
-  RawHandle out = raw_open(controlPath, "wb");
-  if (out == kInvalidRawHandle) return ControlWrite::CannotCreate;
+  RawFile out(controlPath, "wb");
+  if (!out.ok()) return ControlWrite::CannotCreate;
   const bool ok = write_text(out, std::string("MODE=ALL\r\nNAME=") + outputPath + "\r\n");
-  raw_close(out);
   return ok ? ControlWrite::Ok : ControlWrite::CannotCreate;
 }
 
 ControlWrite write_programme_control(const char* structurePath, int32_t ordinal,
                                      const char* outputPath, const char* controlPath) {
-  RawHandle in = raw_open(structurePath, "rb");
-  if (in == kInvalidRawHandle) return ControlWrite::NoStructure;
-  RawHandle out = raw_open(controlPath, "wb");
-  if (out == kInvalidRawHandle) {
-    raw_close(in);
-    return ControlWrite::CannotCreate;
-  }
+  RawFile in(structurePath, "rb");
+  if (!in.ok()) return ControlWrite::NoStructure;
+  RawFile out(controlPath, "wb");
+  if (!out.ok()) return ControlWrite::CannotCreate;
+  InfoFileReader reader(in.get(), kCutterReadRules);
   int32_t seen = 0;
   bool ok = true;
-  for_each_line_piece(in, [&](const char* line) {
-    if (line[0] == '\0' || std::strncmp(line, "//", 2) == 0 || line[0] == ';') return true;
-    if (starts_with_nocase(line, "MODE=")) {
+  for (InfoLine line; reader.Next(line);) {
+    if (line.kind == InfoLineKind::Empty || line.kind == InfoLineKind::Comment) continue;
+    if (line.kind == InfoLineKind::Mode) {
       ok = ok && write_text(out, "MODE=DEMUX\r\n\r\n");
-      return true;
-    }
-    if (starts_with_nocase(line, "NAME=")) {
-      ++seen;
-      if (seen > ordinal) return false;
+    } else if (line.kind == InfoLineKind::Name) {
+      if (++seen > ordinal) break;
       if (seen == ordinal) ok = ok && write_text(out, std::string("NAME=") + outputPath + "\r\n");
-      return true;
+    } else if (seen >= ordinal) {
+      ok = ok && write_text(out, std::string(line.text) + "\r\n");
     }
-    if (seen >= ordinal) ok = ok && write_text(out, std::string(line) + "\r\n");
-    return true;
-  });
-  raw_close(in);
-  raw_close(out);
+  }
   return ok ? ControlWrite::Ok : ControlWrite::CannotCreate;
 }

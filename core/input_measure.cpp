@@ -67,19 +67,19 @@ int PcrScanner::MeasureInput(const char* path, double size, int32_t method, Mess
   if (!path_exists(path)) return 1;
 
   char text[kPathBuffer + 128];
-  RawHandle file = raw_open(path, "rb");
-  if (file == kInvalidRawHandle) {
+  RawFile file(path, "rb");
+  if (!file.ok()) {
     std::snprintf(text, sizeof text, "%sが開けません.", path);
     sink.Report(MessageKind::Error, text);
     return 1;
   }
-  int code = ScanPcrWindow(file, 0, false);
+  int code = ScanPcrWindow(file.get(), 0, false);
   if (code == 0) {
     const double packets = size / packetSize_;
-    const int32_t start = packets - 50000 > 0 ? int32_t(packets - 50000) : 0;
-    code = ScanPcrWindow(file, start, true);
+    const int32_t start = packets - kScanWindowLast > 0 ? int32_t(packets - kScanWindowLast) : 0;
+    code = ScanPcrWindow(file.get(), start, true);
   }
-  raw_close(file);
+  file.Close();
   if (code != 0) {
     std::snprintf(text, sizeof text, "%sの読み込みでエラーが発生しました（ｴﾗｰｺｰﾄﾞ=%d）.", path, code);
     sink.Report(MessageKind::Error, text);

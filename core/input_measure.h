@@ -5,8 +5,10 @@
 #include <cstdint>
 #include "common/message_sink.h"
 #include "common/raw_file.h"
+#include "common/ts_packet.h"
+#include "core/scan_window.h"
 
-constexpr int kPcrWindowPackets = 50001;       // packets of one measuring window
+constexpr int kPcrWindowPackets = kScanWindowPackets;   // packets of one measuring window
 constexpr uint32_t kCutterReadBufferSize = 4194304;  // the cutter's shared read buffer (4 MiB)
 constexpr int kMaxPcrSamples = 99;             // rate samples between the first 100 PCRs
 constexpr int32_t kNoPcrMs = 2147483647;       // "no PCR found yet"
@@ -34,7 +36,7 @@ struct InputMeasurement {
 class PcrScanner {
  public:
   // readBuffer: kCutterReadBufferSize bytes owned by the caller (shared with other users in turn).
-  PcrScanner(uint8_t* readBuffer, int32_t packetSize = 188) : buffer_(readBuffer), packetSize_(packetSize) {}
+  PcrScanner(uint8_t* readBuffer, int32_t packetSize = kPacketSize) : buffer_(readBuffer), packetSize_(packetSize) {}
 
   // Measures the file at path (size in bytes as path_file_size gives it). 0 on success; 1 on
   // failure, after reporting the reason through sink (nothing is reported for a missing file).

@@ -1,62 +1,64 @@
-// Reading the programme-structure file into the cutter's list of video streams.
+// Reading the programme-structure file (see programme_list.h).
 #include "core/programme_list.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "common/raw_file.h"
-#include "core/line_pieces.h"
+#include "demux/info_file_reader.h"
 
 namespace {
 
-bool is_separator(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\n'; }
+const char kTitleKey[] = "// 番組名:";   // the comment the engine writes above a named programme
 
-// The next token of s separated by blanks, commas, tabs or line feeds; s moves past it.
-const char* next_token(char*& s, size_t& length) {
-  while (*s && is_separator(*s)) ++s;
-  const char* token = s;
-  while (*s && !is_separator(*s)) ++s;
-  length = size_t(s - token);
-  return length ? token : nullptr;
-}
-
-void take_piece(char* piece, ProgrammeEntries& list, int32_t& ordinal) {
-  if (piece[0] == '\0' || std::strncmp(piece, "//", 2) == 0 || piece[0] == ';') return;
-  if (starts_with_nocase(piece, "NAME=")) {
-    ++ordinal;
-    return;
-  }
-  if (!starts_with_nocase(piece, "PID=")) return;
-  char* rest = piece + 4;
-  size_t firstLength = 0, secondLength = 0;
-  const char* first = next_token(rest, firstLength);
-  const char* second = first ? next_token(rest, secondLength) : nullptr;
-  if (!second || secondLength != 1 || ascii_upper(second[0]) != 'V') return;
-  unsigned pid = 0;
-  if (std::sscanf(first, "%X", &pid) != 1) return;
-  list.videoPid[list.count] = int32_t(pid);
-  list.ordinal[list.count] = ordinal;
-  ++list.count;
+bool is_video(std::string_view classText) {
+  return classText.size() == 1 && (classText[0] == 'V' || classText[0] == 'v');
 }
 
 }  // namespace
 
-int read_programme_list(const char* path, ProgrammeEntries& list) {
-  list = ProgrammeEntries{};
-  RawHandle file = raw_open(path, "rb");
-  if (file == kInvalidRawHandle) return 1;
+int read_programme_list(const char* path, ProgrammeStructure& list) {
+  list = ProgrammeStructure{};
+  RawFile file(path, "rb");
+  if (!file.ok()) return 1;
 
-  int32_t ordinal = 0;
-  for_each_line_piece(file, [&](char* piece) {
-    take_piece(piece, list, ordinal);
-    return list.count < kMaxProgrammeEntries;
-  });
-  raw_close(file);
+  InfoFileReader reader(file.get(), kCutterReadRules);
+  std::string pendingName;
+  for (InfoLine line; reader.Next(line);) {
+    switch (line.kind) {
+      case InfoLineKind::Comment:
+        if (std::strncmp(line.text, kTitleKey, sizeof kTitleKey - 1) == 0)
+          pendingName = line.text + sizeof kTitleKey - 1;
+        break;
+      case InfoLineKind::Name: {
+        Programme p;
+        p.ordinal = int32_t(list.programmes.size()) + 1;
+        p.name.swap(pendingName);
+        list.programmes.push_back(std::move(p));
+        break;
+      }
+      case InfoLineKind::ServiceId: {
+        uint32_t id;
+        if (!list.programmes.empty() && read_hex(line.value, id)) list.programmes.back().serviceId = int32_t(id);
+        break;
+      }
+      case InfoLineKind::Pid: {
+        const PidLineValue v = read_pid_value(line.value);
+        if (!v.hasPid) break;
+        if (!list.programmes.empty())
+          list.programmes.back().pids.push_back({int32_t(v.pid), std::string(v.classText)});
+        if (is_video(v.classText) && list.videos.size() < size_t(kMaxProgrammeEntries))
+          list.videos.push_back({int32_t(v.pid), int32_t(list.programmes.size())});
+        break;
+      }
+      default:
+        break;
+    }
+  }
   return 0;
 }
 
-char* programme_entry_text(const ProgrammeEntries& list, int i, char* buf) {
-  std::snprintf(buf, 32, "PRG%d,VPID=%04X", int(list.ordinal[i]), unsigned(list.videoPid[i]) & 0xFFFFu);
+char* programme_entry_text(const VideoEntry& entry, char* buf) {
+  std::snprintf(buf, 32, "PRG%d,VPID=%04X", int(entry.ordinal), unsigned(entry.videoPid) & 0xFFFFu);
   return buf;
 }

@@ -6,85 +6,9 @@
 
 #include "common/raw_file.h"
 #include "common/sjis.h"
-#include "demux/demux_options.h"
 #include "demux/psi/table_layer.h"
 
 namespace {
-
-bool starts_with(const char* text, const char* prefix) {
-  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
-// Bytes of a control file in order, with CR LF folded to LF as a text-mode read gives them.
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  // Next byte (0..255), or -1 at the end.
-  int Next() {
-    int c = pending_ >= 0 ? pending_ : Raw();
-    pending_ = -1;
-    if (c == '\r') {
-      int d = Raw();
-      if (d == '\n') return '\n';
-      pending_ = d;
-    }
-    return c;
-  }
-
- protected:
-  virtual int Raw() = 0;
-
- private:
-  int pending_ = -1;
-};
-
-class MemorySource final : public ByteSource {
- public:
-  MemorySource(const char* text, size_t length) : p_(text), end_(text + length) {}
-
- protected:
-  int Raw() override { return p_ < end_ ? static_cast<unsigned char>(*p_++) : -1; }
-
- private:
-  const char* p_;
-  const char* end_;
-};
-
-class FileSource final : public ByteSource {
- public:
-  explicit FileSource(RawHandle h) : h_(h) {}
-
- protected:
-  int Raw() override {
-    if (pos_ == held_) {
-      if (eof_) return -1;
-      held_ = raw_read(buf_, 1, sizeof buf_, h_);
-      pos_ = 0;
-      if (held_ < sizeof buf_) eof_ = true;
-      if (held_ == 0) return -1;
-    }
-    return buf_[pos_++];
-  }
-
- private:
-  RawHandle h_;
-  unsigned char buf_[16384];   // read-ahead; a control file is read once per run
-  size_t pos_ = 0, held_ = 0;
-  bool eof_ = false;
-};
-
-// One fgets step: up to kControlLineMax bytes, ending after a line feed. False at the end of input.
-bool read_line(ByteSource& source, char (&line)[kControlLineMax + 1]) {
-  size_t n = 0;
-  while (n < kControlLineMax) {
-    int c = source.Next();
-    if (c < 0) break;
-    line[n++] = char(c);
-    if (c == '\n') break;
-  }
-  line[n] = '\0';
-  return n > 0;
-}
 
 // Copies at most kPathMax bytes of text into path without leaving half a two-byte character.
 void copy_path(const char* text, char* path) {
@@ -101,57 +25,51 @@ void copy_path(const char* text, char* path) {
   path[n] = '\0';
 }
 
-ControlStatus parse(ByteSource& source, DemuxControl& control, int& badLine) {
+ControlStatus parse(InfoFileReader& reader, DemuxControl& control, int& badLine) {
   control.mode = DemuxMode::Demux;
   control.outputCount = 0;
   badLine = 0;
-  char line[kControlLineMax + 1];
-  int number = 0;
-  while (read_line(source, line)) {
-    ++number;
-    size_t len = std::strlen(line);
-    if (len > 0 && line[len - 1] == '\n') {
-      line[--len] = '\0';
-      if (len > 0 && line[len - 1] == '\r') line[--len] = '\0';
-    }
-    DemuxOutputSpec* last = control.outputCount > 0 ? &control.outputs[control.outputCount - 1]
+  for (InfoLine line; reader.Next(line);) {
+    DemuxOutputDesc* last = control.outputCount > 0 ? &control.outputs[control.outputCount - 1]
                                                     : nullptr;
-    if (len == 0 || starts_with(line, "//") || starts_with(line, ";")) {
-      continue;
-    } else if (starts_with(line, "NAME=")) {
-      if (control.outputCount == kMaxOutputs) {
-        badLine = number;
-        return ControlStatus::BadLine;
+    switch (line.kind) {
+      case InfoLineKind::Empty:
+      case InfoLineKind::Comment:
+        break;
+      case InfoLineKind::Name: {
+        if (control.outputCount == kMaxOutputs) {
+          badLine = line.number;
+          return ControlStatus::BadLine;
+        }
+        DemuxOutputDesc& out = control.outputs[control.outputCount++];
+        out = DemuxOutputDesc{};
+        copy_path(line.value, out.path);
+        // In ALL mode the first output takes everything: the rest of the file is not read.
+        if (control.mode == DemuxMode::All) return ControlStatus::Ok;
+        break;
       }
-      DemuxOutputSpec& out = control.outputs[control.outputCount++];
-      out = DemuxOutputSpec{};
-      copy_path(line + 5, out.path);
-      if (control.mode == DemuxMode::All) break;
-    } else if (starts_with(line, "SERVICE_ID=")) {
-      uint32_t value;
-      if (last && read_hex(line + 11, value)) last->serviceId = uint16_t(value);
-    } else if (starts_with(line, "PID=")) {
-      if (!last) continue;
-      if (last->pidCount == kMaxOutputPids) {
-        badLine = number;
-        return ControlStatus::BadLine;
+      case InfoLineKind::ServiceId: {
+        uint32_t value;
+        if (last && read_hex(line.value, value)) last->serviceId = uint16_t(value);
+        break;
       }
-      // The first piece between the separators is the PID; what follows only names it.
-      const char* piece = line + 4;
-      piece += std::strspn(piece, " ,\t\n");
-      size_t pieceLen = std::strcspn(piece, " ,\t\n");
-      uint16_t pid = kUnmatchablePid;
-      char digits[kControlLineMax + 1];
-      std::memcpy(digits, piece, pieceLen);
-      digits[pieceLen] = '\0';
-      uint32_t value;
-      if (pieceLen > 0 && read_hex(digits, value) && value <= 0xFFFF) pid = uint16_t(value);
-      last->pids[last->pidCount++] = pid;
-    } else if (starts_with(line, "MODE=")) {
-      control.mode = starts_with(line + 5, "ALL") ? DemuxMode::All : DemuxMode::Demux;
-    } else {
-      badLine = number;
-      return ControlStatus::BadLine;
+      case InfoLineKind::Pid: {
+        if (!last) break;
+        if (last->pidCount == kMaxOutputPids) {
+          badLine = line.number;
+          return ControlStatus::BadLine;
+        }
+        // What follows the PID only names it.
+        const PidLineValue v = read_pid_value(line.value);
+        last->pids[last->pidCount++] = v.hasPid && v.pid <= 0xFFFF ? uint16_t(v.pid) : kUnmatchablePid;
+        break;
+      }
+      case InfoLineKind::Mode:
+        control.mode = std::strncmp(line.value, "ALL", 3) == 0 ? DemuxMode::All : DemuxMode::Demux;
+        break;
+      case InfoLineKind::Other:
+        badLine = line.number;
+        return ControlStatus::BadLine;
     }
   }
   return ControlStatus::Ok;
@@ -191,26 +109,24 @@ class TextWriter {
 
 ControlStatus ParseDemuxControl(const char* text, size_t length, DemuxControl& control,
                                 int& badLine) {
-  MemorySource source(text, length);
-  return parse(source, control, badLine);
+  InfoFileReader reader(text, length);
+  return parse(reader, control, badLine);
 }
 
 ControlStatus ReadDemuxControl(const char* path, DemuxControl& control, int& badLine) {
   control.mode = DemuxMode::Demux;
   control.outputCount = 0;
   badLine = 0;
-  RawHandle h = raw_open(path, "rb");
-  if (h == kInvalidRawHandle) return ControlStatus::CannotOpen;
-  FileSource source(h);
-  ControlStatus status = parse(source, control, badLine);
-  raw_close(h);
-  return status;
+  RawFile file(path, "rb");
+  if (!file.ok()) return ControlStatus::CannotOpen;
+  InfoFileReader reader(file.get());
+  return parse(reader, control, badLine);
 }
 
 bool WriteDemuxInfo(const char* path, const TableLayer& tables, const DemuxInfoOptions& options) {
-  RawHandle h = raw_open(path, "wb");
-  if (h == kInvalidRawHandle) return false;
-  TextWriter out(h);
+  RawFile file(path, "wb");
+  if (!file.ok()) return false;
+  TextWriter out(file.get());
   // A line holds at most the folder (259), a name (127) and a few keys: 512 leaves room.
   char line[512];
   out.Line("MODE=DEMUX");
@@ -260,6 +176,6 @@ bool WriteDemuxInfo(const char* path, const TableLayer& tables, const DemuxInfoO
     }
   }
   bool ok = out.Flush();
-  if (raw_close(h) == 0) ok = false;   // raw_close reports success as non-zero, as CloseHandle does
+  if (file.Close() == 0) ok = false;   // a failed close can lose what was written
   return ok;
 }

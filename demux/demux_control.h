@@ -4,17 +4,18 @@
 #pragma once
 #include <cstdint>
 #include "common/path.h"
+#include "demux/info_file_reader.h"
 
 class TableLayer;
 
 constexpr int kMaxOutputs = 128;          // NAME= blocks of one control file
 constexpr int kMaxOutputPids = 128;       // PID= lines of one block
-constexpr int kControlLineMax = 1023;     // bytes of one line read, without the terminator
 constexpr uint16_t kUnmatchablePid = 0xFFFF;   // "PID=" without a value: matches no packet
 
 enum class DemuxMode { Demux, All };
 
-struct DemuxOutputSpec {
+// One output as the control file describes it.
+struct DemuxOutputDesc {
   char path[kPathBuffer] = {};
   uint16_t serviceId = 0;   // 0 = find the service through its PMT PID
   int pidCount = 0;
@@ -24,14 +25,13 @@ struct DemuxOutputSpec {
 struct DemuxControl {
   DemuxMode mode = DemuxMode::Demux;
   int outputCount = 0;
-  DemuxOutputSpec outputs[kMaxOutputs];
+  DemuxOutputDesc outputs[kMaxOutputs];
 };
 
 enum class ControlStatus { Ok, CannotOpen, BadLine };
 
-// Reads a control file into control (cleared first). On BadLine, badLine holds the 1-based number
-// of the offending line. Lines longer than kControlLineMax are read in pieces of that length, each
-// piece counted and classified as a line of its own.
+// Reads a control file into control (cleared first), with the tool's rules (keys exact, pieces of
+// kControlLineMax). On BadLine, badLine holds the 1-based number of the offending line.
 ControlStatus ReadDemuxControl(const char* path, DemuxControl& control, int& badLine);
 
 // Parses control-file text held in memory (same rules as ReadDemuxControl).

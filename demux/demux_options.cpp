@@ -3,19 +3,13 @@
 
 #include <cstring>
 
-namespace {
+#include "common/command_line.h"
+#include "demux/info_file_reader.h"
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+namespace {
 
 bool starts_with(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // program folder + name into a path buffer; false when the whole does not fit (a cut path would
@@ -30,38 +24,15 @@ bool join_folder(const char* folder, const char* name, char* out) {
 
 }  // namespace
 
-int read_hex(const char* text, uint32_t& value) {
-  const char* p = text;
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && hex_digit(p[2]) >= 0) p += 2;
-  if (hex_digit(*p) < 0) return 0;
-  uint32_t v = 0;
-  for (int d; (d = hex_digit(*p)) >= 0; ++p) v = (v << 4) | uint32_t(d);
-  value = negative ? 0u - v : v;
-  return 1;
-}
-
 int SplitCommandLine(const char* line, CommandLineStore& store) {
   store = CommandLineStore{};
   for (auto& t : store.tokens) t = "";
   if (std::strlen(line) >= kCommandLineCopy) return 1;
   std::strcpy(store.text, line);
-  char* p = store.text;
+  char* cursor = store.text;
   while (store.count < kMaxTokens) {
-    while (is_blank(*p)) ++p;
-    if (*p == '\0') break;
-    char* token;
-    if (*p == '"') {
-      token = ++p;
-      while (*p != '\0' && *p != '"') ++p;
-      if (*p == '"') *p++ = '\0';
-    } else {
-      token = p;
-      while (*p != '\0' && !is_blank(*p)) ++p;
-      if (*p != '\0') *p++ = '\0';
-    }
+    char* token = cut_command_line_token(cursor);
+    if (!token) break;
     store.tokens[store.count++] = token;
   }
   return 0;

@@ -1,13 +1,14 @@
-// Command line of the demux tool: the in-place splitter over a fixed 1024-byte copy and the option
-// parser with its checks. Both are pure: they print nothing themselves and report a message id.
+// Command line of the demux tool: the fixed 1024-byte copy cut into tokens in place (by the one
+// splitting rule of common/command_line.h) and the option parser with its checks. Both are pure:
+// they print nothing themselves and report a message id.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include "common/path.h"
+#include "demux/demux_host.h"
 
 constexpr size_t kCommandLineCopy = 1024;   // the copy the tokens live in, terminator included
 constexpr int kMaxTokens = 16;              // later text on the line is ignored
-constexpr uint32_t kNoCallerWindow = 0xFFFF;   // handle value meaning "-h: absent"
 
 // Tokens cut in place from a copy of the process's command line. Slots past count point to "".
 struct CommandLineStore {
@@ -16,9 +17,8 @@ struct CommandLineStore {
   int count = 0;
 };
 
-// Splits line into store: blanks are space and tab; a token opening with a double quote runs to
-// the next double quote (or the end) and needs no separator after it. 0 on success, 1 when the
-// line does not fit the copy (store then holds no tokens).
+// Splits line into store, at most kMaxTokens tokens. 0 on success, 1 when the line does not fit
+// the copy (store then holds no tokens).
 int SplitCommandLine(const char* line, CommandLineStore& store);
 
 // The run options, as the caller's command line sets them.
@@ -58,8 +58,3 @@ OptionError ParseOptions(const CommandLineStore& store, const char* programFolde
 
 // The tool's text for an option failure (Shift-JIS, ending in a line feed).
 const char* OptionErrorText(OptionError error);
-
-// Reads hexadecimal the way "%X" does: leading blanks, an optional sign, an optional 0x prefix,
-// then digits (wrapping at 32 bits). Returns 1 and sets value when at least one digit was read,
-// else 0 and leaves value alone.
-int read_hex(const char* text, uint32_t& value);

@@ -1,7 +1,7 @@
 // kerfdmx: the console demux tool started by the cutter for every pass over a recording.
 #include <cstdio>
 
-#include "demux/demux_tool.h"
+#include "demux/kerfdmx_front_end.h"
 #include "platform/platform.h"
 
 #ifdef _WIN32
@@ -16,9 +16,9 @@ int RunTool() {
   // Messages are Shift-JIS bytes ending in LF; text mode would turn each LF into CR LF.
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  static PlatformDemuxHost host;
-  static DemuxTool tool(host, program_folder());
-  return tool.Run(command_line());
+  PlatformDemuxHost host;
+  DemuxEngine engine(host, program_folder());
+  return RunCommandLine(engine, command_line());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // libFuzzer target for the demux tool's parsers: the first input byte chooses the command-line
-// splitter and option parser or the control-file reader for the rest. Neither may read or write
-// outside its buffers, and what they fill stays within the data model's limits. Every input gets
+// splitter and option parser, the control-file reader, or the information-file reader with the
+// cutter's rules for the rest. None may read or write outside its buffers, and what they fill
+// stays within the data model's limits. Every input gets
 // records of its own.
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "demux/demux_control.h"
 #include "demux/demux_options.h"
+#include "demux/info_file_reader.h"
 
 namespace {
 
@@ -34,6 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ParseOptions(*store, "/prog/", *options);
       Check(std::strlen(options->infoPath) <= kPathMax);
       Check(std::strlen(options->controlPath) <= kPathMax);
+    }
+  } else if (data[0] & 2) {
+    InfoFileReader reader(text, length, kCutterReadRules);
+    for (InfoLine line; reader.Next(line);) {
+      Check(std::strlen(line.text) <= kLinePieceMax);
+      if (line.kind == InfoLineKind::Pid) {
+        const PidLineValue v = read_pid_value(line.value);
+        Check(v.classText.size() <= kLinePieceMax);
+      }
     }
   } else {
     auto control = std::make_unique<DemuxControl>();

@@ -5,14 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/ts_packet.h"
 #include "demux/psi/table_layer.h"
 
 namespace {
 
 // PAT: transport_stream_id 1, version 0; program 0 -> 0x0010, 0x0400 -> 0x0100, 0x0401 -> 0x0101.
 void BuildPat(uint8_t* packet) {
-  std::memset(packet, 0xFF, 188);
-  const uint8_t head[] = {0x47, 0x40, 0x00, 0x10, 0x00, 0x00, 0xB0, 0x15, 0x00, 0x01, 0xC1,
+  std::memset(packet, 0xFF, kPacketSize);
+  const uint8_t head[] = {kSyncByte, 0x40, 0x00, 0x10, 0x00, 0x00, 0xB0, 0x15, 0x00, 0x01, 0xC1,
                           0x00, 0x00, 0x00, 0x00, 0xE0, 0x10, 0x04, 0x00, 0xE1, 0x00, 0x04,
                           0x01, 0xE1, 0x01};
   std::memcpy(packet, head, sizeof head);
@@ -33,12 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // whole fuzzing run: a new one per input would fault in about 39 MB of fresh pages every time.
   static TableLayer* const layer = new TableLayer;
   layer->Reset();
-  uint8_t packet[188];
+  uint8_t packet[kPacketSize];
   BuildPat(packet);
   layer->HandlePacket(packet, 0);
-  for (size_t at = 0; at + 188 <= size; at += 188) {
-    std::memcpy(packet, data + at, 188);
-    packet[0] = 0x47;
+  for (size_t at = 0; at + kPacketSize <= size; at += kPacketSize) {
+    std::memcpy(packet, data + at, kPacketSize);
+    packet[0] = kSyncByte;
     layer->HandlePacket(packet, ((packet[1] & 0x1Fu) << 8) | packet[2]);
   }
   Check(layer->currentTable() < kMaxProgrammeTables);

@@ -23,18 +23,17 @@ uint8_t rowBuffer[bmp_row_bytes(kConvertMaxWidth)];
 template <typename RowFn>
 int write_bmp(const char* path, int32_t width, int32_t height, RowFn row) {
   if (width <= 0 || height <= 0) return kBmpNoPicture;
-  RawHandle file = raw_open(path, "wb");
-  if (file == kInvalidRawHandle) return kBmpOpenFailed;
+  RawFile file(path, "wb");
+  if (!file.ok()) return kBmpOpenFailed;
   uint8_t header[kBmpHeaderBytes];
   bmp_make_header(width, height, header);
   int result = kBmpOk;
-  if (raw_write(header, 1, sizeof header, file) != sizeof header) result = kBmpWriteFailed;
+  if (raw_write(header, 1, sizeof header, file.get()) != sizeof header) result = kBmpWriteFailed;
   const size_t rowBytes = size_t(bmp_row_bytes(width));
   for (int32_t r = 0; r < height && result == kBmpOk; ++r) {
     const uint8_t* bytes = row(r);
-    if (raw_write(bytes, 1, rowBytes, file) != rowBytes) result = kBmpWriteFailed;
+    if (raw_write(bytes, 1, rowBytes, file.get()) != rowBytes) result = kBmpWriteFailed;
   }
-  raw_close(file);
   return result;
 }
 

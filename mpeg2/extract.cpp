@@ -122,20 +122,20 @@ int PreviewDriver::ExtractPreviewStream(PreviewRequest& request, MessageSink& si
   const int32_t position = request.activePoint == 0 ? request.startPacket : request.endPacket;
 
   es_.length = 0;
-  RawHandle file = raw_open(request.inputPath, "rb");
-  if (file == kInvalidRawHandle) {
+  RawFile file(request.inputPath, "rb");
+  if (!file.ok()) {
     sink.Report(MessageKind::Status, "状態：入力元TSファイルが開けません。");
     clear_pcr_range(request);
     return 1;
   }
   SequenceSource src;
-  src.file = file;
+  src.file = file.get();
   src.inputSize = request.inputSize;
   src.packetSize = request.packetSize;
   src.pcrPid = request.pcrPid;
   int32_t& pcrMs = request.activePoint == 0 ? request.startPcrMs : request.endPcrMs;
   const int code = CollectVideoSequence(src, position, request.videoPid, readBuffer_, es_, pcrMs);
-  raw_close(file);
+  file.Close();
   lastExtractCode_ = code;
   if (code >= 100) {
     char text[128];

@@ -6,6 +6,7 @@
 
 #include "common/message_sink.h"
 #include "common/raw_file.h"
+#include "common/ts_packet.h"
 #include "mpeg2/convert.h"
 #include "mpeg2/picture_decoder.h"
 #include "mpeg2/sequence_scanner.h"
@@ -27,7 +28,7 @@ constexpr int kExtractNoSequence = 104;   // fewer than two sequence headers in 
 struct SequenceSource {
   RawHandle file = kInvalidRawHandle;
   double inputSize = 0;        // bytes
-  int32_t packetSize = 188;
+  int32_t packetSize = kPacketSize;
   int32_t pcrPid = -1;         // PID whose PCRs are read; ignored when equal to the video PID
 };
 
@@ -62,7 +63,7 @@ uint8_t* preview_es_buffer();
 struct PreviewRequest {
   const char* inputPath = "";       // loadedInputPath
   double inputSize = 0;             // inputSize, bytes
-  int32_t packetSize = 188;         // packetSize
+  int32_t packetSize = kPacketSize; // packetSize
   int32_t previewEnabled = 1;       // previewEnabled
   int32_t stopDecodeOnError = 0;    // stopDecodeOnError
   int32_t programmeCount = 0;       // entries of ProgrammeList; 0 = no video stream known

@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+#include <vector>
 
+#include "common/command_line.h"
 #include "platform/process.h"
 
 extern char** environ;

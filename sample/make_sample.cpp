@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    tsb::BroadcastSpec desc;
+    tsb::BroadcastDesc desc;
     desc.transport_stream_id = 0x7FE0;
     desc.original_network_id = 0x7FE0;
     desc.eit = true;

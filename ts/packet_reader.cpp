@@ -4,8 +4,8 @@
 
 size_t ts_find_grid(const uint8_t* p, size_t span, size_t packetSize) {
   for (size_t i = 0; i < span; ++i) {
-    if (p[i] == kTsSyncByte && p[i + packetSize] == kTsSyncByte &&
-        p[i + 2 * packetSize] == kTsSyncByte)
+    if (p[i] == kSyncByte && p[i + packetSize] == kSyncByte &&
+        p[i + 2 * packetSize] == kSyncByte)
       return i;
   }
   return span;

@@ -11,32 +11,29 @@
 #include "common/raw_file.h"
 #include "ts/ts_packet.h"
 
-// The 1000th packet without a sync byte ends a read: a file that loses the grid this often is no
-// recording, and giving up bounds the work spent on it.
-constexpr uint32_t kTsSyncLossLimit = 1000;
 // The buffer is topped up when fewer than this many packets are held, so a block read moves at
 // most that much data and a resync away from the end of the file has that many to search.
 constexpr uint32_t kTsRefillPackets = 1024;
 
 struct PacketReaderConfig {
-  uint32_t packetSize = kTsPacketSize;   // stride between packets (188)
+  uint32_t packetSize = kPacketSize;   // stride between packets (188)
   size_t blockSize = 0;                  // bytes of the caller's buffer; a full read fills it
   size_t refillBelow = 0;                // top up when fewer bytes than this are held
 
   // A buffer of blockSize bytes topped up below kTsRefillPackets packets.
-  static PacketReaderConfig Blocks(size_t blockSize, uint32_t packetSize = kTsPacketSize) {
+  static PacketReaderConfig Blocks(size_t blockSize, uint32_t packetSize = kPacketSize) {
     PacketReaderConfig c;
     c.packetSize = packetSize;
     c.blockSize = blockSize;
     c.refillBelow = size_t(packetSize) * kTsRefillPackets;
     return c;
   }
-  // Packets of at least kTsPacketSize bytes (their header fields exist), three of them fitting
+  // Packets of at least kPacketSize bytes (their header fields exist), three of them fitting
   // in the buffer (so a resync can look at all three), and a threshold of a whole packet or more
   // (so a packet is held whenever the file has one). A threshold beyond the buffer is slow but
   // sound: the buffer is then topped up before every packet.
   bool usable() const {
-    return packetSize >= kTsPacketSize && blockSize / 3 >= packetSize && refillBelow >= packetSize;
+    return packetSize >= kPacketSize && blockSize / 3 >= packetSize && refillBelow >= packetSize;
   }
 };
 
@@ -44,7 +41,7 @@ struct PacketReaderConfig {
 enum class TsReadEnd : uint8_t {
   None,           // not ended
   EndOfFile,      // fewer than packetSize bytes were left (a partial last packet is dropped)
-  SyncLossLimit,  // the kTsSyncLossLimit-th packet without a sync byte
+  SyncLossLimit,  // the kSyncLossLimit-th packet without a sync byte
   NoResync,       // no three sync bytes a packet apart in the held data
 };
 
@@ -98,7 +95,7 @@ class PacketReader {
       if (end_ == TsReadEnd::None) end_ = TsReadEnd::EndOfFile;
       return nullptr;
     }
-    if (buffer_[cursor_] != kTsSyncByte && !Resync()) return nullptr;
+    if (buffer_[cursor_] != kSyncByte && !Resync()) return nullptr;
     const uint8_t* packet = buffer_ + cursor_;
     cursor_ += ps_;
     held_ -= ps_;
@@ -125,7 +122,7 @@ class PacketReader {
   }
 
   bool Resync() {
-    if (++syncLosses_ >= kTsSyncLossLimit) return Stop(TsReadEnd::SyncLossLimit);
+    if (++syncLosses_ >= kSyncLossLimit) return Stop(TsReadEnd::SyncLossLimit);
     // Only positions from which three packets' sync bytes lie inside the held data: with three
     // packets or less held there is nothing to search.
     const size_t span = held_ > 3 * ps_ ? held_ - 3 * ps_ : 0;

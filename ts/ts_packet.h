@@ -1,13 +1,12 @@
 // Fields of one transport packet (ISO/IEC 13818-1 §2.4.3.2, §2.4.3.4): the PID, the header
 // flags, the adaptation field's length and the PCR. No bounds checks: the caller hands in a whole
-// packet of at least kTsPacketSize bytes, so every byte read here (up to offset 11) exists.
+// packet of at least kPacketSize bytes, so every byte read here (up to offset 11) exists.
 #pragma once
 #include <cstdint>
 
 #include "common/bytes.h"
+#include "common/ts_packet.h"
 
-constexpr uint32_t kTsPacketSize = 188;   // transport_packet() of ISO/IEC 13818-1
-constexpr uint8_t kTsSyncByte = 0x47;
 constexpr uint32_t kTsNullPid = 0x1FFF;
 
 inline uint32_t ts_pid(const uint8_t* packet) { return be_read13(packet + 1); }

@@ -159,7 +159,7 @@ void Assembler::FinishIfComplete(int index) {
 bool Assembler::BeginSection(uint32_t pos) {
   cursor_.slot = -1;
   SectionHeader h;
-  if (!ReadHeader(store_.variant, packet_ + pos, kTsPacketBytes - pos, h)) return false;
+  if (!ReadHeader(store_.variant, packet_ + pos, kPacketSize - pos, h)) return false;
   const bool clock = store_.variant == AssemblerVariant::kClock;
   const bool schedule = store_.variant == AssemblerVariant::kEit && is_eit_schedule(h.table_id);
 
@@ -231,7 +231,7 @@ void Assembler::Run() {
   if ((adaptation_field_control & 0x01) == 0) return;   // no payload
   uint32_t pos = 4;
   if (adaptation_field_control & 0x02) pos = 5 + packet_[4];
-  if (pos >= kTsPacketBytes) return;   // adaptation_field_length leaves no payload
+  if (pos >= kPacketSize) return;   // adaptation_field_length leaves no payload
 
   if (CurrentSlot() < 0) cursor_.slot = -1;
   const bool payload_unit_start_indicator = (packet_[1] & 0x40) != 0;
@@ -243,14 +243,14 @@ void Assembler::Run() {
       SectionSlot& slot = store_.slots[cursor_.slot];
       if (slot.state == kSlotCollecting && slot.collected < slot.expected) {
         const uint32_t n =
-            std::min({slot.expected - slot.collected, pointer_field, kTsPacketBytes - pos});
+            std::min({slot.expected - slot.collected, pointer_field, kPacketSize - pos});
         const int index = Collect(pos, n);
         FinishIfComplete(index);
       }
     }
     cursor_.slot = -1;
     pos += pointer_field;
-    if (pos >= kTsPacketBytes) return;   // pointer_field points past the packet
+    if (pos >= kPacketSize) return;   // pointer_field points past the packet
     if (!BeginSection(pos)) return;
   } else if (cursor_.slot < 0) {
     return;
@@ -258,10 +258,10 @@ void Assembler::Run() {
 
   for (;;) {
     SectionSlot& slot = store_.slots[cursor_.slot];
-    const uint32_t n = std::min(slot.expected - slot.collected, kTsPacketBytes - pos);
+    const uint32_t n = std::min(slot.expected - slot.collected, kPacketSize - pos);
     const int index = Collect(pos, n);
     pos += n;
-    const uint32_t left = kTsPacketBytes - pos;
+    const uint32_t left = kPacketSize - pos;
     if (left < kMinSectionStart || packet_[pos] == 0xFF) {
       FinishIfComplete(index);
       return;

@@ -3,11 +3,11 @@
 #pragma once
 #include <cstdint>
 
+#include "common/ts_packet.h"
+
 // A table never exceeds 256 sections; 64 KiB holds every table met in practice. A section that
 // would not fit is not stored, so a table larger than this never completes.
 constexpr uint32_t kSlotBytes = 65536;
-// Bytes of a TS packet.
-constexpr uint32_t kTsPacketBytes = 188;
 
 enum SlotState : uint8_t {
   kSlotAllocated = 0,   // in use, nothing stored yet

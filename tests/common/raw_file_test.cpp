@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "common/path.h"
 #include "temp_folder.h"
 
 namespace {
 
-class RawFile : public ::testing::Test {
+class RawFileLayer : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir_.ok()); }
   std::string Write(const char* name, const std::string& content) {
@@ -29,7 +30,7 @@ class RawFile : public ::testing::Test {
   TempFolder dir_;
 };
 
-TEST_F(RawFile, OpenModes) {
+TEST_F(RawFileLayer, OpenModes) {
   const std::string path = Write("m.ts", std::string(500, 'a'));
   const RawHandle h = raw_open(path.c_str(), "RB");
   EXPECT_NE(h, kInvalidRawHandle);
@@ -42,7 +43,7 @@ TEST_F(RawFile, OpenModes) {
   EXPECT_EQ(path_file_size(path.c_str()), 2.0);
 }
 
-TEST_F(RawFile, ReadsShortOnlyAtTheEndAndWritesFailOnAReadHandle) {
+TEST_F(RawFileLayer, ReadsShortOnlyAtTheEndAndWritesFailOnAReadHandle) {
   const RawHandle h = raw_open(Write("r.ts", "0123456789").c_str(), "rb");
   char buf[8];
   EXPECT_EQ(raw_read(buf, 2, 3, h), 6u);  // size*count bytes; the result counts bytes
@@ -54,7 +55,7 @@ TEST_F(RawFile, ReadsShortOnlyAtTheEndAndWritesFailOnAReadHandle) {
   EXPECT_NE(raw_close(h), 0);
 }
 
-TEST_F(RawFile, UnknownSeekOriginLeavesThePositionAlone) {
+TEST_F(RawFileLayer, UnknownSeekOriginLeavesThePositionAlone) {
   const RawHandle h = raw_open(Write("s.ts", "ABCDEFGH").c_str(), "rb");
   EXPECT_EQ(ReadAt(h, 2, 0, 0, 2), "CD");
   EXPECT_EQ(ReadAt(h, uint32_t(-3), -1, 2, 2), "FG");
@@ -64,7 +65,7 @@ TEST_F(RawFile, UnknownSeekOriginLeavesThePositionAlone) {
   raw_close(h);
 }
 
-TEST_F(RawFile, PositionsBeyondFourGibibytes) {
+TEST_F(RawFileLayer, PositionsBeyondFourGibibytes) {
   // Packet 22845571 starts at 22845571 * 188 = 0x1_0000_0034.
   const uint64_t packet = uint64_t(22845571) * 188;
   const std::string path = dir_.Join("big.ts");
@@ -82,8 +83,31 @@ TEST_F(RawFile, PositionsBeyondFourGibibytes) {
   raw_close(h);
 }
 
+TEST_F(RawFileLayer, OwnerClosesItsHandleOnceWhereverItGoes) {
+  const std::string path = Write("o.ts", "abc");
+  RawHandle seen = kInvalidRawHandle;
+  {
+    RawFile file(path.c_str(), "rb");
+    ASSERT_TRUE(file.ok());
+    seen = file.get();
+    RawFile moved(std::move(file));
+    EXPECT_FALSE(file.ok());
+    EXPECT_EQ(moved.get(), seen);
+    RawFile other;
+    other = std::move(moved);
+    EXPECT_EQ(other.get(), seen);
+  }
+  EXPECT_EQ(raw_close(seen), 0);   // the owner closed it when it went out of scope
+  RawFile written(dir_.Join("w.ts").c_str(), "wb");
+  ASSERT_TRUE(written.ok());
+  EXPECT_NE(written.Close(), 0);   // closing early reports success, and only once
+  EXPECT_FALSE(written.ok());
+  EXPECT_NE(written.Close(), 0);
+  EXPECT_FALSE(RawFile(dir_.Join("missing").c_str(), "rb").ok());
+}
+
 #ifdef _WIN32
-TEST_F(RawFile, OpenFilesAreNotShared) {
+TEST_F(RawFileLayer, OpenFilesAreNotShared) {
   const std::string path = Write("x.ts", "abc");
   const RawHandle h = raw_open(path.c_str(), "rb");
   EXPECT_EQ(raw_open(path.c_str(), "rb"), kInvalidRawHandle);

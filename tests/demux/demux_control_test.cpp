@@ -27,14 +27,14 @@ TEST_F(ControlReader, ProgrammeBlocksWithCommentsAndBlankLines) {
             ControlStatus::Ok);
   EXPECT_EQ(control_->mode, DemuxMode::Demux);
   ASSERT_EQ(control_->outputCount, 2);
-  const DemuxOutputSpec& a = control_->outputs[0];
+  const DemuxOutputDesc& a = control_->outputs[0];
   EXPECT_STREQ(a.path, "/o/PRG1.TS");
   EXPECT_EQ(a.serviceId, 0x400);
   ASSERT_EQ(a.pidCount, 3);
   EXPECT_EQ(a.pids[0], 0x0000);
   EXPECT_EQ(a.pids[1], 0x01F0);
   EXPECT_EQ(a.pids[2], 0x0111);
-  const DemuxOutputSpec& b = control_->outputs[1];
+  const DemuxOutputDesc& b = control_->outputs[1];
   EXPECT_EQ(b.serviceId, 0);
   ASSERT_EQ(b.pidCount, 1);
   EXPECT_EQ(b.pids[0], 0x0210);
@@ -44,7 +44,7 @@ TEST_F(ControlReader, PidValueAndItsSeparators) {
   ASSERT_EQ(Parse("NAME=x\nPID=0111,V\nPID=0111 A\nPID=0111\nPID=0111\tC\nPID= ,0111\nPID=\n"
                   "PID=,\nPID=zz\nPID=1FFFF\n"),
             ControlStatus::Ok);
-  const DemuxOutputSpec& o = control_->outputs[0];
+  const DemuxOutputDesc& o = control_->outputs[0];
   ASSERT_EQ(o.pidCount, 9);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(o.pids[i], 0x0111) << i;
   for (int i = 5; i < 9; ++i) EXPECT_EQ(o.pids[i], kUnmatchablePid) << i;

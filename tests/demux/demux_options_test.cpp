@@ -1,4 +1,5 @@
-// Command-line splitting and option parsing of the demux tool.
+// The demux tool's command-line store (its limits; the splitting rule itself is tested with
+// common/command_line) and option parsing.
 #include "demux/demux_options.h"
 
 #include <gtest/gtest.h>
@@ -24,16 +25,6 @@ class CommandLine : public ::testing::Test {
   CommandLineStore store_;
   DemuxOptions options_;
 };
-
-TEST_F(CommandLine, QuotedTokensKeepBlanksAndNeedNoSeparator) {
-  EXPECT_EQ(Split("\"C:\\Tool Dir\\KERFDMX.EXE\" \"D:\\rec 1.ts\"  \t-h:1A"),
-            (std::vector<std::string>{"C:\\Tool Dir\\KERFDMX.EXE", "D:\\rec 1.ts", "-h:1A"}));
-  EXPECT_EQ(Split("\"a\"\"b\"c d"), (std::vector<std::string>{"a", "b", "c", "d"}));
-  EXPECT_EQ(Split("tool \"open to the end"),
-            (std::vector<std::string>{"tool", "open to the end"}));
-  EXPECT_EQ(Split("tool \"\" x"), (std::vector<std::string>{"tool", "", "x"}));
-  EXPECT_TRUE(Split("   \t ").empty());
-}
 
 TEST_F(CommandLine, SeventeenthTokenAndLaterAreIgnored) {
   std::string line;
@@ -128,23 +119,6 @@ TEST_F(CommandLine, MessagesAreShiftJisLines) {
                         OptionError::UnknownOption, OptionError::InfoAndControl,
                         OptionError::NoInput, OptionError::NoCallerWindow})
     EXPECT_EQ(std::string(OptionErrorText(e)).back(), '\n');
-}
-
-TEST(ReadHex, BehavesLikePercentX) {
-  uint32_t v = 7;
-  EXPECT_EQ(read_hex("", v), 0);
-  EXPECT_EQ(read_hex("g1", v), 0);
-  EXPECT_EQ(v, 7u);
-  EXPECT_EQ(read_hex("  1aF", v), 1);
-  EXPECT_EQ(v, 0x1AFu);
-  EXPECT_EQ(read_hex("0x10", v), 1);
-  EXPECT_EQ(v, 0x10u);
-  EXPECT_EQ(read_hex("0xg", v), 1);
-  EXPECT_EQ(v, 0u);
-  EXPECT_EQ(read_hex("-1", v), 1);
-  EXPECT_EQ(v, 0xFFFFFFFFu);
-  EXPECT_EQ(read_hex("12zz", v), 1);
-  EXPECT_EQ(v, 0x12u);
 }
 
 }  // namespace

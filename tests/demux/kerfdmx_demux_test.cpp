@@ -24,8 +24,8 @@ tsb::BroadcastService Service(uint16_t sid, uint16_t pmt, uint16_t video, uint16
   return s;
 }
 
-tsb::BroadcastSpec TwoServices() {
-  tsb::BroadcastSpec desc;
+tsb::BroadcastDesc TwoServices() {
+  tsb::BroadcastDesc desc;
   desc.services = {
       Service(0x0400, 0x01F0, 0x0100, 0x0110),
       Service(0x0408, 0x01F8, 0x0200, 0x0210),
@@ -193,7 +193,7 @@ TEST_F(Kerfdmx, InformationFileClassesEcmAndExclusion) {
 }
 
 TEST_F(Kerfdmx, FirstProgrammeOnlyAndProgrammeName) {
-  tsb::BroadcastSpec desc;
+  tsb::BroadcastDesc desc;
   desc.services = {
       Service(0x0400, 0x01F0, 0x0100, 0),
       Service(0x0401, 0x01F1, 0x0101, 0),
@@ -214,7 +214,7 @@ TEST_F(Kerfdmx, FirstProgrammeOnlyAndProgrammeName) {
 // G3), one of them scrambled, with SDT and TOT: the information file byte for byte and the
 // summary's counts as worked out by hand.
 TEST_F(Kerfdmx, ThreeProgrammeBroadcastWithTitles) {
-  tsb::BroadcastSpec desc;
+  tsb::BroadcastDesc desc;
   desc.services = {
       Service(0x0400, 0x01F0, 0x0111, 0x0112),
       Service(0x0401, 0x01F1, 0x0121, 0x0122),
@@ -253,7 +253,7 @@ TEST_F(Kerfdmx, ThreeProgrammeBroadcastWithTitles) {
 }
 
 TEST_F(Kerfdmx, PatVersionChangeNumbersProgrammesOn) {
-  tsb::BroadcastSpec desc = TwoServices();
+  tsb::BroadcastDesc desc = TwoServices();
   desc.patVersionChangeAt = 1500;
   desc.servicesAfterChange = {
       Service(0x0410, 0x0300, 0x0310, 0),
@@ -292,7 +292,7 @@ std::string Probe(const std::string& path) {
 }
 
 TEST_F(Kerfdmx, FfprobeSeesOneProgrammePerOutput) {
-  tsb::BroadcastSpec desc = TwoServices();
+  tsb::BroadcastDesc desc = TwoServices();
   desc.packets = 20000;
   Input(tsb::Broadcast(desc).bytes());
   Run({"-i:DEMUX.txt"});

@@ -74,8 +74,8 @@ Bytes Slice(const Bytes& b, size_t firstPacket, size_t count) {
 
 namespace {
 
-tsb::PacketSpec VideoPacket(uint8_t fill) {
-  tsb::PacketSpec desc;
+tsb::PacketDesc VideoPacket(uint8_t fill) {
+  tsb::PacketDesc desc;
   desc.pid = 0x0100;
   desc.payload = Bytes(184, fill);
   return desc;

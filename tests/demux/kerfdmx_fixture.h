@@ -18,7 +18,7 @@
 #include "platform/gui_link.h"
 #endif
 
-constexpr size_t kPacket = 188;
+constexpr size_t kPacket = tsb::kPacketSize;
 
 inline uint16_t pid_of(const uint8_t* p) { return uint16_t(((p[1] & 0x1F) << 8) | p[2]); }
 

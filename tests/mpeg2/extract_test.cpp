@@ -31,8 +31,8 @@ Bytes Sequence(int tag, size_t bodySize = 300) {
   return b;
 }
 
-tsb::PesSpec VideoPes(const Bytes& data) {
-  tsb::PesSpec pes;
+tsb::PesDesc VideoPes(const Bytes& data) {
+  tsb::PesDesc pes;
   pes.stream_id = 0xE0;
   pes.data = data;
   return pes;
@@ -48,8 +48,8 @@ Bytes PesHeader(const Bytes& data) {
 Bytes Kept(const Bytes& a, const Bytes& b) { return tsb::cat({a, PesHeader(b)}); }
 
 // One video packet with exactly this payload (shorter payloads are padded in the adaptation field).
-tsb::PacketSpec Video(const Bytes& payload, bool unitStart) {
-  tsb::PacketSpec p;
+tsb::PacketDesc Video(const Bytes& payload, bool unitStart) {
+  tsb::PacketDesc p;
   p.pid = kVideoPid;
   p.payload_unit_start_indicator = unitStart;
   p.payload = payload;

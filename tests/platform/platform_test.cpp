@@ -1,6 +1,6 @@
-// The program's own path and folder, file deletion, process start, command-line splitting and the
-// registered-message link between processes. One case starts this test program again, found through program_folder(), as a child that reads its
-// own command_line() and posts back to the parent.
+// The program's own path and folder, file deletion, process start and the registered-message link
+// between processes. One case starts this test program again, found through program_folder(), as a
+// child that reads its own command_line() and posts back to the parent.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +10,7 @@
 
 #include "common/path.h"
 #include "common/raw_file.h"
+#include "common/command_line.h"
 #include "platform/gui_link.h"
 #include "platform/platform.h"
 #include "platform/process.h"

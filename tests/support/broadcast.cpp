@@ -14,7 +14,7 @@ struct EsQueue {
   uint8_t stream_id = 0;
   uint64_t pts = 0;
   uint64_t ptsStep = 0;
-  std::vector<PacketSpec> pending;
+  std::vector<PacketDesc> pending;
   size_t next = 0;
 };
 
@@ -29,7 +29,7 @@ struct ServiceState {
 // The name given to every following event (次の番組, "the next programme").
 Bytes following_name() { return AribText().Kanji({{0x3C, 0x21}, {0x24, 0x4E}, {0x48, 0x56}, {0x41, 0x48}}).bytes(); }
 
-void psi_round(TsStream& ts, const BroadcastSpec& desc, const std::vector<BroadcastService>& services,
+void psi_round(TsStream& ts, const BroadcastDesc& desc, const std::vector<BroadcastService>& services,
                uint8_t version) {
   std::vector<PatEntry> entries;
   if (desc.nit_pid != 0) entries.push_back({0, desc.nit_pid});
@@ -54,7 +54,7 @@ void psi_round(TsStream& ts, const BroadcastSpec& desc, const std::vector<Broadc
 }
 
 void refill(EsQueue& q, const Bytes& data) {
-  PesSpec pes;
+  PesDesc pes;
   pes.stream_id = q.stream_id;
   pes.pts = q.pts % kPcrBaseWrap;
   pes.data = data;
@@ -66,7 +66,7 @@ void refill(EsQueue& q, const Bytes& data) {
 
 }  // namespace
 
-TsStream Broadcast(const BroadcastSpec& desc) {
+TsStream Broadcast(const BroadcastDesc& desc) {
   if (desc.psiInterval == 0) throw std::invalid_argument("psiInterval 0");
   if (desc.pcrIntervalMs == 0 || desc.pcrIntervalMs > 100) throw std::invalid_argument("PCR interval must be 1..100 ms");
   TsStream ts;

@@ -35,7 +35,7 @@ uint64_t ticks_at(const TsStream& ts, size_t i) {
 
 }  // namespace
 
-Bytes BuildPes(const PesSpec& pes) {
+Bytes BuildPes(const PesDesc& pes) {
   if (pes.dts && !pes.pts) throw std::invalid_argument("DTS without PTS");
   Bytes header;   // everything after PES_packet_length, before the data
   if (!has_no_pes_header(pes.stream_id)) {
@@ -57,11 +57,11 @@ Bytes BuildPes(const PesSpec& pes) {
   return out;
 }
 
-std::vector<PacketSpec> PacketisePes(uint16_t pid, const Bytes& pesPacket, std::optional<Pcr> pcr) {
-  std::vector<PacketSpec> packets;
+std::vector<PacketDesc> PacketisePes(uint16_t pid, const Bytes& pesPacket, std::optional<Pcr> pcr) {
+  std::vector<PacketDesc> packets;
   size_t done = 0;
   do {
-    PacketSpec p;
+    PacketDesc p;
     p.pid = pid;
     if (packets.empty()) {
       p.payload_unit_start_indicator = true;
@@ -120,7 +120,7 @@ size_t EmbedEs(TsStream& ts, const Bytes& es, const EsEmbedding& how) {
 
   for (size_t k = 0; k < starts.size(); ++k) {
     const size_t end = k + 1 < starts.size() ? starts[k + 1] : es.size();
-    PesSpec desc;
+    PesDesc desc;
     desc.stream_id = how.stream_id;
     desc.pts = pts % kPcrBaseWrap;
     desc.data.assign(es.begin() + starts[k], es.begin() + end);
@@ -132,7 +132,7 @@ size_t EmbedEs(TsStream& ts, const Bytes& es, const EsEmbedding& how) {
     size_t done = 0;
     while (done < pes.size()) {
       if (how.beforePacket) how.beforePacket(ts, esPackets);
-      PacketSpec p;
+      PacketDesc p;
       p.pid = how.pid;
       p.payload_unit_start_indicator = done == 0;
       // Send a PCR now if waiting one more packet would stretch the gap past the interval.

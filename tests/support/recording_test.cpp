@@ -54,8 +54,8 @@ TEST(TempDir, HeaderExampleWritesARecording) {
 
 class BroadcastStream : public ::testing::Test {
  protected:
-  static tsb::BroadcastSpec TwoServices() {
-    tsb::BroadcastSpec desc;
+  static tsb::BroadcastDesc TwoServices() {
+    tsb::BroadcastDesc desc;
     desc.services = {{.service_id = 0x0400, .pmt_pid = 0x01F0, .video_pid = 0x0100, .audio_pid = 0x0110,
                       .name = tsb::AribText().Sjis("ニュース").bytes()},
                      {.service_id = 0x0408, .pmt_pid = 0x01F8, .video_pid = 0x0200, .audio_pid = 0,
@@ -117,7 +117,7 @@ TEST_F(BroadcastStream, PsiRoundsPcrTimelineAndContinuity) {
 }
 
 TEST_F(BroadcastStream, PatVersionChangeAtAGivenPacket) {
-  tsb::BroadcastSpec desc = TwoServices();
+  tsb::BroadcastDesc desc = TwoServices();
   desc.patVersionChangeAt = 1234;
   desc.servicesAfterChange = {desc.services[1]};
   const tsb::TsStream ts = tsb::Broadcast(desc);
@@ -223,7 +223,7 @@ TEST_F(FfprobeOracle, ReadsProgramPmtPcrAndStreamPids) {
 }
 
 TEST_F(FfprobeOracle, ReadsBothServicesOfABroadcast) {
-  tsb::BroadcastSpec desc;
+  tsb::BroadcastDesc desc;
   desc.services = {{.service_id = 0x0400, .pmt_pid = 0x01F0, .video_pid = 0x0100, .audio_pid = 0},
                    {.service_id = 0x0408, .pmt_pid = 0x01F8, .video_pid = 0x0200, .audio_pid = 0,
                     .pcr_pid = 0x01FF}};

@@ -122,14 +122,14 @@ LongSection Cat(const Bytes& descriptors, uint8_t version_number) {
   return s;
 }
 
-std::vector<PacketSpec> PacketiseSections(uint16_t pid, const std::vector<Bytes>& sections,
+std::vector<PacketDesc> PacketiseSections(uint16_t pid, const std::vector<Bytes>& sections,
                                           const SectionPacking& packing) {
   // Sections are poured into payloads one after the other; the first packet in which a section
   // starts gets payload_unit_start_indicator and a pointer_field in front of the bytes of the
   // previous section it already carries (2.4.4.2).
-  std::vector<PacketSpec> packets;
+  std::vector<PacketDesc> packets;
   auto new_packet = [&] {
-    PacketSpec p = packing.packetTemplate;
+    PacketDesc p = packing.packetTemplate;
     p.pid = pid;
     p.padWithFF = true;
     p.payload.clear();
@@ -138,7 +138,7 @@ std::vector<PacketSpec> PacketiseSections(uint16_t pid, const std::vector<Bytes>
     return &packets.back();
   };
 
-  PacketSpec* cur = nullptr;
+  PacketDesc* cur = nullptr;
   size_t pointerAt = 0;        // offset of the pointer_field in cur's payload
   bool leadingPending = !packing.leadingBytes.empty();
   auto room_left = [&] { return payload_room(*cur) - cur->payload.size(); };

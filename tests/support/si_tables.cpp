@@ -69,7 +69,7 @@ Bytes ServiceDescriptor(uint8_t service_type, const Bytes& provider_name, const 
   return Descriptor(0x48, body);
 }
 
-LongSection Eit(const EitSpec& eit) {
+LongSection Eit(const EitDesc& eit) {
   LongSection s = si_section(eit.table_id, eit.service_id, eit.version_number);
   s.current_next_indicator = eit.current_next_indicator;
   s.section_number = eit.section_number;
@@ -98,7 +98,7 @@ LongSection Eit(const EitSpec& eit) {
 LongSection EitPf(uint16_t service_id, uint16_t transport_stream_id, uint16_t original_network_id,
                   uint8_t section_number, uint16_t event_id, const Bytes& aribName,
                   uint8_t version_number) {
-  EitSpec eit;
+  EitDesc eit;
   eit.service_id = service_id;
   eit.transport_stream_id = transport_stream_id;
   eit.original_network_id = original_network_id;

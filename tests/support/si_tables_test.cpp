@@ -47,7 +47,7 @@ TEST_F(SiTables, EitPresentEventCarriesTheName) {
 }
 
 TEST_F(SiTables, EitScheduleSegmentsAndSeveralEvents) {
-  tsb::EitSpec eit;
+  tsb::EitDesc eit;
   eit.table_id = 0x50;
   eit.section_number = 9;
   eit.last_section_number = 0x1A;

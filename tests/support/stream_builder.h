@@ -82,7 +82,7 @@ struct Pcr {
 };
 
 // Everything of one TS packet. Fields left at their defaults give a plain payload-only packet.
-struct PacketSpec {
+struct PacketDesc {
   uint16_t pid = 0;
   bool payload_unit_start_indicator = false;
   bool transport_error_indicator = false;
@@ -111,16 +111,16 @@ struct PacketSpec {
 
 // Room for payload in a packet with this adaptation field: 184 without one, else 183 minus its
 // contents (flags byte, 6 PCR bytes, stuffing).
-size_t payload_room(const PacketSpec& desc);
+size_t payload_room(const PacketDesc& desc);
 
-// One 188-byte packet with the given continuity counter (the PacketSpec's own, when set, wins).
+// One 188-byte packet with the given continuity counter (the PacketDesc's own, when set, wins).
 // Throws std::length_error when the payload does not fit.
-Bytes MakePacket(const PacketSpec& desc, uint8_t continuityCounter = 0);
+Bytes MakePacket(const PacketDesc& desc, uint8_t continuityCounter = 0);
 // A null packet: PID 0x1FFF, payload only, 184 × 0xFF.
 Bytes MakeNullPacket();
 
 struct SectionPacking;
-struct PesSpec;
+struct PesDesc;
 
 // A growing transport stream: appends packets, keeps a continuity counter per PID, and knows
 // the stream's clock (bitrate and the PCR of packet 0) so that PCRs follow the packet positions.
@@ -128,9 +128,9 @@ class TsStream {
  public:
   // Appends one packet; returns its packet index (byte offset / 188 when only whole packets were
   // appended). The continuity counter of its PID advances when the packet has a payload.
-  size_t Packet(const PacketSpec& desc);
+  size_t Packet(const PacketDesc& desc);
   // Several packets in order; returns the index of the first.
-  size_t Packets(const std::vector<PacketSpec>& descs);
+  size_t Packets(const std::vector<PacketDesc>& descs);
   size_t Null(size_t count = 1);
   // Arbitrary bytes (a damaged stream: half packets, wrong sync bytes, garbage); returns the
   // packet index at which they start (bytes().size() / 188 before appending).
@@ -150,7 +150,7 @@ class TsStream {
   size_t Sections(uint16_t pid, const std::vector<Bytes>& sections, const SectionPacking& packing);
   size_t Sections(uint16_t pid, const std::vector<Bytes>& sections);
   // A PES packet (BuildPes) split over packets by PacketisePes; pcr goes into the first packet.
-  size_t Pes(uint16_t pid, const PesSpec& pes, std::optional<Pcr> pcr = std::nullopt);
+  size_t Pes(uint16_t pid, const PesDesc& pes, std::optional<Pcr> pcr = std::nullopt);
 
   // The clock: packet i is sent at time ClockAt(i) = pcrOfPacket0 + i × 188 × 8 / bitrate
   // seconds (in 27 MHz ticks, the base wrapping at 2^33). Defaults: 16 Mbit/s, PCR 0.
@@ -255,20 +255,20 @@ struct SectionPacking {
   // long-form headers (up to last_section_number) inside one packet.
   size_t minRoomToStart = 1;
   // Continuity, scrambling and PCR fields are taken from this template (pid is ignored).
-  PacketSpec packetTemplate;
+  PacketDesc packetTemplate;
 };
 
 // The packets that carry the sections on pid: payload_unit_start_indicator on every packet in
 // which a section starts, pointer_field = offset of the first section start in that payload,
 // 0xFF stuffing after the last section.
-std::vector<PacketSpec> PacketiseSections(uint16_t pid, const std::vector<Bytes>& sections,
+std::vector<PacketDesc> PacketiseSections(uint16_t pid, const std::vector<Bytes>& sections,
                                           const SectionPacking& packing = {});
 
 // ---------------------------------------------------------------------------------------------
 // PES (ISO/IEC 13818-1 2.4.3.6) and elementary streams
 // ---------------------------------------------------------------------------------------------
 
-struct PesSpec {
+struct PesDesc {
   uint8_t stream_id = 0xE0;            // 0xE0 video, 0xC0 MPEG audio, 0xBD private stream 1
   std::optional<uint64_t> pts = {};         // 33 bits at 90 kHz
   std::optional<uint64_t> dts = {};         // only with pts
@@ -280,11 +280,11 @@ struct PesSpec {
 };
 // The whole PES packet: start code prefix, stream_id, length, the optional header with
 // PTS/DTS ('0010'/'0011' prefixes and marker bits), the data.
-Bytes BuildPes(const PesSpec& pes);
+Bytes BuildPes(const PesDesc& pes);
 
 // Splits a PES packet over packets of pid: unit start on the first, pcr (if any) in the first
 // packet's adaptation field, the last packet padded with adaptation-field stuffing.
-std::vector<PacketSpec> PacketisePes(uint16_t pid, const Bytes& pesPacket,
+std::vector<PacketDesc> PacketisePes(uint16_t pid, const Bytes& pesPacket,
                                      std::optional<Pcr> pcr = std::nullopt);
 
 // Embeds an elementary stream (for example an MPEG-2 video ES read from a file) as PES packets
@@ -415,7 +415,7 @@ struct EitEvent {
   bool free_CA_mode = false;
   Bytes descriptors = {};
 };
-struct EitSpec {
+struct EitDesc {
   // 0x4E present/following actual (section 0 = present, 1 = following), 0x4F p/f other,
   // 0x50..0x5F schedule actual, 0x60..0x6F schedule other.
   uint8_t table_id = 0x4E;
@@ -433,7 +433,7 @@ struct EitSpec {
   std::vector<EitEvent> events = {};
   bool corruptCrc = false;
 };
-LongSection Eit(const EitSpec& eit);
+LongSection Eit(const EitDesc& eit);
 // The common case: a p/f actual section (0 = present, 1 = following) of one event whose
 // short event descriptor carries the ARIB-coded name.
 LongSection EitPf(uint16_t service_id, uint16_t transport_stream_id, uint16_t original_network_id,
@@ -551,7 +551,7 @@ struct BroadcastService {
   uint16_t ecm_pid = 0;                // non-zero: a CA descriptor (programme level) with it
 };
 
-struct BroadcastSpec {
+struct BroadcastDesc {
   uint16_t transport_stream_id = 0x7FE1;
   uint16_t original_network_id = 0x7FE1;
   uint16_t nit_pid = 0x0010;           // the PAT's program 0 entry; 0 = no entry
@@ -576,6 +576,6 @@ struct BroadcastSpec {
 // enough that no two PCRs of a PID are more than pcrIntervalMs of stream time apart. The stream
 // is cut at exactly `packets` packets, wherever that falls (a PES or PSI round may end mid-way,
 // as in a real recording).
-TsStream Broadcast(const BroadcastSpec& desc);
+TsStream Broadcast(const BroadcastDesc& desc);
 
 }  // namespace tsb

@@ -19,26 +19,26 @@ uint64_t Pcr::Ticks() const { return base * 300 + extension; }
 
 namespace {
 
-bool needs_adaptation_field(const PacketSpec& desc) {
+bool needs_adaptation_field(const PacketDesc& desc) {
   return desc.pcr || desc.discontinuity_indicator || desc.random_access_indicator ||
          desc.forceAdaptationField || desc.adaptationStuffing > 0 || desc.noPayload;
 }
 
 // Bytes of an adaptation field with its length byte, before stuffing added for padding.
-size_t adaptation_field_size(const PacketSpec& desc) {
+size_t adaptation_field_size(const PacketDesc& desc) {
   if (!needs_adaptation_field(desc)) return 0;
   return 2 + (desc.pcr ? 6 : 0) + desc.adaptationStuffing;
 }
 
 }  // namespace
 
-size_t payload_room(const PacketSpec& desc) {
+size_t payload_room(const PacketDesc& desc) {
   const size_t af = adaptation_field_size(desc);
   if (af > kPacketSize - 4) throw std::length_error("adaptation field larger than the packet");
   return kPacketSize - 4 - af;
 }
 
-Bytes MakePacket(const PacketSpec& desc, uint8_t continuityCounter) {
+Bytes MakePacket(const PacketDesc& desc, uint8_t continuityCounter) {
   if (desc.pid > 0x1FFF) throw std::invalid_argument("PID above 0x1FFF");
   if (desc.transport_scrambling_control > 3) throw std::invalid_argument("scrambling control above 3");
   const size_t room = payload_room(desc);
@@ -89,13 +89,13 @@ Bytes MakePacket(const PacketSpec& desc, uint8_t continuityCounter) {
 }
 
 Bytes MakeNullPacket() {
-  PacketSpec desc;
+  PacketDesc desc;
   desc.pid = kNullPid;
   desc.payload.assign(184, 0xFF);
   return MakePacket(desc, 0);
 }
 
-size_t TsStream::Packet(const PacketSpec& desc) {
+size_t TsStream::Packet(const PacketDesc& desc) {
   const size_t index = PacketCount();
   uint8_t& next = continuity_[desc.pid];
   if (desc.continuity_counter) next = *desc.continuity_counter & 0x0F;
@@ -106,9 +106,9 @@ size_t TsStream::Packet(const PacketSpec& desc) {
   return index;
 }
 
-size_t TsStream::Packets(const std::vector<PacketSpec>& descs) {
+size_t TsStream::Packets(const std::vector<PacketDesc>& descs) {
   const size_t first = PacketCount();
-  for (const PacketSpec& s : descs) Packet(s);
+  for (const PacketDesc& s : descs) Packet(s);
   return first;
 }
 
@@ -126,7 +126,7 @@ size_t TsStream::Raw(const Bytes& bytes) {
 }
 
 size_t TsStream::PcrPacket(uint16_t pid, Pcr pcr) {
-  PacketSpec desc;
+  PacketDesc desc;
   desc.pid = pid;
   desc.pcr = pcr;
   desc.noPayload = true;
@@ -155,7 +155,7 @@ size_t TsStream::Sections(uint16_t pid, const std::vector<Bytes>& sections) {
   return Packets(PacketiseSections(pid, sections));
 }
 
-size_t TsStream::Pes(uint16_t pid, const PesSpec& pes, std::optional<Pcr> pcr) {
+size_t TsStream::Pes(uint16_t pid, const PesDesc& pes, std::optional<Pcr> pcr) {
   return Packets(PacketisePes(pid, BuildPes(pes), pcr));
 }
 

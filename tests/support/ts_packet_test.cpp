@@ -8,7 +8,7 @@
 namespace {
 
 using tsb::Bytes;
-using tsb::PacketSpec;
+using tsb::PacketDesc;
 
 int pid_of(const Bytes& p) { return ((p[1] & 0x1F) << 8) | p[2]; }
 int cc_of(const Bytes& p) { return p[3] & 0x0F; }
@@ -22,7 +22,7 @@ tsb::Pcr pcr_of(const Bytes& p) {
 }
 
 TEST(TsPacket, HeaderFieldsLandInTheirBits) {
-  PacketSpec s;
+  PacketDesc s;
   s.pid = 0x1ABC;
   s.payload_unit_start_indicator = true;
   s.transport_error_indicator = true;
@@ -39,7 +39,7 @@ TEST(TsPacket, HeaderFieldsLandInTheirBits) {
 }
 
 TEST(TsPacket, PcrFieldAndStuffingForShortPayload) {
-  PacketSpec s;
+  PacketDesc s;
   s.pid = 0x100;
   s.pcr = tsb::Pcr{0x1FFFFFFFFull, 299};   // every base bit and the largest extension
   s.random_access_indicator = true;
@@ -56,7 +56,7 @@ TEST(TsPacket, PcrFieldAndStuffingForShortPayload) {
 }
 
 TEST(TsPacket, ShortPayloadPaddedByStuffingOrTrailingFF) {
-  PacketSpec s;
+  PacketDesc s;
   s.payload.assign(183, 0x22);
   Bytes p = tsb::MakePacket(s);
   EXPECT_EQ(afc_of(p), 3);
@@ -71,7 +71,7 @@ TEST(TsPacket, ShortPayloadPaddedByStuffingOrTrailingFF) {
 }
 
 TEST(TsPacket, OversizedPayloadThrows) {
-  PacketSpec s;
+  PacketDesc s;
   s.payload.assign(184, 0);
   s.pcr = tsb::Pcr{};
   EXPECT_THROW(tsb::MakePacket(s), std::length_error);
@@ -82,9 +82,9 @@ TEST(TsPacket, OversizedPayloadThrows) {
 
 TEST(TsStream, ContinuityCountsPerPidWrapsAndSkipsAdaptationOnly) {
   tsb::TsStream ts;
-  PacketSpec a;
+  PacketDesc a;
   a.pid = 0x100;
-  PacketSpec b;
+  PacketDesc b;
   b.pid = 0x200;
   for (int i = 0; i < 17; ++i) ts.Packet(a);
   ts.Packet(b);
@@ -100,7 +100,7 @@ TEST(TsStream, ContinuityCountsPerPidWrapsAndSkipsAdaptationOnly) {
 
 TEST(TsStream, ContinuityOverrideContinuesFromTheGivenValue) {
   tsb::TsStream ts;
-  PacketSpec a;
+  PacketDesc a;
   a.pid = 0x30;
   ts.Packet(a);
   a.continuity_counter = 7;

@@ -177,11 +177,11 @@ TEST_F(PacketReaderTest, ThousandthLossEndsTheRead) {
   EXPECT_EQ(r.pids.size(), 3001u);
   r = ReadAll(Open(lossy(1000), SmallBlocks()));
   EXPECT_EQ(r.end, TsReadEnd::SyncLossLimit);
-  EXPECT_EQ(r.losses, kTsSyncLossLimit);
+  EXPECT_EQ(r.losses, kSyncLossLimit);
   EXPECT_EQ(r.pids.size(), 3000u);   // the packets before the 1000th loss
   EXPECT_EQ(reader_.Next(), nullptr);
   EXPECT_EQ(reader_.end(), TsReadEnd::SyncLossLimit);
-  EXPECT_EQ(reader_.syncLosses(), kTsSyncLossLimit);
+  EXPECT_EQ(reader_.syncLosses(), kSyncLossLimit);
 }
 
 TEST_F(PacketReaderTest, UnusableConfigurationOrPositionReadsNothing) {

@@ -20,20 +20,14 @@ namespace ui {
 namespace win32 {
 
 std::wstring widen(const char* cp932) {
-  int n = MultiByteToWideChar(932, 0, cp932, -1, nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring out(size_t(n), L'\0');
-  MultiByteToWideChar(932, 0, cp932, -1, out.data(), n);
-  out.resize(size_t(n - 1));
+  std::wstring out;
+  cp932_to_wide(cp932, out, InvalidCp932::Replace);
   return out;
 }
 
 std::string narrow(const wchar_t* text) {
-  int n = WideCharToMultiByte(932, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string out(size_t(n), '\0');
-  WideCharToMultiByte(932, 0, text, -1, out.data(), n, nullptr, nullptr);
-  out.resize(size_t(n - 1));
+  std::string out;
+  wide_to_cp932(text, out);
   return out;
 }
 

@@ -17,13 +17,13 @@ class PsiFixture : public ::testing::Test {
     Pump();
   }
   void Send(uint16_t pid, const tsb::LongSection& section) { Send(pid, section.Build()); }
-  void SendPacket(const tsb::PacketSpec& desc) {
+  void SendPacket(const tsb::PacketDesc& desc) {
     ts_.Packet(desc);
     Pump();
   }
   // A payload-only packet with these payload bytes (padded with 0xFF).
   void SendPayload(uint16_t pid, bool unitStart, const tsb::Bytes& payload) {
-    tsb::PacketSpec desc;
+    tsb::PacketDesc desc;
     desc.pid = pid;
     desc.payload_unit_start_indicator = unitStart;
     desc.payload = payload;

@@ -41,7 +41,7 @@ TEST_F(SectionAssembler, Crc32Mpeg2KnownAnswers) {
 
 TEST_F(SectionAssembler, SectionSpanningTwoPacketsIsParsedWhenItsLastByteArrives) {
   const tsb::Bytes pat = tsb::Pat(0x7FE1, Programs(50, 0x400, 0x1F0)).Build();
-  const std::vector<tsb::PacketSpec> packets = tsb::PacketiseSections(0x0000, {pat});
+  const std::vector<tsb::PacketDesc> packets = tsb::PacketiseSections(0x0000, {pat});
   ASSERT_EQ(packets.size(), 2u);
   SendPacket(packets[0]);
   EXPECT_EQ(layer_.currentTable(), -1);
@@ -106,7 +106,7 @@ TEST_F(SectionAssembler, SectionTornByALostPacketIsNotKept) {
   const tsb::Bytes s1 = second.Build();
   tsb::SectionPacking packing;
   packing.newPacketPerSection = true;
-  const std::vector<tsb::PacketSpec> packets = tsb::PacketiseSections(0x0000, {s0, s1}, packing);
+  const std::vector<tsb::PacketDesc> packets = tsb::PacketiseSections(0x0000, {s0, s1}, packing);
   ASSERT_EQ(packets.size(), 3u);
   SendPacket(packets[0]);
   SendPacket(packets[1]);   // the packet with the rest of section 1 is lost
@@ -149,8 +149,8 @@ TEST_F(SectionAssembler, InterleavedPidsOfOneTableKindKeepTheirSectionsApart) {
     }
     return tsb::Pmt(program, pcr, streams).Build();
   };
-  const std::vector<tsb::PacketSpec> a = tsb::PacketiseSections(0x0100, {pmt(1, 0x0300)});
-  const std::vector<tsb::PacketSpec> b = tsb::PacketiseSections(0x0101, {pmt(2, 0x0400)});
+  const std::vector<tsb::PacketDesc> a = tsb::PacketiseSections(0x0100, {pmt(1, 0x0300)});
+  const std::vector<tsb::PacketDesc> b = tsb::PacketiseSections(0x0101, {pmt(2, 0x0400)});
   ASSERT_EQ(a.size(), 2u);
   ASSERT_EQ(b.size(), 2u);
   SendPacket(a[0]);

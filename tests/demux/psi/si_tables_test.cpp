@@ -74,7 +74,7 @@ TEST_F(SiTables, NameIsCutAtACharacterBoundaryAndAFailedConversionLeavesItEmpty)
 
 TEST_F(SiTables, ScheduleTablesAreAssembledPerSegmentAndNeverName) {
   auto schedule = [&](uint8_t section, uint8_t tag) {
-    tsb::EitSpec desc;
+    tsb::EitDesc desc;
     desc.table_id = 0x50;
     desc.service_id = kService;
     desc.section_number = section;
@@ -157,7 +157,7 @@ TEST_F(SiTables, DamagedSiIsWalkedWithinItsSections) {
   EXPECT_EQ(std::string(Current(kService)->name).substr(0, 8), "[0D][0D]");
 
   // An event_name_length larger than its descriptor.
-  tsb::EitSpec desc;
+  tsb::EitDesc desc;
   desc.service_id = kService;
   desc.version_number = 3;
   desc.last_section_number = 0;

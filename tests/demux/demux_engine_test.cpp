@@ -1,6 +1,7 @@
-// The demux tool run in-process with recorded surroundings: what is posted to the caller and
-// when, the lock-file test, the stop flag and the refusals before any option is read.
-#include "demux/demux_tool.h"
+// The demux engine run in-process with recorded surroundings, through its typed front door and
+// through kerfdmx's command line: what is posted to the caller and when, the lock-file test, the
+// stop flag, the refusals before any option is read, and the outcome of every kind of end.
+#include "demux/demux_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "demux/kerfdmx_front_end.h"
 #include "demux/psi/table_layer.h"
 #include "tests/support/stream_builder.h"
 
@@ -47,20 +49,30 @@ class RecordingHost : public DemuxHost {
   int postResult = 1;
 };
 
-class DemuxToolRun : public ::testing::Test {
+class DemuxEngineRun : public ::testing::Test {
  protected:
   // A recording of n packets: a PAT, a PMT, then video packets.
   std::string Recording(size_t n) {
     tsb::TsStream ts;
     ts.Section(0x0000, tsb::Pat(0x7FE1, {{0x0400, 0x01F0}}).Build());
     ts.Section(0x01F0, tsb::Pmt(0x0400, 0x0100, {{0x02, 0x0100, {}}}).Build());
-    tsb::PacketSpec video;
+    tsb::PacketDesc video;
     video.pid = 0x0100;
     video.payload = tsb::Bytes(184, 0xA5);
     while (ts.PacketCount() < n) ts.Packet(video);
     return dir_.Write("in.ts", ts.bytes());
   }
-  int Run(const std::string& line) { return tool_.Run(line.c_str(), stop_); }
+  int Run(const std::string& line) { return RunCommandLine(engine_, line.c_str(), &result_); }
+  DemuxResult RunJob(const std::string& input, DemuxRequest request = DemuxRequest::None,
+                     const std::string& path = "") {
+    DemuxJob job;
+    job.inputPath = input.c_str();
+    job.request = request;
+    job.requestPath = path.c_str();
+    job.callerWindow = 1;
+    job.stop = stop_;
+    return engine_.Run(job);
+  }
   std::vector<uint32_t> Progress() const {
     std::vector<uint32_t> v;
     for (const auto& p : host_.posts)
@@ -83,11 +95,12 @@ class DemuxToolRun : public ::testing::Test {
 
   tsb::TempDir dir_;
   RecordingHost host_;
-  DemuxTool tool_{host_, "/prog/"};
+  DemuxEngine engine_{host_, "/prog/"};
+  DemuxResult result_;
   const std::atomic<bool>* stop_ = nullptr;
 };
 
-TEST_F(DemuxToolRun, EveryWholePerCentIsPostedOnceAndTheLockFileTestedWithIt) {
+TEST_F(DemuxEngineRun, EveryWholePerCentIsPostedOnceAndTheLockFileTestedWithIt) {
   const std::string in = Recording(200);
   EXPECT_EQ(Run("t " + in + " -h:ABC -e:C7"), 1);
   std::vector<uint32_t> expected;
@@ -97,38 +110,41 @@ TEST_F(DemuxToolRun, EveryWholePerCentIsPostedOnceAndTheLockFileTestedWithIt) {
   EXPECT_EQ(host_.lockPath, "/prog/lockfile");
   EXPECT_EQ(host_.posts.front().handle, 0xABCu);
   ExpectCompletionTwice(0xABC);
-  EXPECT_EQ(tool_.counters().packetsProcessed, 200u);
+  EXPECT_EQ(result_.outcome, DemuxOutcome::Done);
+  EXPECT_EQ(result_.summary.packets, 200u);
 }
 
-TEST_F(DemuxToolRun, OpenEndedRunPostsZeroOnceAndTestsTheLockOnce) {
+TEST_F(DemuxEngineRun, OpenEndedRunPostsZeroOnceAndTestsTheLockOnce) {
   const std::string in = Recording(300);
   Run("t " + in + " -h:1 -s:0");
   EXPECT_EQ(Progress(), std::vector<uint32_t>{0});
   EXPECT_EQ(host_.lockTests, 1);
-  EXPECT_EQ(tool_.counters().packetsProcessed, 300u);
+  EXPECT_EQ(result_.summary.packets, 300u);
 }
 
-TEST_F(DemuxToolRun, LockFileGoneEndsTheRunNormallyAtThatPerCent) {
+TEST_F(DemuxEngineRun, LockFileGoneEndsTheRunNormallyAtThatPerCent) {
   const std::string in = Recording(400);
   host_.lockGoneAtTest = 11;   // the test that comes with per cent 10
   Run("t " + in + " -h:1 -e:18F");
   EXPECT_EQ(Progress().back(), 10u);
-  EXPECT_EQ(tool_.counters().packetsProcessed, 40u);   // 40 of 400 packets is the first 10 %
+  EXPECT_EQ(result_.outcome, DemuxOutcome::Stopped);
+  EXPECT_EQ(result_.summary.packets, 40u);   // 40 of 400 packets is the first 10 %
   EXPECT_NE(host_.out.find("=00000028h\n"), std::string::npos) << host_.out;
   ExpectCompletionTwice(1);
 }
 
-TEST_F(DemuxToolRun, StopFlagEndsTheRunNormally) {
+TEST_F(DemuxEngineRun, StopFlagEndsTheRunNormally) {
   const std::string in = Recording(50);
   std::atomic<bool> stop{true};
   stop_ = &stop;
-  Run("t " + in + " -h:1");
-  EXPECT_EQ(tool_.counters().packetsProcessed, 1u);
+  const DemuxResult r = RunJob(in);
+  EXPECT_EQ(r.outcome, DemuxOutcome::Stopped);
+  EXPECT_EQ(r.summary.packets, 1u);
   EXPECT_NE(host_.out.find("=00000001h\n"), std::string::npos) << host_.out;
-  ExpectCompletionTwice(1);
+  EXPECT_TRUE(host_.posts.size() == 1 && host_.posts[0].wparam == 1) << "the API itself posts no completion";
 }
 
-TEST_F(DemuxToolRun, RefusalsPostToTheHandleAsItStands) {
+TEST_F(DemuxEngineRun, RefusalsPostToTheHandleAsItStands) {
   EXPECT_EQ(Run("t"), 1);
   EXPECT_EQ(host_.out, "KERFDMX.exeは、単体では使用できません.\n");
   ExpectCompletionTwice(0);
@@ -143,34 +159,67 @@ TEST_F(DemuxToolRun, RefusalsPostToTheHandleAsItStands) {
   Run("t in.ts -q -h:5");   // parsing ends before -h: is read
   EXPECT_EQ(host_.out, "オプションの指定が間違っています.\n");
   ExpectCompletionTwice(kNoCallerWindow);
+  EXPECT_EQ(result_.outcome, DemuxOutcome::UsageError);
 }
 
-TEST_F(DemuxToolRun, CommandLineBeyondTheCopyIsRefused) {
+TEST_F(DemuxEngineRun, CommandLineBeyondTheCopyIsRefused) {
   std::string line = "t in.ts -h:5 " + std::string(kCommandLineCopy, 'x');
   Run(line);
   EXPECT_EQ(host_.out, "オプションの指定が間違っています.\n");
   ExpectCompletionTwice(0);
 }
 
-TEST_F(DemuxToolRun, ExitStatusIsTheResultOfTheLastPost) {
+TEST_F(DemuxEngineRun, ExitStatusIsTheResultOfTheLastPost) {
   host_.postResult = 0;
   EXPECT_EQ(Run("t x -h:1"), 0);
   host_.postResult = 7;
   EXPECT_EQ(Run("t x -h:1"), 7);
+  EXPECT_EQ(result_.outcome, DemuxOutcome::InputError);
 }
 
-TEST_F(DemuxToolRun, ToolCanRunAgainWithFreshState) {
+TEST_F(DemuxEngineRun, OutcomeAndFilesWrittenForEveryKindOfEnd) {
+  const std::string in = Recording(30);
+  const std::string info = dir_.File("DEMUX.txt");
+  DemuxResult r = RunJob(in, DemuxRequest::Information, info);
+  EXPECT_EQ(r.outcome, DemuxOutcome::Done);
+  EXPECT_EQ(r.summary.packets, 30u);
+  EXPECT_EQ(r.written, std::vector<std::string>{info});
+
+  EXPECT_EQ(RunJob(dir_.File("none.ts")).outcome, DemuxOutcome::InputError);
+  EXPECT_EQ(RunJob(in, DemuxRequest::Control, dir_.File("none.cfg")).outcome,
+            DemuxOutcome::ControlFileError);
+  const std::string a = dir_.File("a.ts");
+  dir_.Write("bad.cfg", tsb::bytes_of("NAME=" + a + "\nbogus\n"));
+  EXPECT_EQ(RunJob(in, DemuxRequest::Control, dir_.File("bad.cfg")).outcome,
+            DemuxOutcome::ControlFileError);
+  // The second output cannot be created: the first was, and the run does not start.
+  dir_.Write("two.cfg", tsb::bytes_of("NAME=" + a + "\nNAME=" + dir_.File("no/such/b.ts") + "\n"));
+  r = RunJob(in, DemuxRequest::Control, dir_.File("two.cfg"));
+  EXPECT_EQ(r.outcome, DemuxOutcome::OutputError);
+  EXPECT_EQ(r.uncreatedOutput, 1);
+  EXPECT_EQ(r.written, std::vector<std::string>{a});
+  EXPECT_EQ(r.summary.packets, 0u);
+#ifndef _WIN32
+  // The final MODE=ALL write fails after the summary was printed: still a failed run.
+  dir_.Write("full.cfg", tsb::bytes_of("MODE=ALL\nNAME=/dev/full\n"));
+  r = RunJob(in, DemuxRequest::Control, dir_.File("full.cfg"));
+  EXPECT_EQ(r.outcome, DemuxOutcome::OutputError);
+  EXPECT_EQ(r.summary.packets, 30u);
+#endif
+}
+
+TEST_F(DemuxEngineRun, ToolCanRunAgainWithFreshState) {
   const std::string in = Recording(30);
   Run("t " + in + " -h:1");
-  EXPECT_EQ(tool_.tables().currentTable(), 0);
+  EXPECT_EQ(engine_.tables().currentTable(), 0);
   host_ = RecordingHost{};
   Run("t " + in + " -h:1 -e:0");
-  EXPECT_EQ(tool_.counters().packetsProcessed, 1u);
+  EXPECT_EQ(result_.summary.packets, 1u);
   EXPECT_EQ(Progress(), std::vector<uint32_t>{100});
 }
 
-TEST_F(DemuxToolRun, DamagedRecordingsEndCleanly) {
-  tsb::BroadcastSpec desc;
+TEST_F(DemuxEngineRun, DamagedRecordingsEndCleanly) {
+  tsb::BroadcastDesc desc;
   desc.services.push_back(tsb::BroadcastService{});
   desc.services[1].service_id = 0x0408;
   desc.services[1].pmt_pid = 0x01F8;
@@ -192,13 +241,15 @@ TEST_F(DemuxToolRun, DamagedRecordingsEndCleanly) {
     host_ = RecordingHost{};
     const std::string in = dir_.File("in.ts");
     const std::string line = "t \"" + in + "\" -h:1 " + (round % 2 ? "-i:X.txt" : "-d:DEMUX.cfg");
-    DemuxTool tool(host_, dir_.File("").c_str());
-    tool.Run(line.c_str());
+    DemuxEngine engine(host_, dir_.File("").c_str());
+    DemuxResult result;
+    RunCommandLine(engine, line.c_str(), &result);
     const std::string& out = host_.out;
     const bool summary = out.compare(0, summaryStart.size(), summaryStart) == 0;
     const bool resync = out == "再同期エラー：SYNC BYTEが見つかりません.\n";
     const bool limit = out == "SYNC BYTEエラーが規定値を超えました.\n";
     EXPECT_TRUE(summary || resync || limit) << round << ": " << out;
+    EXPECT_EQ(result.outcome, summary ? DemuxOutcome::Done : DemuxOutcome::InputError) << round;
     ExpectCompletionTwice(1);
   }
 }

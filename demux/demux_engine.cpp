@@ -1,0 +1,211 @@
+// The demux engine's run: control file and outputs, the packet loop, the information file, the
+// summary and the progress link to the caller (see demux_engine.h).
+#include "demux/demux_engine.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "demux/psi/table_layer.h"
+
+namespace {
+
+constexpr uint32_t kOpenRange = 0x7FFFFFFF;   // packets to process when the end is open
+
+const char kWriteError[] = "DEMUX用のファイルの書き込みでエラーが発生しました.\n";
+
+}  // namespace
+
+DemuxEngine::DemuxEngine(DemuxHost& host, const char* programFolder)
+    : host_(host), control_(new DemuxControl), tables_(new TableLayer) {
+  std::snprintf(programFolder_, sizeof programFolder_, "%s", programFolder);
+  std::snprintf(lockPath_, sizeof lockPath_, "%slockfile", programFolder_);
+  message_ = host_.RegisterMessage(kMessageName);
+}
+
+DemuxEngine::~DemuxEngine() = default;
+
+void DemuxEngine::Print(const char* text) { host_.Print(text, std::strlen(text)); }
+
+void DemuxEngine::WriteError() {
+  if (!writeErrorPrinted_) Print(kWriteError);
+  writeErrorPrinted_ = true;
+}
+
+DemuxResult DemuxEngine::Run(const DemuxJob& job) {
+  job_ = &job;
+  *control_ = DemuxControl{};
+  tables_->Reset();
+  source_.Reset();
+  packetsToProcess_ = 0;
+  packetsProcessed_ = 0;
+  nullPackets_ = 0;
+  lastPercent_ = -1;
+  writeErrorPrinted_ = false;
+
+  DemuxResult result;
+  if (job.request != DemuxRequest::Control || OpenControl(result)) ReadInput(result);
+  // What was gathered before a failure still reaches the outputs; the final MODE=ALL write may
+  // fail after the summary, which then stands but the run has failed.
+  if (!CloseOutputs() && demux_succeeded(result)) result.outcome = DemuxOutcome::OutputError;
+  result.summary = Summary();
+  job_ = nullptr;
+  return result;
+}
+
+bool DemuxEngine::OpenControl(DemuxResult& result) {
+  int badLine = 0;
+  switch (ReadDemuxControl(job_->requestPath, *control_, badLine)) {
+    case ControlStatus::Ok:
+      break;
+    case ControlStatus::CannotOpen:
+      Print("DEMUX情報ファイルが開けません.\n");
+      result.outcome = DemuxOutcome::ControlFileError;
+      return false;
+    case ControlStatus::BadLine: {
+      char text[96];
+      std::snprintf(text, sizeof text, "DEMUX情報ファイルの記述が正しくありません(%d行目).\n", badLine);
+      Print(text);
+      result.outcome = DemuxOutcome::ControlFileError;
+      return false;
+    }
+  }
+  // An output that cannot be created stops the run before it starts, without a message.
+  result.uncreatedOutput = outputs_.Open(*control_);
+  const int created = result.uncreatedOutput >= 0 ? result.uncreatedOutput : control_->outputCount;
+  for (int i = 0; i < created; ++i) result.written.emplace_back(control_->outputs[i].path);
+  if (result.uncreatedOutput < 0) return true;
+  result.outcome = DemuxOutcome::OutputError;
+  return false;
+}
+
+void DemuxEngine::ReadInput(DemuxResult& result) {
+  RawFile input(job_->inputPath, "rb");
+  if (!input.ok()) {
+    char text[kPathBuffer * 4 + 64];
+    std::snprintf(text, sizeof text, "入力TSファイルが開けません(%s).\n", job_->inputPath);
+    Print(text);
+    result.outcome = DemuxOutcome::InputError;
+    return;
+  }
+  LoopEnd end = RunLoop(input.get());
+  const bool normal = end == LoopEnd::Done || end == LoopEnd::Stopped;
+  // MODE=DEMUX's gathered packets belong to the run: a failure to write them fails it.
+  if (normal && !demuxWriter_.Flush()) {
+    WriteError();
+    end = LoopEnd::WriteFailed;
+  }
+  switch (end) {
+    case LoopEnd::Done: result.outcome = DemuxOutcome::Done; break;
+    case LoopEnd::Stopped: result.outcome = DemuxOutcome::Stopped; break;
+    case LoopEnd::InputFailed: result.outcome = DemuxOutcome::InputError; return;
+    case LoopEnd::WriteFailed: result.outcome = DemuxOutcome::OutputError; return;
+  }
+  if (job_->request == DemuxRequest::Information) {
+    DemuxInfoOptions info;
+    info.programFolder = programFolder_;
+    info.firstProgrammeOnly = job_->firstProgrammeOnly;
+    info.excludeEcmAndData = job_->excludeEcmAndData;
+    // A file that cannot be written leaves the run's outcome as it is.
+    if (WriteDemuxInfo(job_->requestPath, *tables_, info)) result.written.emplace_back(job_->requestPath);
+  }
+  char text[kSummaryTextSize];
+  format_summary(Summary(), text);
+  Print(text);
+}
+
+DemuxSummary DemuxEngine::Summary() const {
+  DemuxSummary s;
+  s.packets = packetsProcessed_;
+  s.distinctPids = tables_->distinctPids();
+  s.descriptorKinds = tables_->descriptorKinds();
+  s.nullPackets = nullPackets_;
+  s.syncLosses = source_.syncLosses();
+  s.crcErrors = tables_->crcErrors();
+  return s;
+}
+
+bool DemuxEngine::CloseOutputs() {
+  bool ok = true;
+  if (!demuxWriter_.Flush()) {
+    WriteError();
+    ok = false;
+  }
+  if (!allWriter_.Flush()) {
+    WriteError();
+    ok = false;
+  }
+  allWriter_.Start(kInvalidRawHandle);
+  outputs_.Close();
+  return ok;
+}
+
+DemuxEngine::LoopEnd DemuxEngine::RunLoop(RawHandle input) {
+  const int32_t s = job_->startPacket, e = job_->endPacket;
+  uint64_t offset = 0;
+  if (s > 0) {
+    offset = uint64_t(uint32_t(s)) * kPacketSize;
+    packetsToProcess_ = e > s ? uint32_t(e - s) + 1 : e >= 0 ? 1 : kOpenRange;
+  } else {
+    packetsToProcess_ = e >= 0 ? uint32_t(e) + 1 : kOpenRange;
+  }
+  if (!source_.Start(input, offset)) {
+    Print("シークエラーが発生しました.\n");
+    return LoopEnd::InputFailed;
+  }
+  if (job_->request != DemuxRequest::Control) {
+    NoWriter none;
+    return PacketLoop(none);
+  }
+  if (control_->mode == DemuxMode::All) {
+    allWriter_.Start(outputs_.count() > 0 ? outputs_.handle(0) : kInvalidRawHandle);
+    return PacketLoop(allWriter_);
+  }
+  demuxWriter_.Start(*control_, outputs_, *tables_, job_->keepNetworkEntry);
+  return PacketLoop(demuxWriter_);
+}
+
+template <typename Writer>
+DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer) {
+  TableLayer& tables = *tables_;
+  const std::atomic<bool>* const stop = job_->stop;
+  for (;;) {
+    PacketBlock block;
+    switch (source_.NextBlock(block)) {
+      case SourceStatus::Block:
+        break;
+      case SourceStatus::End:
+        return LoopEnd::Done;
+      case SourceStatus::SyncLimit:
+        Print("SYNC BYTEエラーが規定値を超えました.\n");
+        return LoopEnd::InputFailed;
+      case SourceStatus::NoResync:
+        Print("再同期エラー：SYNC BYTEが見つかりません.\n");
+        return LoopEnd::InputFailed;
+    }
+    const uint8_t* const end = block.data + size_t(block.count) * kPacketSize;
+    for (const uint8_t* packet = block.data; packet != end; packet += kPacketSize) {
+      const uint32_t pid = (uint32_t(packet[1] & 0x1F) << 8) | packet[2];
+      tables.CountPid(pid);
+      if (pid == kNullPid) {
+        ++nullPackets_;
+      } else {
+        tables.HandlePacket(packet, pid);
+      }
+      if (!writer.Write(packet, pid)) {
+        WriteError();
+        return LoopEnd::WriteFailed;
+      }
+      ++packetsProcessed_;
+
+      // Progress: each whole per cent once; the lock file is looked at only then.
+      const int percent = int(double(packetsProcessed_) * 100.0 / double(packetsToProcess_));
+      if (percent != lastPercent_) {
+        host_.Post(job_->callerWindow, message_, kProgressPost, uint32_t(percent));
+        if (!host_.LockFileExists(lockPath_)) return LoopEnd::Stopped;
+      }
+      lastPercent_ = percent;
+      if (stop && stop->load(std::memory_order_relaxed)) return LoopEnd::Stopped;
+      if (packetsProcessed_ >= packetsToProcess_) return LoopEnd::Done;
+    }
+  }
+}

@@ -1,0 +1,124 @@
+// The demux engine's typed front door: a job in (the input, the packet range, an information or
+// a control-file request, the caller's window, options), a result out (the outcome, the summary's
+// counters, the files written). kerfdmx's command line and kerf both drive it; neither reads its
+// printed text to learn what happened. The engine prints the tool's messages and summary through
+// its host, where a front end may show them.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/path.h"
+#include "demux/demux_control.h"
+#include "demux/demux_host.h"
+#include "demux/demux_summary.h"
+#include "demux/output_writers.h"
+#include "demux/packet_source.h"
+
+class TableLayer;
+
+enum class DemuxRequest {
+  None,          // read the range, count and print the summary, write nothing
+  Information,   // then write the information file describing the programmes found
+  Control,       // read the control file first and write the outputs it names during the run
+};
+
+struct DemuxJob {
+  const char* inputPath = "";            // used as given
+  int32_t startPacket = -1;              // first packet; -1 or 0 from the start of the file
+  int32_t endPacket = -1;                // last packet (inclusive); -1 to the end of the file
+  DemuxRequest request = DemuxRequest::None;
+  const char* requestPath = "";          // the information file to write or the control file to read
+  bool firstProgrammeOnly = false;       // Information: only the first programme's block
+  bool excludeEcmAndData = false;        // Information: no ECM lines, no streams of class D or ECM
+  bool keepNetworkEntry = false;         // Control: the one-programme PAT keeps the network entry
+  uint32_t callerWindow = 0;            // receives the progress posts; 0 for none
+  const std::atomic<bool>* stop = nullptr;   // when set (Ctrl-C), ends the run as the lock file's removal does
+};
+
+enum class DemuxOutcome {
+  Done,               // the range was read to its end or to the end of the file
+  Stopped,            // the lock file went or the stop flag was set; the summary was printed
+  InputError,         // the input could not be opened or positioned, or its sync was lost for good
+  OutputError,        // an output could not be created or written
+  ControlFileError,   // the control file could not be opened or has a wrong line
+  UsageError,         // the command line was refused (kerfdmx's front end only)
+};
+
+struct DemuxResult {
+  DemuxOutcome outcome = DemuxOutcome::Done;
+  DemuxSummary summary;                // the counters as the run left them, printed or not
+  int uncreatedOutput = -1;            // OutputError before the run: the output that could not be created
+  std::vector<std::string> written;    // the files created: the information file or the outputs
+};
+
+// True for the two outcomes after which the summary was printed and the outputs are complete as
+// far as the run went.
+inline bool demux_succeeded(const DemuxResult& r) {
+  return r.outcome == DemuxOutcome::Done || r.outcome == DemuxOutcome::Stopped;
+}
+
+class DemuxEngine {
+ public:
+  // programFolder (ending in the path separator) holds the caller's lock file, and the NAME=
+  // lines of an information file point into it.
+  DemuxEngine(DemuxHost& host, const char* programFolder);
+  ~DemuxEngine();
+  DemuxEngine(const DemuxEngine&) = delete;
+  DemuxEngine& operator=(const DemuxEngine&) = delete;
+
+  // One run over the job's range; the engine starts fresh every time.
+  DemuxResult Run(const DemuxJob& job);
+
+  DemuxHost& host() { return host_; }
+  const char* programFolder() const { return programFolder_; }
+  // The registered message that progress and completion posts carry.
+  uint32_t message() const { return message_; }
+  // The programme tables of the last run.
+  const TableLayer& tables() const { return *tables_; }
+
+ private:
+  enum class LoopEnd { Done, Stopped, InputFailed, WriteFailed };
+  // Writes nothing: a run without a control file.
+  struct NoWriter {
+    bool Write(const uint8_t*, uint32_t) { return true; }
+  };
+
+  void Print(const char* text);
+  // Prints the write-error message once per run.
+  void WriteError();
+  // Reads the control file and creates its outputs; false (outcome set) when the run cannot start.
+  bool OpenControl(DemuxResult& result);
+  // Reads the range and, at a normal end, writes the information file and prints the summary.
+  void ReadInput(DemuxResult& result);
+  // Positions the source at the range's start and runs the packet loop with the job's writer.
+  LoopEnd RunLoop(RawHandle input);
+  // Every packet of the range: counted, handed to the table layer, written, progress posted.
+  template <typename Writer>
+  LoopEnd PacketLoop(Writer& writer);
+  DemuxSummary Summary() const;
+  // Writes out what the writers hold and closes the outputs; false when a write fell short.
+  bool CloseOutputs();
+
+  DemuxHost& host_;
+  char programFolder_[kPathBuffer] = {};
+  char lockPath_[kPathBuffer + 16] = {};
+  uint32_t message_ = 0;
+
+  std::unique_ptr<DemuxControl> control_;
+  std::unique_ptr<TableLayer> tables_;
+  PacketSource source_;
+  OutputFiles outputs_;
+  AllModeWriter allWriter_;
+  DemuxModeWriter demuxWriter_;
+
+  // The run in progress.
+  const DemuxJob* job_ = nullptr;
+  uint32_t packetsToProcess_ = 0;
+  uint32_t packetsProcessed_ = 0;
+  uint32_t nullPackets_ = 0;
+  int lastPercent_ = -1;
+  bool writeErrorPrinted_ = false;
+};

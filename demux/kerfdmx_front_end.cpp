@@ -1,0 +1,53 @@
+// kerfdmx's command line (see kerfdmx_front_end.h).
+#include "demux/kerfdmx_front_end.h"
+
+#include <cstring>
+
+#include "demux/demux_options.h"
+
+DemuxJob job_from_options(const DemuxOptions& options) {
+  DemuxJob job;
+  job.inputPath = options.inputPath;
+  job.startPacket = options.startPacket;
+  job.endPacket = options.endPacket;
+  if (options.infoOutput) {
+    job.request = DemuxRequest::Information;
+    job.requestPath = options.infoPath;
+  } else if (options.controlMode) {
+    job.request = DemuxRequest::Control;
+    job.requestPath = options.controlPath;
+  }
+  job.firstProgrammeOnly = options.firstProgrammeOnly;
+  job.excludeEcmAndData = options.excludeEcmAndData;
+  job.keepNetworkEntry = options.keepNetworkEntry;
+  job.callerWindow = options.callerWindow;
+  return job;
+}
+
+int RunCommandLine(DemuxEngine& engine, const char* commandLine, DemuxResult* result) {
+  DemuxHost& host = engine.host();
+  CommandLineStore store;
+  DemuxOptions options;
+  DemuxResult run;
+  run.outcome = DemuxOutcome::UsageError;
+  OptionError refusal = OptionError::None;
+  // A line beyond the copy is refused whole: a cut line could name another file.
+  if (SplitCommandLine(commandLine, store) != 0) {
+    refusal = OptionError::UnknownOption;
+  } else if (store.count < 2) {
+    refusal = OptionError::NoCallerWindow;
+  } else {
+    refusal = ParseOptions(store, engine.programFolder(), options);
+  }
+  if (refusal != OptionError::None) {
+    const char* text = OptionErrorText(refusal);
+    host.Print(text, std::strlen(text));
+  } else {
+    run = engine.Run(job_from_options(options));
+  }
+  if (result) *result = run;
+
+  host.Post(options.callerWindow, engine.message(), kCompletionPost, 0);
+  host.Sleep(100);
+  return host.Post(options.callerWindow, engine.message(), kCompletionPost, 0);
+}

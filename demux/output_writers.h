@@ -1,0 +1,126 @@
+// The outputs of a control-file run: the files the control file names, MODE=ALL (every packet
+// into the first output, gathered into large writes) and MODE=DEMUX (each output takes the
+// packets of its PID list, the PAT rewritten to name only its service). Write runs for every
+// packet: inline, no allocation, no virtual call.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "common/raw_file.h"
+#include "common/ts_packet.h"
+#include "demux/demux_control.h"
+#include "demux/psi/programme_table.h"
+#include "demux/psi/table_layer.h"
+
+constexpr size_t kAllBufferSize = 1048576;   // MODE=ALL output gathering
+// Four fifths of the buffer: every write is large (about 0.8 MiB), and the packet that crosses
+// the mark always fits in the rest.
+constexpr size_t kAllFlushThreshold = 838860;
+// MODE=DEMUX gathers each output's packets and writes them 256 at a time; every buffer is written
+// out before the summary and at closing, so the files are the same as with one write per packet,
+// and a failed write still ends the run with its message.
+constexpr size_t kDemuxGatherSize = 256 * kPacketSize;
+constexpr uint32_t kPatPid = 0x0000;
+constexpr uint32_t kNitPid = 0x0010;
+constexpr uint32_t kNullPid = 0x1FFF;
+
+// The files of a control record, created for one run and closed after it.
+class OutputFiles {
+ public:
+  // Creates every output of control in order (an existing file is replaced). -1 when all were
+  // created; otherwise the index of the first that could not be, those before it closed again.
+  int Open(const DemuxControl& control);
+  void Close();
+  int count() const { return count_; }
+  RawHandle handle(int i) const { return files_[i].get(); }
+
+ private:
+  RawFile files_[kMaxOutputs];
+  int count_ = 0;
+};
+
+// MODE=ALL: every packet, unchanged, into one file.
+class AllModeWriter {
+ public:
+  AllModeWriter();
+  // first: the first output, or kInvalidRawHandle when there is none (the packets go nowhere).
+  void Start(RawHandle first);
+  bool Write(const uint8_t* packet, uint32_t /*pid*/) {
+    if (first_ == kInvalidRawHandle) return true;
+    std::memcpy(buffer_.get() + used_, packet, kPacketSize);
+    used_ += kPacketSize;
+    return used_ < kAllFlushThreshold || Flush();
+  }
+  // Writes out what is gathered and empties the buffer; false when the write fell short.
+  bool Flush();
+
+ private:
+  std::unique_ptr<uint8_t[]> buffer_;   // kAllBufferSize
+  size_t used_ = 0;
+  RawHandle first_ = kInvalidRawHandle;
+};
+
+// The one-programme PAT written in place of a PAT packet (ISO/IEC 13818-1 2.4.4.3): the input
+// packet's header with its continuity counter, one section naming the service, or the network
+// PID entry and the service with networkEntry; the rest of the 188 bytes 0xFF.
+void build_service_pat(const uint8_t* packet, uint16_t transportStreamId, uint8_t version,
+                       const Service& service, bool networkEntry, uint8_t* out);
+
+// MODE=DEMUX: each output its PIDs.
+class DemuxModeWriter {
+ public:
+  DemuxModeWriter();
+  void Start(const DemuxControl& control, const OutputFiles& files, const TableLayer& tables,
+             bool keepNetworkEntry);
+  bool Write(const uint8_t* packet, uint32_t pid) {
+    const int current = tables_->currentTable();
+    const int serviceCount = current >= 0 ? tables_->table(current).serviceCount : -1;
+    // Matching depends only on the services' ids and PMT PIDs, which change with the PAT alone.
+    if (pid == kPatPid || current != matchTable_ || serviceCount != matchServiceCount_)
+      MatchServices(current, serviceCount);
+    for (int i = 0; i < outputCount_; ++i) {
+      if (!(pidSets_[size_t(i) * kPidSetBytes + (pid >> 3)] & (1u << (pid & 7)))) continue;
+      const uint8_t* out = packet;
+      if (pid == kPatPid && matched_[i] >= 0) {
+        build_service_pat(packet, tables_->transportStreamId(), tables_->patVersion(),
+                          tables_->table(current).services[matched_[i]], keepNetworkEntry_, pat_);
+        out = pat_;
+      }
+      uint8_t* gathered = buffers_.get() + size_t(i) * kDemuxGatherSize;
+      std::memcpy(gathered + used_[i], out, kPacketSize);
+      used_[i] += kPacketSize;
+      if (used_[i] == kDemuxGatherSize) {
+        used_[i] = 0;
+        if (raw_write(gathered, 1, kDemuxGatherSize, files_->handle(i)) != kDemuxGatherSize)
+          return false;
+      }
+    }
+    return true;
+  }
+  // Writes out every output's gathered packets; false when a write fell short (the other outputs
+  // still get theirs).
+  bool Flush();
+
+ private:
+  static constexpr size_t kPidSetBytes = 8192 / 8;
+  // Per output, the service of the current programme table it matches, -1 for none: the first
+  // service whose id is the output's (or, without one, whose PMT PID is in its list) in PID-list
+  // order.
+  void MatchServices(int current, int serviceCount);
+
+  const DemuxControl* control_ = nullptr;
+  const OutputFiles* files_ = nullptr;
+  const TableLayer* tables_ = nullptr;
+  bool keepNetworkEntry_ = false;
+  int outputCount_ = 0;
+  std::unique_ptr<uint8_t[]> buffers_;   // kMaxOutputs * kDemuxGatherSize
+  size_t used_[kMaxOutputs] = {};
+  // Per output: which of the 8192 PIDs it takes (the PID list as a set).
+  std::unique_ptr<uint8_t[]> pidSets_;   // kMaxOutputs * kPidSetBytes
+  int matched_[kMaxOutputs];
+  int matchTable_ = -2;                  // the table and service count matched_ was made for
+  int matchServiceCount_ = -1;
+  uint8_t pat_[kPacketSize];
+};
