@@ -306,7 +306,7 @@ TEST_F(KerfCli, FrameOfASizeTheFrameStoreCannotHoldIsRefused) {
   const std::string refused = utf8(u8"状態：サポートしてない画像形式です（ｴﾗｰｺｰﾄﾞ=22）。");
   const std::string bmp = dir_.File("big.bmp"), yuv = dir_.File("big.yuv");
   auto recording = [&](CodedSize first, CodedSize second) {
-    tsb::BroadcastSpec desc;
+    tsb::BroadcastDesc desc;
     desc.packets = 8000;
     desc.bitrate = 6000000;
     desc.videoEs = clip_sequences(first, second);

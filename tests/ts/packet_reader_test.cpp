@@ -26,7 +26,7 @@ PacketReaderConfig SmallBlocks(uint32_t packetSize = 188) {
 tsb::TsStream Numbered(size_t packets) {
   tsb::TsStream ts;
   for (size_t i = 0; i < packets; ++i) {
-    tsb::PacketSpec p;
+    tsb::PacketDesc p;
     p.pid = uint16_t(i);
     p.payload = Bytes(184, 0x11);
     ts.Packet(p);
@@ -211,12 +211,12 @@ TEST(TsPacketFields, HeaderAdaptationFieldAndPcr) {
   tsb::Pcr largest;
   largest.base = (uint64_t(1) << 33) - 1;
   largest.extension = 299;
-  tsb::PacketSpec spec;
-  spec.pid = 0x1ABC;
-  spec.payload_unit_start_indicator = true;
-  spec.pcr = largest;
-  spec.payload = Bytes(100, 0x22);
-  const Bytes p = tsb::MakePacket(spec);
+  tsb::PacketDesc desc;
+  desc.pid = 0x1ABC;
+  desc.payload_unit_start_indicator = true;
+  desc.pcr = largest;
+  desc.payload = Bytes(100, 0x22);
+  const Bytes p = tsb::MakePacket(desc);
   EXPECT_EQ(ts_pid(p.data()), 0x1ABCu);
   EXPECT_TRUE(ts_unit_start(p.data()));
   EXPECT_TRUE(ts_has_payload(p.data()));
