@@ -167,14 +167,9 @@ void MyDialog::BrowseInput() {
   chooser.SetPatterns(kRecordingPatterns);
   chooser.SetFilePath(s.inputPathText);
   if (chooser.Execute() != ui::kIdOk) return;
-  snprintf(s.inputPathText, kPathBuffer, "%s", chooser.filePath());
-  inputPath_.SetText(s.inputPathText);
-  if (path_is_full(s.inputPathText)) {
-    LoadInput();
-  } else {
-    ui::message_box(handle(), "入力元TSファイル名はフルパス（例：C:\\INPUT_TS\\ORG.ts）で指定してください.",
-                    ui::BoxKind::Error);
-  }
+  // The choice goes into the field and is taken as if typed there and 更新 pressed.
+  inputPath_.SetText(chooser.filePath());
+  UpdateInput();
 }
 
 void MyDialog::BrowseOutput() {
