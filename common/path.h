@@ -27,6 +27,15 @@ int path_make_folders(const char* path);
 int path_exists(const char* path);
 // Size in bytes of the entry, 0.0 when there is none.
 double path_file_size(const char* path);
+// 1 when a folder of that name exists, else 0.
+int path_is_folder(const char* path);
+// 1 when both paths name one existing file, however each is spelt (another case, "..", a short
+// name, a link): the volume serial number and file index on Windows, the device and inode on
+// POSIX. 0 when they differ or either cannot be looked up.
+int path_same_file(const char* a, const char* b);
+// Clears the read-only attribute of a file, keeping its other attributes (POSIX: gives the owner
+// write permission). 0 on success or when it was not set, 1 on failure.
+int path_clear_read_only(const char* path);
 
 // 1 for a full path: "X:\..." on Windows, "/..." on POSIX.
 int path_is_full(const char* path);

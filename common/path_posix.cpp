@@ -25,6 +25,21 @@ double path_file_size(const char* path) {
   return double(st.st_size);
 }
 
+int path_is_folder(const char* path) { return path[0] != 0 && is_folder(path) ? 1 : 0; }
+
+int path_same_file(const char* a, const char* b) {
+  struct stat sa, sb;
+  if (a[0] == 0 || b[0] == 0 || stat(a, &sa) != 0 || stat(b, &sb) != 0) return 0;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino ? 1 : 0;
+}
+
+int path_clear_read_only(const char* path) {
+  struct stat st;
+  if (path[0] == 0 || stat(path, &st) != 0) return 1;
+  if (st.st_mode & S_IWUSR) return 0;
+  return chmod(path, (st.st_mode & 07777) | S_IWUSR) == 0 ? 0 : 1;
+}
+
 int path_make_folders(const char* path) {
   // Only full paths below the root: "/" alone and relative paths are refused.
   const size_t len = std::strlen(path);

@@ -37,6 +37,38 @@ double path_file_size(const char* path) {
   return double(found.nFileSizeHigh) * 4294967296.0 + double(found.nFileSizeLow);
 }
 
+int path_is_folder(const char* path) { return is_folder(path) ? 1 : 0; }
+
+int path_same_file(const char* a, const char* b) {
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const char* paths[2] = {a, b};
+  for (int i = 0; i < 2; ++i) {
+    std::wstring wide;
+    if (!cp932_to_wide(paths[i], wide) || wide.empty()) return 0;
+    // No access asked: only the identity is read. A folder needs the backup-semantics flag.
+    const HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    const BOOL ok = GetFileInformationByHandle(h, &info[i]);
+    CloseHandle(h);
+    if (!ok) return 0;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+                 info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+                 info[0].nFileIndexLow == info[1].nFileIndexLow
+             ? 1
+             : 0;
+}
+
+int path_clear_read_only(const char* path) {
+  std::wstring wide;
+  if (!cp932_to_wide(path, wide) || wide.empty()) return 1;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 1;
+  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return 0;
+  return SetFileAttributesW(wide.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) ? 0 : 1;
+}
+
 int path_make_folders(const char* path) {
   // Only full paths such as C:\A\B: a drive alone ("C:", "C:\") has nothing to create.
   const size_t len = std::strlen(path);

@@ -67,14 +67,7 @@ void MyDialog::SetupWindow() {
   startTime_.SetText(ms_to_text(s.startMs, buf));
   endTime_.SetText(ms_to_text(s.endMs, buf));
 
-  // A damaged settings file may carry any count; the list holds at most 256 entries.
-  ProgrammeList& list = s.programmeList;
-  int count = list.count < 0 ? 0 : list.count > kProgrammeListMax ? kProgrammeListMax : list.count;
-  programmes_.Clear();
-  for (int i = 0; i < count; ++i) {
-    snprintf(buf, sizeof buf, "PRG%d,VPID=%04X", list.ordinal[i], unsigned(list.videoPid[i]));
-    programmes_.AddString(buf);
-  }
+  ShowProgrammeList();
   programmes_.SetSelIndex(s.programmeIndex);
 
   snprintf(buf, sizeof buf, "%d", s.playSeconds);

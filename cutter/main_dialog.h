@@ -36,6 +36,12 @@ class MyDialog : public ui::Dialog {
   bool CanClose() override;
   void SetupWindow() override;
 
+  // The programme-structure analysis of a newly loaded input over the 50,000 packets from the
+  // start position: the result of the tool run (0, 1 or -1), or 1 when the input is missing.
+  int AnalyseProgrammes();
+  // Reads DEMUX.txt into the programme list and combo box 145: 0, or 1 when it cannot be opened.
+  int LoadProgrammeList();
+
  private:
   // The two rows of the cut range; the values are those of activePoint.
   enum Point { kStart = 0, kEnd = 1 };
@@ -66,6 +72,8 @@ class MyDialog : public ui::Dialog {
     UI_COMMAND(res::kPlayAfterStart, PlayAfterStart)
     UI_COMMAND(res::kPlayBeforeEnd, PlayBeforeEnd)
     UI_COMMAND(res::kPlayAfterEnd, PlayAfterEnd)
+    UI_COMMAND(res::kAcquireStructure, AcquireProgrammeStructure)
+    UI_COMMAND(res::kExecuteCut, ExecuteCut)
     UI_NOTIFY(res::kProgrammeList, ui::kCbnSelChange, SelectProgramme)
     // After every other button whose id lies inside the step range (play, help, cut).
     UI_COMMAND_RANGE(res::kFirstStep, res::kLastStep, StepPosition)
@@ -105,7 +113,6 @@ class MyDialog : public ui::Dialog {
 
   // Steps of the commands.
   bool Busy() const { return state_.job.jobRunning == 1; }
-  void AnalyseProgrammes();
   void CopyPosition(Point from, Point to);
   void SelectPoint(Point p);
   void PlayBefore(Point p);
@@ -119,6 +126,20 @@ class MyDialog : public ui::Dialog {
   int32_t ReadPlaySeconds();
   void ShowBitrate();
   void ShowMarkers();
+
+  void AcquireProgrammeStructure();
+  void ExecuteCut();
+
+  // The cut (cut_commands.cpp).
+  bool ConfirmOverwrite();
+  bool WriteCutControl();
+  int RunCut();
+  // The programme structure (programme_structure.cpp).
+  int AnalysisRun(const char* title);
+  void ShowProgrammeList();
+  // Message boxes owned by this dialog.
+  void ErrorBox(const char* text);
+  void InformationBox(const char* text);
 
   CutterState& state_;
   char startInput_[kPathBuffer] = {};

@@ -35,12 +35,6 @@ void MyDialog::LoadInput() {
   BitrateFromTotal();
 }
 
-void MyDialog::AnalyseProgrammes() {
-  // The programme-structure analysis of the new input belongs here: it runs the demux tool over
-  // the head of the file and fills the programme list. It is not part of the program yet, so the
-  // list keeps what it holds.
-}
-
 int MyDialog::MeasureInput(const char* path, double size) {
   Settings& s = state_.settings;
   PcrScanner scanner(state_.readBuffer.get(), s.packetSize);

@@ -113,6 +113,11 @@ void DemuxEngine::ReadInput(DemuxResult& result) {
   Print(text);
 }
 
+DemuxEngine::LoopEnd DemuxEngine::StoppedAt() const {
+  // A stop seen at the last packet of the range leaves nothing out.
+  return packetsProcessed_ < packetsToProcess_ ? LoopEnd::Stopped : LoopEnd::Done;
+}
+
 DemuxSummary DemuxEngine::Summary() const {
   DemuxSummary s;
   s.packets = packetsProcessed_;
@@ -135,7 +140,7 @@ bool DemuxEngine::CloseOutputs() {
     ok = false;
   }
   allWriter_.Start(kInvalidRawHandle);
-  outputs_.Close();
+  if (!outputs_.Close()) ok = false;
   return ok;
 }
 
@@ -201,10 +206,10 @@ DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer) {
       const int percent = int(double(packetsProcessed_) * 100.0 / double(packetsToProcess_));
       if (percent != lastPercent_) {
         host_.Post(job_->callerWindow, message_, kProgressPost, uint32_t(percent));
-        if (!host_.LockFileExists(lockPath_)) return LoopEnd::Stopped;
+        if (!host_.LockFileExists(lockPath_)) return StoppedAt();
       }
       lastPercent_ = percent;
-      if (stop && stop->load(std::memory_order_relaxed)) return LoopEnd::Stopped;
+      if (stop && stop->load(std::memory_order_relaxed)) return StoppedAt();
       if (packetsProcessed_ >= packetsToProcess_) return LoopEnd::Done;
     }
   }

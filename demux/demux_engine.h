@@ -98,8 +98,11 @@ class DemuxEngine {
   // Every packet of the range: counted, handed to the table layer, written, progress posted.
   template <typename Writer>
   LoopEnd PacketLoop(Writer& writer);
+  // The loop's end through the lock file or the stop flag.
+  LoopEnd StoppedAt() const;
   DemuxSummary Summary() const;
-  // Writes out what the writers hold and closes the outputs; false when a write fell short.
+  // Writes out what the writers hold and closes the outputs; false when a write fell short or a
+  // close failed.
   bool CloseOutputs();
 
   DemuxHost& host_;

@@ -4,6 +4,19 @@
 #include <cstring>
 
 #include "demux/demux_options.h"
+#include "demux/tool_exit.h"
+
+int tool_exit_for(DemuxOutcome outcome) {
+  switch (outcome) {
+    case DemuxOutcome::Done: return kToolExitDone;
+    case DemuxOutcome::Stopped: return kToolExitStopped;
+    case DemuxOutcome::InputError: return kToolExitInput;
+    case DemuxOutcome::OutputError: return kToolExitOutput;
+    case DemuxOutcome::ControlFileError: return kToolExitControl;
+    case DemuxOutcome::UsageError: return kToolExitUsage;
+  }
+  return kToolExitUsage;
+}
 
 DemuxJob job_from_options(const DemuxOptions& options) {
   DemuxJob job;
@@ -49,5 +62,6 @@ int RunCommandLine(DemuxEngine& engine, const char* commandLine, DemuxResult* re
 
   host.Post(options.callerWindow, engine.message(), kCompletionPost, 0);
   host.Sleep(100);
-  return host.Post(options.callerWindow, engine.message(), kCompletionPost, 0);
+  host.Post(options.callerWindow, engine.message(), kCompletionPost, 0);
+  return tool_exit_for(run.outcome);
 }

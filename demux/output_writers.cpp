@@ -14,9 +14,12 @@ int OutputFiles::Open(const DemuxControl& control) {
   return -1;
 }
 
-void OutputFiles::Close() {
-  for (RawFile& f : files_) f.Close();
+bool OutputFiles::Close() {
+  bool ok = true;
+  for (RawFile& f : files_)
+    if (f.Close() == 0) ok = false;
   count_ = 0;
+  return ok;
 }
 
 AllModeWriter::AllModeWriter() : buffer_(new uint8_t[kAllBufferSize]) {}

@@ -32,7 +32,8 @@ class OutputFiles {
   // Creates every output of control in order (an existing file is replaced). -1 when all were
   // created; otherwise the index of the first that could not be, those before it closed again.
   int Open(const DemuxControl& control);
-  void Close();
+  // Closes every output; false when a close failed (what the system still held may be lost).
+  bool Close();
   int count() const { return count_; }
   RawHandle handle(int i) const { return files_[i].get(); }
 

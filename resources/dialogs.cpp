@@ -148,6 +148,10 @@ constexpr DialogTemplate kDialogs[] = {
     // Modal popup.
     {kAboutDialog, kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame | kDsSetFont, 0, 0, 200, 75,
      "バージョン情報", "ＭＳ Ｐゴシック", 12, kAboutControls, sizeof kAboutControls / sizeof kAboutControls[0]},
+    // The progress window of a tool run: a visible modal popup with caption and system menu, no
+    // controls; the run's title replaces the caption, and the bar is drawn on the client area.
+    {kProgressDialog, kWsPopup | kWsVisible | kWsCaption | kWsSysMenu | kDsModalFrame | kDsSetFont, 0, 0, 120, 30,
+     "進度表示", "ＭＳ ゴシック", 12, nullptr, 0},
     // Popup without caption, dialog frame only, centred on the screen; its set-up sizes it to the
     // 320 x 200 picture.
     {kLogoDialog, kWsPopup | kWsDlgFrame | kDsCenter | kDsModalFrame | kDsSetFont, 0, 0, 160, 100, nullptr,

@@ -6,6 +6,7 @@ namespace res {
 constexpr int kMainDialog = 1;
 constexpr int kAboutDialog = 2;
 constexpr int kFileSelectDialog = 7;
+constexpr int kProgressDialog = 4;
 constexpr int kLogoDialog = 9;
 constexpr int kNewFileDialog = 10;
 constexpr int kMainMenu = 1;

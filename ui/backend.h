@@ -39,6 +39,16 @@ struct Brush {
 };
 Brush create_solid_brush(uint8_t r, uint8_t g, uint8_t b);
 void delete_brush(Brush& brush);
+// A solid pen of the given width in pixels; value is the backend's pen (HPEN), 0 when none.
+struct Pen {
+  uintptr_t value = 0;
+};
+Pen create_solid_pen(int width, uint8_t r, uint8_t g, uint8_t b);
+void delete_pen(Pen& pen);
+// A device context on a window's client area taken outside a paint request (GetDC), for drawing
+// that has to show at once; 0 when the window has none. Given back with release_client_dc.
+uintptr_t get_client_dc(Handle h);
+void release_client_dc(Handle h, uintptr_t deviceContext);
 // Prepares the device context of a control-colour request: background colour and text colour.
 void prepare_control_colours(uintptr_t deviceContext, uint8_t grey, uint8_t text);
 

@@ -1,4 +1,5 @@
-// Painting: what a window's Paint handler may draw on its client area.
+// Painting: what a window's Paint handler may draw on its client area, and drawing on a client
+// area outside a paint request (ClientCanvas).
 #pragma once
 #include <cstdint>
 
@@ -29,9 +30,28 @@ class Canvas {
   void DrawBits24(int x, int y, int width, int height, const uint8_t* rows);
   void FillRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue);
   void FrameRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue);
+  // A rectangle outlined with pen and filled with brush, as GDI's Rectangle draws it: the outline
+  // lies inside r, whose right and bottom edges are excluded.
+  void Rectangle(const Rect& r, const Pen& pen, const Brush& brush);
+
+ protected:
+  uintptr_t dc_;
+};
+
+// The client area of a window, taken for drawing outside a paint request (a progress bar redrawn
+// on every turn of a wait loop) and given back when the object goes. Drawing on it does nothing
+// once the window is gone.
+class ClientCanvas : public Canvas {
+ public:
+  explicit ClientCanvas(Handle window) : Canvas(get_client_dc(window)), window_(window) {}
+  ~ClientCanvas() {
+    if (dc_ != 0) release_client_dc(window_, dc_);
+  }
+  ClientCanvas(const ClientCanvas&) = delete;
+  ClientCanvas& operator=(const ClientCanvas&) = delete;
 
  private:
-  uintptr_t dc_;
+  Handle window_;
 };
 
 }  // namespace ui

@@ -135,6 +135,41 @@ TEST_F(PathFiles, MakeFoldersCreatesEveryLevelButNotThroughAFile) {
 #endif
 }
 
+// The identity test sees through another spelling of a file and through a hard link, and never
+// takes two files of the same content for one.
+TEST_F(PathFiles, SameFileByIdentityNotBySpelling) {
+  const std::string a = dir_.Join("a.ts");
+  Write(a, "same");
+  Write(dir_.Join("b.ts"), "same");
+  ASSERT_EQ(path_make_folders(dir_.Join("sub").c_str()), 0);
+  const std::string roundabout = dir_.Join("sub") + kSep + ".." + kSep + "a.ts";
+  EXPECT_EQ(path_same_file(a.c_str(), a.c_str()), 1);
+  EXPECT_EQ(path_same_file(a.c_str(), roundabout.c_str()), 1);
+  std::error_code ec;
+  std::filesystem::create_hard_link(dir_.Native(L"a.ts"), dir_.Native(L"link.ts"), ec);
+  if (!ec) {
+    EXPECT_EQ(path_same_file(a.c_str(), dir_.Join("link.ts").c_str()), 1);
+  }
+  EXPECT_EQ(path_same_file(a.c_str(), dir_.Join("b.ts").c_str()), 0);
+  EXPECT_EQ(path_same_file(a.c_str(), dir_.Join("none.ts").c_str()), 0);
+  EXPECT_EQ(path_is_folder(dir_.Join("sub").c_str()), 1);
+  EXPECT_EQ(path_is_folder(a.c_str()), 0);
+  EXPECT_EQ(path_is_folder(dir_.Join("none").c_str()), 0);
+}
+
+TEST_F(PathFiles, ClearingReadOnlyKeepsTheFile) {
+  const std::string a = dir_.Join("ro.ts");
+  Write(a, "x");
+  std::filesystem::permissions(dir_.Native(L"ro.ts"), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  EXPECT_EQ(path_clear_read_only(a.c_str()), 0);
+  EXPECT_NE(std::filesystem::status(dir_.Native(L"ro.ts")).permissions() & std::filesystem::perms::owner_write,
+            std::filesystem::perms::none);
+  EXPECT_EQ(path_clear_read_only(a.c_str()), 0);
+  EXPECT_EQ(path_file_size(a.c_str()), 1.0);
+  EXPECT_EQ(path_clear_read_only(dir_.Join("none").c_str()), 1);
+}
+
 #ifdef _WIN32
 TEST_F(PathFiles, JapaneseNamesReachTheFileSystemAsTheyAre) {
   // A backslash scan that ignored the pairs would cut 表 after 0x95.

@@ -15,6 +15,7 @@
 #include "cutter/file_select_dialog.h"
 #include "cutter/main_frame.h"
 #include "resources/ids.h"
+#include "tests/cutter/cutter_flow.h"
 #include "tests/support/stream_builder.h"
 #include "ui/headless/headless.h"
 
@@ -239,6 +240,7 @@ namespace {
 class BrowseButtons : public FileSelect {
  protected:
   void Start() {
+    flow::install_kerfdmx(dir_.File("kerfdmx"));
     app_ = std::make_unique<TMyApp>(dir_.File("kerfcut.exe").c_str(), "/");
     ASSERT_TRUE(app_->Start());
     dialog_ = app_->dialog().handle();

@@ -11,6 +11,7 @@
 
 #include "cutter/main_frame.h"
 #include "resources/ids.h"
+#include "tests/cutter/cutter_flow.h"
 #include "tests/support/stream_builder.h"
 #include "ui/headless/headless.h"
 
@@ -42,6 +43,7 @@ class CutterAtWork : public ::testing::Test {
   void SetUp() override {
     hl::reset();
     recording_ = dir_.Write("rec.ts", Recording(5000));  // 940000 bytes, PCRs 1000..5900 ms
+    flow::install_kerfdmx(dir_.File("kerfdmx"));
   }
   void TearDown() override {
     app_.reset();
@@ -139,22 +141,29 @@ TEST_F(CutterAtWork, FailedMeasurementsLeaveTotalAndBitrateAtZero) {
   noPcr.Null(1000);
   const std::string junk = dir_.Write("junk.ts", tsb::Bytes(188 * 10, 0x00));  // no sync byte at all
   const std::string junkMessage = junk + "の読み込みでエラーが発生しました（ｴﾗｰｺｰﾄﾞ=202）.";
+  // A missing input is measured without a box of its own; the programme analysis names it.
+  const std::string missingMessage = dir_.File("missing.ts") + "が開けません.";
   struct Case {
     std::string path;
     const char* box;  // nullptr: no box
     const char* endPacket;
+    bool toolFails = false;   // the analysis before the measurement ends with kerfdmx's input failure
   } cases[] = {
       {dir_.Write("empty.ts", {}), "PCRが検出できません.", "00000000"},
       {dir_.Write("nopcr.ts", noPcr.bytes()), "PCRが検出できません.", "000003E8"},
-      {dir_.File("missing.ts"), nullptr, "00000000"},
-      {junk, junkMessage.c_str(), "0000000A"},
+      {dir_.File("missing.ts"), missingMessage.c_str(), "00000000"},
+      {junk, junkMessage.c_str(), "0000000A", true},
   };
   Start();
   for (const Case& c : cases) {
     Load(recording_);
     size_t boxes = hl::message_boxes().size();
     Load(c.path);
-    ASSERT_EQ(hl::message_boxes().size(), boxes + (c.box != nullptr ? 1 : 0)) << c.path;
+    ASSERT_EQ(hl::message_boxes().size(), boxes + (c.box != nullptr ? 1 : 0) + (c.toolFails ? 1 : 0)) << c.path;
+    if (c.toolFails) {
+      EXPECT_EQ(hl::message_boxes()[boxes].text.rfind("kerfdmx の処理が完了しませんでした（終了コード 3）.", 0), 0u)
+          << hl::message_boxes()[boxes].text;
+    }
     if (c.box != nullptr) {
       const hl::MessageBoxRecord& box = hl::message_boxes().back();
       EXPECT_EQ(box.text, c.box);

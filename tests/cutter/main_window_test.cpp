@@ -13,6 +13,7 @@
 #include "platform/gui_link.h"
 #include "platform/process.h"
 #include "resources/ids.h"
+#include "tests/cutter/cutter_flow.h"
 #include "resources/templates.h"
 #include "tests/support/stream_builder.h"
 #include "ui/headless/headless.h"
@@ -28,6 +29,7 @@ class MainWindow : public ::testing::Test {
     ui::register_templates(res::dialog_templates(), res::menu_templates());
     programPath_ = dir_.File("kerfcut.exe");
     settingsPath_ = dir_.File("kerfcut.DAT");
+    flow::install_kerfdmx(dir_.File("kerfdmx"));
   }
   void TearDown() override { hl::reset(); }
 
@@ -341,11 +343,13 @@ TEST_F(MainWindow, RelativeInputPathShowsTheFullPathMessage) {
   EXPECT_STREQ(app_->state().settings.inputPathText, "INPUT.ts");
   EXPECT_STREQ(app_->state().settings.loadedInputPath, "");
 
-  // A full path is loaded; a missing file shows no box of its own.
+  // A full path is loaded; a missing file is measured without a box of its own, and the
+  // programme analysis of the load names it.
   hl::type_text(dialog_, res::kInputPath, "/rec/in.ts");
   hl::click(dialog_, res::kUpdateInput);
   EXPECT_STREQ(app_->state().settings.loadedInputPath, "/rec/in.ts");
-  EXPECT_EQ(hl::message_boxes().size(), 1u);
+  ASSERT_EQ(hl::message_boxes().size(), 2u);
+  EXPECT_EQ(hl::message_boxes()[1].text, "/rec/in.tsが開けません.");
 }
 
 TEST_F(MainWindow, CommandsDoNothingWhileAJobRunsExceptHelp) {

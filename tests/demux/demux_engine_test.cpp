@@ -12,6 +12,7 @@
 
 #include "demux/kerfdmx_front_end.h"
 #include "demux/psi/table_layer.h"
+#include "demux/tool_exit.h"
 #include "tests/support/stream_builder.h"
 
 namespace {
@@ -102,7 +103,7 @@ class DemuxEngineRun : public ::testing::Test {
 
 TEST_F(DemuxEngineRun, EveryWholePerCentIsPostedOnceAndTheLockFileTestedWithIt) {
   const std::string in = Recording(200);
-  EXPECT_EQ(Run("t " + in + " -h:ABC -e:C7"), 1);
+  EXPECT_EQ(Run("t " + in + " -h:ABC -e:C7"), kToolExitDone);
   std::vector<uint32_t> expected;
   for (uint32_t p = 0; p <= 100; ++p) expected.push_back(p);
   EXPECT_EQ(Progress(), expected);
@@ -145,7 +146,7 @@ TEST_F(DemuxEngineRun, StopFlagEndsTheRunNormally) {
 }
 
 TEST_F(DemuxEngineRun, RefusalsPostToTheHandleAsItStands) {
-  EXPECT_EQ(Run("t"), 1);
+  EXPECT_EQ(Run("t"), kToolExitUsage);
   EXPECT_EQ(host_.out, "KERFDMX.exeは、単体では使用できません.\n");
   ExpectCompletionTwice(0);
   EXPECT_EQ(host_.lockTests, 0);
@@ -169,12 +170,49 @@ TEST_F(DemuxEngineRun, CommandLineBeyondTheCopyIsRefused) {
   ExpectCompletionTwice(0);
 }
 
-TEST_F(DemuxEngineRun, ExitStatusIsTheResultOfTheLastPost) {
-  host_.postResult = 0;
-  EXPECT_EQ(Run("t x -h:1"), 0);
-  host_.postResult = 7;
-  EXPECT_EQ(Run("t x -h:1"), 7);
+// The completion posts are the same for every outcome; the exit status tells them apart, and it
+// does not depend on whether anyone received the posts.
+TEST_F(DemuxEngineRun, ExitStatusCarriesTheOutcome) {
+  const std::string in = Recording(400);
+  const std::string ctl = dir_.File("c.cfg");
+  struct Case {
+    const char* what;
+    std::string control;   // written to c.cfg when not empty
+    std::string options;
+    int lockGoneAtTest;
+    int expected;
+  };
+  const Case cases[] = {
+      {"whole range", "", "-e:18F", 1 << 30, kToolExitDone},
+      {"lock gone at the last per cent", "", "-e:18F", 101, kToolExitDone},
+      {"lock gone mid-run", "", "-e:18F", 11, kToolExitStopped},
+      {"lock gone, open end", "", "", 1, kToolExitStopped},
+      {"unknown option", "", "-q", 1 << 30, kToolExitUsage},
+      {"missing control file", "", "-d:none.cfg", 1 << 30, kToolExitControl},
+      {"wrong control line", "BAD=1\n", "-d:c.cfg", 1 << 30, kToolExitControl},
+      {"output not creatable", "MODE=ALL\nNAME=" + dir_.File("no/such/dir/o.ts") + "\n", "-d:c.cfg",
+       1 << 30, kToolExitOutput},
+  };
+  for (const Case& c : cases) {
+    host_ = RecordingHost{};
+    host_.lockGoneAtTest = c.lockGoneAtTest;
+    if (!c.control.empty()) tsb::WriteFile(ctl, tsb::bytes_of(c.control));
+    DemuxEngine engine(host_, (dir_.path() + "/").c_str());
+    EXPECT_EQ(RunCommandLine(engine, ("t " + in + " -h:1 " + c.options).c_str()), c.expected)
+        << c.what << ": " << host_.out;
+    ExpectCompletionTwice(1);
+  }
+  host_ = RecordingHost{};
+  EXPECT_EQ(Run("t " + dir_.File("missing.ts") + " -h:1"), kToolExitInput);
   EXPECT_EQ(result_.outcome, DemuxOutcome::InputError);
+  tsb::WriteFile(dir_.File("junk.ts"), tsb::Bytes(188 * 10, 0x00));
+  EXPECT_EQ(Run("t " + dir_.File("junk.ts") + " -h:1"), kToolExitInput);
+  host_.postResult = 0;
+  EXPECT_EQ(Run("t " + in + " -h:1"), kToolExitDone);
+  // The stop flag (Ctrl-C) reaches the engine through the job; its outcome maps the same way.
+  std::atomic<bool> stop{true};
+  stop_ = &stop;
+  EXPECT_EQ(tool_exit_for(RunJob(in).outcome), kToolExitStopped);
 }
 
 TEST_F(DemuxEngineRun, OutcomeAndFilesWrittenForEveryKindOfEnd) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "demux/tool_exit.h"
 #include "tests/demux/kerfdmx_fixture.h"
 
 namespace {
@@ -59,7 +60,7 @@ TEST_F(Kerfdmx, WindowReceivesEveryPerCentThenCompletionTwice) {
   Input(PlainRecording(500));
   ToolResult r = run_tool(tool_, {data_.File("in put.ts"), receiver.Option(), "-e:1F3"});
   EXPECT_EQ(SummaryPackets(r.out), 500) << r.out;
-  EXPECT_NE(r.exitStatus, 0);
+  EXPECT_EQ(r.exitStatus, kToolExitDone);
   std::vector<std::pair<uint32_t, uint32_t>> expected;
   for (uint32_t p = 0; p <= 100; ++p) expected.push_back({1, p});
   expected.push_back({2, 0});
@@ -75,6 +76,7 @@ TEST_F(Kerfdmx, WindowSeesTheRunStopWhenTheLockFileIsGone) {
                                   "-i:DEMUX.txt"});
   EXPECT_EQ(SummaryPackets(r.out), 1) << r.out;
   EXPECT_TRUE(std::filesystem::exists(prog_.File("DEMUX.txt")));
+  EXPECT_EQ(r.exitStatus, kToolExitStopped);
   const std::vector<std::pair<uint32_t, uint32_t>> expected = {{1, 0}, {2, 0}, {2, 0}};
   EXPECT_EQ(receiver.Collect(), expected);
 }
@@ -84,7 +86,7 @@ TEST_F(Kerfdmx, WithoutCallerWindowCompletionIsBroadcast) {
   if (!receiver.ok()) GTEST_SKIP() << "a top-level window needs a display (run under xvfb-run)";
   ToolResult r = run_tool(tool_, {data_.File("in put.ts")});
   EXPECT_EQ(r.out, "KERFDMX.exeは、単体では使用できません.\n");
-  EXPECT_NE(r.exitStatus, 0);
+  EXPECT_EQ(r.exitStatus, kToolExitUsage);
   // A broadcast is sent to each top-level window; give it a moment to arrive in the queue.
   std::vector<std::pair<uint32_t, uint32_t>> got;
   for (int i = 0; i < 50 && got.size() < 2; ++i) {

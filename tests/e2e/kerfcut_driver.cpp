@@ -16,6 +16,7 @@
 #include "resources/ids.h"
 #include "resources/templates.h"
 #include "tests/e2e/driver_util.h"
+#include "tests/e2e/cut_scenario.h"
 #include "tests/e2e/path_chooser_scenario.h"
 #include "ui/dialog_template.h"
 
@@ -246,6 +247,8 @@ int wmain(int argc, wchar_t** argv) {
   check_loading_and_range_editing(folder, shots);
 
   run_path_chooser_scenario(folder);
+
+  run_cut_scenario(folder);
   if (failures != 0) printf("kerfcut end-to-end: %d checks failed\n", failures);
   return failures == 0 ? 0 : 1;
 }

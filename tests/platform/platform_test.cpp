@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,10 @@ const char kSelfName[] = "platform_test";
 // intact, 2 otherwise; lParam is a value with every bit pattern that a 16-bit path would lose.
 constexpr uint32_t kChildIntact = 1;
 constexpr uint32_t kChildLparam = 0xFEDC0123u;
+// What the child prints, each on a line of its own (CR LF in a Windows program's text mode),
+// before it ends with the exit code it was asked for.
+constexpr char kChildOut[] = "出力の行";
+constexpr char kChildErr[] = "エラーの行";
 
 std::string hex(uint32_t v) {
   char buf[16];
@@ -181,6 +186,29 @@ TEST(Process, ProgramsThatCannotStartAreReported) {
 #endif
 }
 
+// A watched program's exit code and everything it printed, standard error included, come back
+// once it has ended; a program that cannot be started is reported at once.
+TEST(Process, WatchedProgramGivesItsOutputAndExitStatus) {
+  WatchedProcess nothing;
+  EXPECT_FALSE(nothing.Running());
+#ifdef _WIN32
+  EXPECT_FALSE(nothing.Start("\"C:\\no such folder\\nothing.exe\" -x"));
+#else
+  EXPECT_FALSE(nothing.Start("/no/such/program -x"));
+#endif
+  EXPECT_FALSE(nothing.Running());
+
+  WatchedProcess child;
+  ASSERT_TRUE(child.Start((std::string("\"") + program_folder() + kSelfName +
+                           "\" --gtest_filter=PlatformChild.* --exit-with=7").c_str()));
+  const uint64_t deadline = monotonic_ms() + 30000;
+  while (child.Running() && monotonic_ms() < deadline) sleep_ms(20);
+  EXPECT_FALSE(child.Running());
+  EXPECT_EQ(child.exitStatus(), 7);
+  EXPECT_NE(child.output().find(kChildOut), std::string::npos) << child.output();
+  EXPECT_NE(child.output().find(kChildErr), std::string::npos) << child.output();
+}
+
 TEST(GuiLink, RegisteredMessageIsStableAndInTheRegisteredRange) {
   const uint32_t a = register_message(kLinkName);
   EXPECT_EQ(register_message(kLinkName), a);
@@ -246,6 +274,20 @@ TEST(PlatformChild, PostsBackWhenAsked) {
   EXPECT_NE(post_message(handle, register_message(kLinkName), intact ? kChildIntact : 2,
                          kChildLparam),
             0);
+}
+
+// Runs only when started by WatchedProgramGivesItsOutputAndExitStatus with --exit-with=N: prints
+// a line to each of standard output and error, then ends with exit code N.
+TEST(PlatformChild, PrintsAndExitsWhenAsked) {
+  int code = -1;
+  for (const std::string& t : split_command_line(command_line())) {
+    if (t.rfind("--exit-with=", 0) == 0) code = std::atoi(t.c_str() + 12);
+  }
+  if (code < 0) return;
+  std::fprintf(stdout, "%s\n", kChildOut);
+  std::fprintf(stderr, "%s\n", kChildErr);
+  std::fflush(nullptr);
+  std::_Exit(code);
 }
 
 }  // namespace

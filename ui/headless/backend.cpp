@@ -36,6 +36,16 @@ struct Posted {
   Message m;
 };
 
+struct DeviceContext {
+  Handle window;
+  bool paint;
+};
+
+struct PenState {
+  int width;
+  uint32_t colour;
+};
+
 struct World {
   std::map<Handle, WindowState> windows;
   std::vector<Handle> order;  // creation order, for the find_* lookups
@@ -49,6 +59,12 @@ struct World {
   std::vector<std::string> opened;
   std::map<uintptr_t, std::vector<std::string>> drops;
   uintptr_t dropCounter = 0;
+  std::function<void()> pumpHook;
+  std::map<uintptr_t, DeviceContext> deviceContexts;
+  std::map<uintptr_t, uint32_t> brushColours;
+  std::map<uintptr_t, PenState> pens;
+  std::vector<DrawRecord> drawn;
+  uintptr_t gdiObjects = 0x1000;  // device contexts and pens; brushes count on their own
   uint64_t clock = 0;
   uint32_t counter = 0;
   uintptr_t brushes = 0;
@@ -102,10 +118,30 @@ intptr_t deliver(Handle h, Message m) {
   if (obj->Dispatch(m)) return m.result;
   if (m.message == kWmPaint) {
     s->paintCount++;
-    Canvas canvas(0);
+    World& w = world();
+    uintptr_t dc = ++w.gdiObjects;
+    w.deviceContexts[dc] = DeviceContext{h, true};
+    Canvas canvas(dc);
     obj->Paint(canvas);
+    w.deviceContexts.erase(dc);
   }
   return 0;
+}
+
+uint32_t rgb(uint8_t r, uint8_t g, uint8_t b) { return uint32_t(r) << 16 | uint32_t(g) << 8 | b; }
+
+// Records an operation on a device context that belongs to a live window; false otherwise.
+DrawRecord* record(uintptr_t dc, DrawRecord::Op op, const Rect& r) {
+  World& w = world();
+  auto it = w.deviceContexts.find(dc);
+  if (it == w.deviceContexts.end() || find(it->second.window) == nullptr) return nullptr;
+  DrawRecord d;
+  d.op = op;
+  d.window = it->second.window;
+  d.inPaint = it->second.paint;
+  d.rect = r;
+  w.drawn.push_back(d);
+  return &w.drawn.back();
 }
 
 int px_x(int units) { return (units * kBaseX + 2) / 4; }
@@ -185,6 +221,9 @@ void reset() {
   w.modalHook = nullptr;
   w.opened.clear();
   w.drops.clear();
+  w.pumpHook = nullptr;
+  w.deviceContexts.clear();
+  w.drawn.clear();
   w.quit = false;
   w.cursor = 0;
   default_metrics(w);
@@ -327,6 +366,10 @@ const std::vector<MessageBoxRecord>& message_boxes() { return world().boxes; }
 
 void set_modal_hook(std::function<void(Dialog&)> hook) { world().modalHook = std::move(hook); }
 
+const std::vector<DrawRecord>& drawn() { return world().drawn; }
+
+void set_pump_hook(std::function<void()> hook) { world().pumpHook = std::move(hook); }
+
 void set_metric(Metric m, int value) { world().metrics[m] = value; }
 
 const std::vector<std::string>& shell_opened() { return world().opened; }
@@ -346,8 +389,34 @@ int system_metric(Metric m) {
   return metrics[m];
 }
 
-Brush create_solid_brush(uint8_t, uint8_t, uint8_t) { return Brush{++headless::world().brushes}; }
-void delete_brush(Brush& brush) { brush.value = 0; }
+Brush create_solid_brush(uint8_t r, uint8_t g, uint8_t b) {
+  auto& w = headless::world();
+  Brush brush{++w.brushes};
+  w.brushColours[brush.value] = headless::rgb(r, g, b);
+  return brush;
+}
+void delete_brush(Brush& brush) {
+  headless::world().brushColours.erase(brush.value);
+  brush.value = 0;
+}
+Pen create_solid_pen(int width, uint8_t r, uint8_t g, uint8_t b) {
+  auto& w = headless::world();
+  Pen pen{++w.gdiObjects};
+  w.pens[pen.value] = headless::PenState{width, headless::rgb(r, g, b)};
+  return pen;
+}
+void delete_pen(Pen& pen) {
+  headless::world().pens.erase(pen.value);
+  pen.value = 0;
+}
+uintptr_t get_client_dc(Handle h) {
+  auto& w = headless::world();
+  if (find(h) == nullptr) return 0;
+  uintptr_t dc = ++w.gdiObjects;
+  w.deviceContexts[dc] = headless::DeviceContext{h, false};
+  return dc;
+}
+void release_client_dc(Handle, uintptr_t dc) { headless::world().deviceContexts.erase(dc); }
 void prepare_control_colours(uintptr_t, uint8_t, uint8_t) {}
 
 Window* window_of(Handle h) {
@@ -575,7 +644,11 @@ int run_message_loop() {
 
 void request_quit(int) { headless::world().quit = true; }
 
-void pump_messages() { headless::pump(0); }
+void pump_messages() {
+  // A copy, so that the hook may replace itself.
+  if (auto hook = headless::world().pumpHook) hook();
+  headless::pump(0);
+}
 
 // ---- lists ----
 
@@ -710,11 +783,31 @@ uintptr_t load_cursor(CursorKind kind) { return kind == CursorKind::Arrow ? 1 : 
 void set_cursor(uintptr_t cursor) { headless::world().cursor = cursor; }
 
 
-// ---- painting: recorded nowhere; the paint count is kept per window ----
+// ---- painting: recorded with the window drawn on ----
 
-void Canvas::DrawPicture(int, int, const Picture8&) {}
-void Canvas::DrawBits24(int, int, int, int, const uint8_t*) {}
-void Canvas::FillRect(const Rect&, uint8_t, uint8_t, uint8_t) {}
-void Canvas::FrameRect(const Rect&, uint8_t, uint8_t, uint8_t) {}
+using headless::DrawRecord;
+
+void Canvas::DrawPicture(int x, int y, const Picture8& p) {
+  headless::record(dc_, DrawRecord::Op::Picture, Rect{x, y, x + p.width, y + p.height});
+}
+void Canvas::DrawBits24(int x, int y, int width, int height, const uint8_t*) {
+  headless::record(dc_, DrawRecord::Op::Bits24, Rect{x, y, x + width, y + height});
+}
+void Canvas::FillRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue) {
+  if (DrawRecord* d = headless::record(dc_, DrawRecord::Op::FillRect, r)) d->colour = headless::rgb(red, green, blue);
+}
+void Canvas::FrameRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue) {
+  if (DrawRecord* d = headless::record(dc_, DrawRecord::Op::FrameRect, r)) d->colour = headless::rgb(red, green, blue);
+}
+void Canvas::Rectangle(const Rect& r, const Pen& pen, const Brush& brush) {
+  auto& w = headless::world();
+  DrawRecord* d = headless::record(dc_, DrawRecord::Op::Rectangle, r);
+  if (d == nullptr) return;
+  auto b = w.brushColours.find(brush.value);
+  auto p = w.pens.find(pen.value);
+  d->colour = b != w.brushColours.end() ? b->second : 0;
+  d->penColour = p != w.pens.end() ? p->second.colour : 0;
+  d->penWidth = p != w.pens.end() ? p->second.width : 0;
+}
 
 }  // namespace ui

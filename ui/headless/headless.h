@@ -1,8 +1,9 @@
 // The in-memory window system for tests on Linux: windows and controls live in tables keyed by
 // handle and id, timers run on a virtual clock the test advances, message boxes are answered by
 // a script and recorded, and registered messages arrive over the POSIX GUI link so a real
-// kerfdmx can post to a headless frame. Tests drive dialogs through these functions the way a
-// person would: typing into fields, clicking, choosing list entries, scrolling.
+// kerfdmx can post to a headless frame, and canvases record what they draw. Tests drive dialogs
+// through these functions the way a person would: typing into fields, clicking, choosing list
+// entries, scrolling.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -99,6 +100,24 @@ const std::vector<MessageBoxRecord>& message_boxes();
 // the loop runs virtual time forward to the next timer, and ends the dialog with kIdCancel when
 // nothing is left that could end it or ten minutes of virtual time pass without an end.
 void set_modal_hook(std::function<void(Dialog&)> hook);
+
+// What the canvases drew, in order. colour is 0xRRGGBB: the colour given to FillRect and
+// FrameRect, the brush's for Rectangle (whose pen is penColour, penWidth pixels wide).
+struct DrawRecord {
+  enum class Op { FillRect, FrameRect, Rectangle, Picture, Bits24 };
+  Op op = Op::FillRect;
+  Handle window = 0;     // whose client area
+  bool inPaint = false;  // drawn for a paint request rather than on a client canvas
+  Rect rect;             // pictures: their place and size
+  uint32_t colour = 0;
+  uint32_t penColour = 0;
+  int penWidth = 0;
+};
+const std::vector<DrawRecord>& drawn();
+
+// Called at the start of every pump_messages(), the dispatching that wait loops do themselves
+// while a long run goes on, so a test can act in the middle of such a run.
+void set_pump_hook(std::function<void()> hook);
 
 void set_metric(Metric m, int value);
 // Documents the program asked the desktop to open (shell_open), which the headless world records

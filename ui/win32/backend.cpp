@@ -171,6 +171,15 @@ void delete_brush(Brush& brush) {
   if (brush.value != 0) DeleteObject(HGDIOBJ(brush.value));
   brush.value = 0;
 }
+Pen create_solid_pen(int width, uint8_t r, uint8_t g, uint8_t b) {
+  return Pen{uintptr_t(CreatePen(PS_SOLID, width, RGB(r, g, b)))};
+}
+void delete_pen(Pen& pen) {
+  if (pen.value != 0) DeleteObject(HGDIOBJ(pen.value));
+  pen.value = 0;
+}
+uintptr_t get_client_dc(Handle h) { return IsWindow(hwnd(h)) ? uintptr_t(GetDC(hwnd(h))) : 0; }
+void release_client_dc(Handle h, uintptr_t dc) { ReleaseDC(hwnd(h), HDC(dc)); }
 void prepare_control_colours(uintptr_t dc, uint8_t grey, uint8_t text) {
   SetBkColor(HDC(dc), RGB(grey, grey, grey));
   SetTextColor(HDC(dc), RGB(text, text, text));
@@ -462,6 +471,15 @@ void Canvas::FrameRect(const Rect& r, uint8_t red, uint8_t green, uint8_t blue) 
   RECT rc{r.left, r.top, r.right, r.bottom};
   ::FrameRect(HDC(dc_), &rc, b);
   DeleteObject(b);
+}
+
+void Canvas::Rectangle(const Rect& r, const Pen& pen, const Brush& brush) {
+  if (dc_ == 0) return;
+  HGDIOBJ oldPen = SelectObject(HDC(dc_), HGDIOBJ(pen.value));
+  HGDIOBJ oldBrush = SelectObject(HDC(dc_), HGDIOBJ(brush.value));
+  ::Rectangle(HDC(dc_), r.left, r.top, r.right, r.bottom);
+  SelectObject(HDC(dc_), oldBrush);
+  SelectObject(HDC(dc_), oldPen);
 }
 
 }  // namespace ui
