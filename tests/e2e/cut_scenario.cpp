@@ -4,6 +4,7 @@
 #include "tests/e2e/cut_scenario.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -42,6 +43,41 @@ HWND wait_dialog(DWORD pid, const std::wstring& title, int limit_ms) {
     Sleep(20);
   }
   return nullptr;
+}
+
+// The threads of the demux tool that the process parent started, suspended as soon as the tool
+// runs (waited for up to limit_ms), so that a cancel is seen while the tool still has work left
+// however fast this machine reads. Empty when no tool appeared.
+std::vector<HANDLE> hold_tool(DWORD parent, int limit_ms) {
+  std::vector<HANDLE> held;
+  for (int waited = 0; waited <= limit_ms && held.empty(); waited += 5) {
+    DWORD tool = 0;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return held;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof pe;
+    for (BOOL ok = Process32FirstW(snap, &pe); ok && tool == 0; ok = Process32NextW(snap, &pe)) {
+      if (pe.th32ParentProcessID == parent && _wcsicmp(pe.szExeFile, L"KERFDMX.EXE") == 0) tool = pe.th32ProcessID;
+    }
+    THREADENTRY32 te{};
+    te.dwSize = sizeof te;
+    for (BOOL ok = tool != 0 && Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te)) {
+      if (te.th32OwnerProcessID != tool) continue;
+      HANDLE t = OpenThread(THREAD_SUSPEND_RESUME, FALSE, te.th32ThreadID);
+      if (t != nullptr && SuspendThread(t) != DWORD(-1)) held.push_back(t);
+    }
+    CloseHandle(snap);
+    if (held.empty()) Sleep(5);
+  }
+  return held;
+}
+
+void release_tool(std::vector<HANDLE>& held) {
+  for (HANDLE t : held) {
+    ResumeThread(t);
+    CloseHandle(t);
+  }
+  held.clear();
 }
 
 long long file_size(const std::wstring& path) {
@@ -253,12 +289,15 @@ int run_cut_scenario(const std::wstring& folder) {
     const std::wstring cancelled = data + L"中止.ts";
     c.SetText(res::kOutputPath, cancelled);
     c.Click(res::kExecuteCut);
+    std::vector<HANDLE> held = hold_tool(c.pid(), 30000);
+    check(!held.empty(), "the tool is held while the progress window is closed");
     HWND progress = wait_dialog(c.pid(), wide("切り出し中"), 30000);
     check(progress != nullptr, "progress window shows");
     if (progress != nullptr) PostMessageW(progress, WM_CLOSE, 0, 0);
     box = c.Box("情報");
     check(box == wide("処理を中止しました."), "closing the progress window cancels", box);
     check(GetFileAttributesW((folder + L"lockfile").c_str()) == INVALID_FILE_ATTRIBUTES, "lock file gone");
+    release_tool(held);
     // The tool stops at its next per cent; wait until its output no longer grows.
     long long size = -2;
     for (int stable = 0, waited = 0; stable < 10 && waited < 30000; waited += 200) {

@@ -109,6 +109,23 @@ bool wait_gone(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms
   return false;
 }
 
+bool wait_tool_run(const std::wstring& folder, HWND dialog, int appear_ms, int end_ms) {
+  const std::wstring lock = folder + L"lockfile";
+  auto held = [&lock] { return GetFileAttributesW(lock.c_str()) != INVALID_FILE_ATTRIBUTES; };
+  int waited = 0;
+  for (; !held(); waited += 10) {
+    if (waited >= appear_ms) return false;
+    Sleep(10);
+  }
+  for (waited = 0; held(); waited += 20) {
+    if (waited >= end_ms) return false;
+    Sleep(20);
+  }
+  // The rest of the command (the measurement of a load) runs before the next message is handled.
+  DWORD_PTR r = 0;
+  return SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 60000, &r) != 0;
+}
+
 // Writes the window's pixels as seen on the screen to a 24-bit BMP.
 bool capture(HWND h, const std::wstring& path) {
   RECT r;

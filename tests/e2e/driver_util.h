@@ -35,6 +35,12 @@ HWND find_window(DWORD pid, const wchar_t* cls, const wchar_t* title);
 HWND wait_window(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms = 60000);
 bool wait_gone(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms = 30000);
 
+// Waits for a run of the demux tool that the program is starting or running to end: the program
+// holds the lock file in its folder for as long as the run lasts (at least one 200 ms turn), then
+// finishes the command that started it. false when no run began within appear_ms or it did not
+// end within end_ms.
+bool wait_tool_run(const std::wstring& folder, HWND dialog, int appear_ms = 20000, int end_ms = 120000);
+
 // Writes the window's pixels as seen on the screen to a 24-bit BMP.
 bool capture(HWND h, const std::wstring& path);
 COLORREF screen_pixel(HWND h, int x, int y);

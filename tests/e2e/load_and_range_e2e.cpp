@@ -238,12 +238,14 @@ void check_loading_and_range_editing(const std::wstring& programFolder, const st
   check(drop(s.p.pi.hProcess, d, {pathC}), "drop delivered");
   check(wait_text(d, res::kInputPath, c.path), "dropped name outside CP932 shown in its short form",
         item_text(d, res::kInputPath));
+  check(wait_tool_run(programFolder, d), "the dropped recording's programmes analysed");
   check_loaded(d, c, "dropped recording with a name outside CP932 loaded");
   close_session(s, "program ends after the loads");
 
   // ---- The recording named on the command line ----
   Session s2;
   if (!open_session(programFolder, s2, false, L"\"" + pathA + L"\"")) return;
+  check(wait_tool_run(programFolder, s2.dialog), "command-line recording analysed");
   check(wait_text(s2.dialog, res::kBitrate, wide(bitrate_to_text(a.bitrate, rate))), "command-line recording measured");
   check_loaded(s2.dialog, a, "command-line recording loaded");
   type(s2.dialog, res::kStartTime, "00:00:40.000");

@@ -100,7 +100,8 @@ std::wstring program_form(const std::wstring& path) {
 }
 
 // Browses from a relative input path to the recording and chooses it.
-void choose_input(DWORD pid, HWND main, const std::wstring& recordingFolder, const std::wstring& recording) {
+void choose_input(DWORD pid, HWND main, const std::wstring& programFolder, const std::wstring& recordingFolder,
+                  const std::wstring& recording) {
   SendMessageW(GetDlgItem(main, res::kInputPath), WM_SETTEXT, 0, LPARAM(L"ORG.ts"));
   click(main, res::kBrowseInput);
   HWND c = wait_window(pid, L"#32770", wide("入力元TSファイル選択").c_str(), 20000);
@@ -131,6 +132,7 @@ void choose_input(DWORD pid, HWND main, const std::wstring& recordingFolder, con
         files.empty() ? L"(none)" : files[0]);
   click(c, IDOK);
   check(wait_gone(pid, wide("入力元TSファイル選択")), "input chooser closes");
+  check(wait_tool_run(programFolder, main), "the chosen recording's programmes analysed");
   check_item(main, res::kInputPath, recordingFolder + recording, "input field holds the chosen recording");
   check(item_text(main, res::kTotalTime) != L"00:00:00.000", "the chosen recording is loaded and measured",
         item_text(main, res::kTotalTime));
@@ -185,7 +187,7 @@ void run_path_chooser_scenario(const std::wstring& folder) {
   HWND frame = wait_window(pi.dwProcessId, L"KERFCUT:MAIN", nullptr);
   HWND main = frame != nullptr ? FindWindowExW(frame, nullptr, L"#32770", nullptr) : nullptr;
   if (check(main != nullptr, "main window appears")) {
-    choose_input(pi.dwProcessId, main, recordingFolder, recording);
+    choose_input(pi.dwProcessId, main, folder, recordingFolder, recording);
     choose_new_output(pi.dwProcessId, main, recordingFolder, recording,
                       program_form(folder) + wide("新しい出力\\切り出し.ts"));
     PostMessageW(frame, WM_COMMAND, MAKEWPARAM(res::kMenuExit, 0), 0);
