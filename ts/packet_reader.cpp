@@ -14,8 +14,8 @@ size_t ts_find_grid(const uint8_t* p, size_t span, size_t packetSize) {
 }
 
 const uint8_t* PacketReader::NextSlowly() {
-  if (held_ < refillBelow_ && !eof_) Refill();
-  if (held_ < ps_) {
+  if (filled_ - cursor_ < refillBelow_ && !eof_) Refill();
+  if (filled_ - cursor_ < ps_) {
     if (end_ == TsReadEnd::None) end_ = TsReadEnd::EndOfFile;
     return nullptr;
   }
@@ -24,30 +24,33 @@ const uint8_t* PacketReader::NextSlowly() {
 }
 
 void PacketReader::Refill() {
-  std::memmove(buffer_, buffer_ + cursor_, held_);
+  const size_t held = filled_ - cursor_;
+  std::memmove(buffer_, buffer_ + cursor_, held);
   base_ += cursor_;
   cursor_ = 0;
-  const size_t want = blockSize_ - held_;
-  const size_t got = raw_read(buffer_ + held_, 1, want, file_);
+  const size_t want = blockSize_ - held;
+  const size_t got = raw_read(buffer_ + held, 1, want, file_);
   if (got < want) eof_ = true;
-  held_ += got;
+  filled_ = held + got;
+  quickEnd_ = filled_ >= refillBelow_ ? filled_ - refillBelow_ + 1 : 0;
 }
 
 bool PacketReader::Resync() {
   if (++syncLosses_ >= kSyncLossLimit) return Stop(TsReadEnd::SyncLossLimit);
   // Only positions from which three packets' sync bytes lie inside the held data: with three
   // packets or less held there is nothing to search.
-  const size_t span = held_ > 3 * ps_ ? held_ - 3 * ps_ : 0;
+  const size_t held = filled_ - cursor_;
+  const size_t span = held > 3 * ps_ ? held - 3 * ps_ : 0;
   const size_t skip = ts_find_grid(buffer_ + cursor_, span, ps_);
   if (skip == span) return Stop(TsReadEnd::NoResync);
   cursor_ += skip;
-  held_ -= skip;
   return true;
 }
 
 bool PacketReader::Stop(TsReadEnd why) {
   end_ = why;
-  held_ = 0;
+  filled_ = cursor_;
+  quickEnd_ = 0;
   eof_ = true;
   return false;
 }

@@ -49,7 +49,7 @@ enum class TsReadEnd : uint8_t {
 // span + 2 x packetSize bytes.
 size_t ts_find_grid(const uint8_t* p, size_t span, size_t packetSize);
 
-// Next() is inline and small: most packets cost a compare, a sync byte test and two adds. The
+// Next() is inline and small: most packets cost a compare, a sync byte test and an add. The
 // rest (top-ups, resynchronisation, the end) runs out of line on a copy of the reader, so the
 // reader's own address is never handed to a call: one kept in a local variable then lives in
 // registers across a packet loop, as the loop's own variables would, even where the loop calls
@@ -61,8 +61,7 @@ class PacketReader {
       : buffer_(buffer),
         ps_(config.packetSize),
         blockSize_(config.blockSize),
-        // An unusable reader never takes the quick way in Next(), which reads the buffer.
-        refillBelow_(config.usable() ? config.refillBelow : size_t(-1)),
+        refillBelow_(config.refillBelow),
         usable_(config.usable()) {}
 
   // Reads on from the file's current position, which the caller states (0 for a file just
@@ -70,7 +69,8 @@ class PacketReader {
   bool Begin(RawHandle file, uint64_t position = 0) {
     file_ = file;
     cursor_ = 0;
-    held_ = 0;
+    filled_ = 0;
+    quickEnd_ = 0;
     base_ = position;
     syncLosses_ = 0;
     eof_ = !usable_;   // an unusable reader never reads: its first Next() ends it
@@ -93,7 +93,7 @@ class PacketReader {
   // the bytes passed over are dropped.
   const uint8_t* Next() {
     // No top-up due and the sync byte in place.
-    if (held_ >= refillBelow_ && buffer_[cursor_] == kSyncByte) return Take();
+    if (cursor_ < quickEnd_ && buffer_[cursor_] == kSyncByte) return Take();
     PacketReader copy = *this;
     const uint8_t* packet = copy.NextSlowly();
     *this = copy;
@@ -110,7 +110,6 @@ class PacketReader {
   const uint8_t* Take() {
     const uint8_t* packet = buffer_ + cursor_;
     cursor_ += ps_;
-    held_ -= ps_;
     return packet;
   }
   // Next() with every rule: the top-up, the end of the file, the sync check and the resync.
@@ -132,7 +131,8 @@ class PacketReader {
 
   RawHandle file_ = kInvalidRawHandle;
   size_t cursor_ = 0;    // next unread byte in buffer_
-  size_t held_ = 0;      // unread bytes from cursor_
+  size_t filled_ = 0;    // bytes read into buffer_: filled_ - cursor_ are held, unread
+  size_t quickEnd_ = 0;  // below it, at least refillBelow_ bytes are held from the cursor
   bool eof_ = true;      // a read came back short (or nothing has begun)
   uint64_t base_ = 0;    // file offset of buffer_[0]
   uint32_t syncLosses_ = 0;
