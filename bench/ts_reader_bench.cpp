@@ -33,16 +33,15 @@ struct PassResult {
 
 template <typename Loop>
 PassResult Timed(const char* path, uint32_t* pidCounts, Loop loop) {
-  RawHandle file = raw_open(path, "rb");
-  if (file == kInvalidRawHandle) {
+  RawFile file(path, "rb");
+  if (!file.ok()) {
     std::fprintf(stderr, "cannot open %s\n", path);
     std::exit(1);
   }
   PassResult r;
   const double t0 = user_seconds();
-  r.packets = loop(file, pidCounts);
+  r.packets = loop(file.get(), pidCounts);
   r.seconds = user_seconds() - t0;
-  raw_close(file);
   for (int i = 0; i < 8192; ++i) r.check += pidCounts[i];
   return r;
 }

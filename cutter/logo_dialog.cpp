@@ -22,22 +22,17 @@ uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 }  // namespace
 
 int logo_load(const char* path, ui::Picture8& picture) {
-  RawHandle h = raw_open(path, "rb");
-  if (h == kInvalidRawHandle) return 1;
+  RawFile file(path, "rb");
+  if (!file.ok()) return 1;
+  const RawHandle h = file.get();
   uint8_t head[kFileHeader + kInfoHeader];
-  if (raw_read(head, 1, sizeof head, h) != sizeof head || le16(head) != 0x4D42) {
-    raw_close(h);
-    return 1;
-  }
+  if (raw_read(head, 1, sizeof head, h) != sizeof head || le16(head) != 0x4D42) return 1;
   const uint8_t* info = head + kFileHeader;
   int32_t width = int32_t(le32(info + 4));
   int32_t height = int32_t(le32(info + 8));
   uint32_t compression = le32(info + 16);
   uint32_t colours = le32(info + 32);
-  if (compression > 1) {
-    raw_close(h);
-    return 1;
-  }
+  if (compression > 1) return 1;
   if (colours == 0 || colours > 256) colours = 256;
 
   uint8_t palette[256 * 4];
@@ -55,7 +50,6 @@ int logo_load(const char* path, ui::Picture8& picture) {
   int64_t bytes = height > 0 ? rowLength * height : 0;
   size_t want = size_t(std::min<int64_t>(bytes, ui::Picture8::kPictureBytes));
   if (want > 0) raw_read(picture.pixels, 1, want, h);
-  raw_close(h);
   return 0;
 }
 

@@ -66,8 +66,9 @@ bool settings_file_path(const char* programPath, char* out) {
 
 int settings_read(Settings& s, const char* path) {
   if (path[0] == '\0') return 1;
-  RawHandle h = raw_open(path, "rb");
-  if (h == kInvalidRawHandle) return 1;
+  RawFile file(path, "rb");
+  if (!file.ok()) return 1;
+  const RawHandle h = file.get();
   char expected[kSettingsHeaderSize + 1];
   header_text(expected);
   char header[kSettingsHeaderSize];
@@ -76,7 +77,7 @@ int settings_read(Settings& s, const char* path) {
                memcmp(header, expected, sizeof header) == 0 &&
                raw_read(reserved, 1, sizeof reserved, h) == sizeof reserved &&
                raw_read(&s, 1, sizeof s, h) == sizeof s;
-  raw_close(h);
+  file.Close();   // before a damaged file is deleted
   if (whole) return 0;
   delete_file(path);
   return 2;
@@ -84,15 +85,16 @@ int settings_read(Settings& s, const char* path) {
 
 int settings_write(const Settings& s, const char* path) {
   if (path[0] == '\0') return 1;
-  RawHandle h = raw_open(path, "wb");
-  if (h == kInvalidRawHandle) return 1;
+  RawFile file(path, "wb");
+  if (!file.ok()) return 1;
+  const RawHandle h = file.get();
   char header[kSettingsHeaderSize + 1];
   header_text(header);
   const uint8_t reserved[kSettingsReservedSize] = {};
   bool whole = raw_write(header, 1, kSettingsHeaderSize, h) == kSettingsHeaderSize &&
                raw_write(reserved, 1, sizeof reserved, h) == sizeof reserved &&
                raw_write(&s, 1, sizeof s, h) == sizeof s;
-  raw_close(h);
+  file.Close();   // before a short file is deleted
   if (whole) return 0;
   delete_file(path);
   return 1;

@@ -6,17 +6,25 @@
 #include <cstring>
 
 #include "demux/psi/table_layer.h"
+#include "ts/ts_packet.h"
 
 namespace {
 
 constexpr uint32_t kOpenRange = 0x7FFFFFFF;   // packets to process when the end is open
+
+// The input is read in blocks of 4096 packets (770048 bytes), topped up when fewer than 1024
+// packets are held.
+constexpr size_t kReadBlockSize = 4096 * kPacketSize;
 
 const char kWriteError[] = "DEMUX用のファイルの書き込みでエラーが発生しました.\n";
 
 }  // namespace
 
 DemuxEngine::DemuxEngine(DemuxHost& host, const char* programFolder)
-    : host_(host), control_(new DemuxControl), tables_(new TableLayer) {
+    : host_(host),
+      control_(new DemuxControl),
+      tables_(new TableLayer),
+      readBuffer_(new uint8_t[kReadBlockSize]) {
   std::snprintf(programFolder_, sizeof programFolder_, "%s", programFolder);
   std::snprintf(lockPath_, sizeof lockPath_, "%slockfile", programFolder_);
   message_ = host_.RegisterMessage(kMessageName);
@@ -35,10 +43,10 @@ DemuxResult DemuxEngine::Run(const DemuxJob& job) {
   job_ = &job;
   *control_ = DemuxControl{};
   tables_->Reset();
-  source_.Reset();
   packetsToProcess_ = 0;
   packetsProcessed_ = 0;
   nullPackets_ = 0;
+  syncLosses_ = 0;
   lastPercent_ = -1;
   writeErrorPrinted_ = false;
 
@@ -124,7 +132,7 @@ DemuxSummary DemuxEngine::Summary() const {
   s.distinctPids = tables_->distinctPids();
   s.descriptorKinds = tables_->descriptorKinds();
   s.nullPackets = nullPackets_;
-  s.syncLosses = source_.syncLosses();
+  s.syncLosses = syncLosses_;
   s.crcErrors = tables_->crcErrors();
   return s;
 }
@@ -146,71 +154,81 @@ bool DemuxEngine::CloseOutputs() {
 
 DemuxEngine::LoopEnd DemuxEngine::RunLoop(RawHandle input) {
   const int32_t s = job_->startPacket, e = job_->endPacket;
-  uint64_t offset = 0;
+  PacketReader reader(readBuffer_.get(), PacketReaderConfig::Blocks(kReadBlockSize));
+  bool positioned;
   if (s > 0) {
-    offset = uint64_t(uint32_t(s)) * kPacketSize;
     packetsToProcess_ = e > s ? uint32_t(e - s) + 1 : e >= 0 ? 1 : kOpenRange;
+    positioned = reader.BeginAt(input, uint64_t(uint32_t(s)) * kPacketSize);
   } else {
     packetsToProcess_ = e >= 0 ? uint32_t(e) + 1 : kOpenRange;
+    positioned = reader.Begin(input);
   }
-  if (!source_.Start(input, offset)) {
+  if (!positioned) {
     Print("シークエラーが発生しました.\n");
     return LoopEnd::InputFailed;
   }
   if (job_->request != DemuxRequest::Control) {
     NoWriter none;
-    return PacketLoop(none);
+    return PacketLoop(none, reader);
   }
   if (control_->mode == DemuxMode::All) {
     allWriter_.Start(outputs_.count() > 0 ? outputs_.handle(0) : kInvalidRawHandle);
-    return PacketLoop(allWriter_);
+    return PacketLoop(allWriter_, reader);
   }
   demuxWriter_.Start(*control_, outputs_, *tables_, job_->keepNetworkEntry);
-  return PacketLoop(demuxWriter_);
+  return PacketLoop(demuxWriter_, reader);
 }
 
 template <typename Writer>
-DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer) {
+DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer, PacketReader reader) {
   TableLayer& tables = *tables_;
   const std::atomic<bool>* const stop = job_->stop;
-  for (;;) {
-    PacketBlock block;
-    switch (source_.NextBlock(block)) {
-      case SourceStatus::Block:
-        break;
-      case SourceStatus::End:
-        return LoopEnd::Done;
-      case SourceStatus::SyncLimit:
-        Print("SYNC BYTEエラーが規定値を超えました.\n");
-        return LoopEnd::InputFailed;
-      case SourceStatus::NoResync:
-        Print("再同期エラー：SYNC BYTEが見つかりません.\n");
-        return LoopEnd::InputFailed;
+  LoopEnd end = LoopEnd::Done;
+  while (const uint8_t* const packet = reader.Next()) {
+    const uint32_t pid = ts_pid(packet);
+    tables.CountPid(pid);
+    if (pid == kTsNullPid) {
+      ++nullPackets_;
+    } else {
+      tables.HandlePacket(packet, pid);
     }
-    const uint8_t* const end = block.data + size_t(block.count) * kPacketSize;
-    for (const uint8_t* packet = block.data; packet != end; packet += kPacketSize) {
-      const uint32_t pid = (uint32_t(packet[1] & 0x1F) << 8) | packet[2];
-      tables.CountPid(pid);
-      if (pid == kNullPid) {
-        ++nullPackets_;
-      } else {
-        tables.HandlePacket(packet, pid);
-      }
-      if (!writer.Write(packet, pid)) {
-        WriteError();
-        return LoopEnd::WriteFailed;
-      }
-      ++packetsProcessed_;
+    if (!writer.Write(packet, pid)) {
+      WriteError();
+      end = LoopEnd::WriteFailed;
+      break;
+    }
+    ++packetsProcessed_;
 
-      // Progress: each whole per cent once; the lock file is looked at only then.
-      const int percent = int(double(packetsProcessed_) * 100.0 / double(packetsToProcess_));
-      if (percent != lastPercent_) {
-        host_.Post(job_->callerWindow, message_, kProgressPost, uint32_t(percent));
-        if (!host_.LockFileExists(lockPath_)) return StoppedAt();
+    // Progress: each whole per cent once; the lock file is looked at only then.
+    const int percent = int(double(packetsProcessed_) * 100.0 / double(packetsToProcess_));
+    if (percent != lastPercent_) {
+      host_.Post(job_->callerWindow, message_, kProgressPost, uint32_t(percent));
+      if (!host_.LockFileExists(lockPath_)) {
+        end = StoppedAt();
+        break;
       }
-      lastPercent_ = percent;
-      if (stop && stop->load(std::memory_order_relaxed)) return StoppedAt();
-      if (packetsProcessed_ >= packetsToProcess_) return LoopEnd::Done;
     }
+    lastPercent_ = percent;
+    if (stop && stop->load(std::memory_order_relaxed)) {
+      end = StoppedAt();
+      break;
+    }
+    if (packetsProcessed_ >= packetsToProcess_) break;
   }
+  // The reader tells why it handed out no packet; the end of the file ends the run normally.
+  switch (reader.end()) {
+    case TsReadEnd::None:
+    case TsReadEnd::EndOfFile:
+      break;
+    case TsReadEnd::SyncLossLimit:
+      Print("SYNC BYTEエラーが規定値を超えました.\n");
+      end = LoopEnd::InputFailed;
+      break;
+    case TsReadEnd::NoResync:
+      Print("再同期エラー：SYNC BYTEが見つかりません.\n");
+      end = LoopEnd::InputFailed;
+      break;
+  }
+  syncLosses_ = reader.syncLosses();
+  return end;
 }

@@ -15,7 +15,7 @@
 #include "demux/demux_host.h"
 #include "demux/demux_summary.h"
 #include "demux/output_writers.h"
-#include "demux/packet_source.h"
+#include "ts/packet_reader.h"
 
 class TableLayer;
 
@@ -93,11 +93,12 @@ class DemuxEngine {
   bool OpenControl(DemuxResult& result);
   // Reads the range and, at a normal end, writes the information file and prints the summary.
   void ReadInput(DemuxResult& result);
-  // Positions the source at the range's start and runs the packet loop with the job's writer.
+  // Positions a reader at the range's start and runs the packet loop with the job's writer.
   LoopEnd RunLoop(RawHandle input);
-  // Every packet of the range: counted, handed to the table layer, written, progress posted.
+  // Every packet of the range: counted, handed to the table layer, written, progress posted. The
+  // reader is the loop's own copy, so that its state stays in registers across the loop.
   template <typename Writer>
-  LoopEnd PacketLoop(Writer& writer);
+  LoopEnd PacketLoop(Writer& writer, PacketReader reader);
   // The loop's end through the lock file or the stop flag.
   LoopEnd StoppedAt() const;
   DemuxSummary Summary() const;
@@ -112,7 +113,7 @@ class DemuxEngine {
 
   std::unique_ptr<DemuxControl> control_;
   std::unique_ptr<TableLayer> tables_;
-  PacketSource source_;
+  std::unique_ptr<uint8_t[]> readBuffer_;   // the reader's blocks
   OutputFiles outputs_;
   AllModeWriter allWriter_;
   DemuxModeWriter demuxWriter_;
@@ -122,6 +123,7 @@ class DemuxEngine {
   uint32_t packetsToProcess_ = 0;
   uint32_t packetsProcessed_ = 0;
   uint32_t nullPackets_ = 0;
+  uint32_t syncLosses_ = 0;
   int lastPercent_ = -1;
   bool writeErrorPrinted_ = false;
 };

@@ -93,7 +93,7 @@ void DemuxModeWriter::Start(const DemuxControl& control, const OutputFiles& file
     const DemuxOutputDesc& desc = control.outputs[i];
     uint8_t* set = pidSets_.get() + size_t(i) * kPidSetBytes;
     for (int k = 0; k < desc.pidCount; ++k)
-      if (desc.pids[k] <= kNullPid) set[desc.pids[k] >> 3] |= uint8_t(1u << (desc.pids[k] & 7));
+      if (desc.pids[k] <= kTsNullPid) set[desc.pids[k] >> 3] |= uint8_t(1u << (desc.pids[k] & 7));
   }
 }
 

@@ -13,6 +13,7 @@
 #include "demux/demux_control.h"
 #include "demux/psi/programme_table.h"
 #include "demux/psi/table_layer.h"
+#include "ts/ts_packet.h"
 
 constexpr size_t kAllBufferSize = 1048576;   // MODE=ALL output gathering
 // Four fifths of the buffer: every write is large (about 0.8 MiB), and the packet that crosses
@@ -24,7 +25,6 @@ constexpr size_t kAllFlushThreshold = 838860;
 constexpr size_t kDemuxGatherSize = 256 * kPacketSize;
 constexpr uint32_t kPatPid = 0x0000;
 constexpr uint32_t kNitPid = 0x0010;
-constexpr uint32_t kNullPid = 0x1FFF;
 
 // The files of a control record, created for one run and closed after it.
 class OutputFiles {

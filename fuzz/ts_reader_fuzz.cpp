@@ -43,10 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   NullSink sink;
   scanner.MeasureInput(path, fileSize, kMethodAutomatic, sink);
 
-  RawHandle file = raw_open(path, "rb");
-  if (file == kInvalidRawHandle) return 0;
+  RawFile file(path, "rb");
+  if (!file.ok()) return 0;
   SequenceSource src;
-  src.file = file;
+  src.file = file.get();
   src.inputSize = fileSize;
   src.pcrPid = (data[1] & 1) ? 0x0100 : 0x01FF;
   EsBuffer es;
@@ -55,6 +55,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t position = int32_t(data[0] & 0x7F) * 4;   // spans small files packet by packet
   if (CollectVideoSequence(src, position, 0x0100, readBuffer.get(), es, pcrMs) == kExtractOk)
     AppendEsEndMarker(es);
-  raw_close(file);
   return 0;
 }

@@ -76,11 +76,6 @@ void AppendEsEndMarker(EsBuffer& es) {
   es.length += kEsEndMarkerCounted - 4;
 }
 
-uint8_t* preview_es_buffer() {
-  static uint8_t buffer[kEsBufferSize];
-  return buffer;
-}
-
 namespace {
 
 // Clears a busy flag on every way out of the routine that set it.

@@ -54,9 +54,6 @@ int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t vi
 // Appends the end marker to a collected sequence (room for it is always left by the collector).
 void AppendEsEndMarker(EsBuffer& es);
 
-// The process-wide ES buffer (kEsBufferSize bytes of static storage).
-uint8_t* preview_es_buffer();
-
 // What one preview takes from the cutter's state (the Settings record, the programme list and the
 // job flags), as plain values: the window fills it before a preview and copies the PCR times
 // back; the command line fills it from its arguments.
@@ -90,7 +87,7 @@ struct PreviewRequest {
 class PreviewDriver {
  public:
   // readBuffer: kPreviewReadSize bytes or more (the shared read buffer); esBuffer: kEsBufferSize
-  // bytes (preview_es_buffer() in the programs).
+  // bytes, owned by the caller.
   PreviewDriver(uint8_t* readBuffer, uint8_t* esBuffer, PreviewDecoder& decoder)
       : readBuffer_(readBuffer), decoder_(decoder) {
     es_.data = esBuffer;

@@ -660,11 +660,6 @@ bool take_picture_geometry(PreviewDecoder& d) {
 
 }  // namespace
 
-PreviewDecoder& preview_decoder() {
-  static PreviewDecoder decoder;
-  return decoder;
-}
-
 void ResetDecoderRun(PreviewDecoder& d, int32_t stopDecodeOnError) {
   d.run.scanPosition = 0;
   d.run.errorCode = kDecodeOk;

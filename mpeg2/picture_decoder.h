@@ -43,8 +43,8 @@ struct DecoderRun {
 };
 
 // Everything the decoder keeps. The header record and the frame stores survive between runs; the
-// run state does not. Large (about 38 MB): keep one for the life of the process (see
-// preview_decoder()) or allocate one per test.
+// run state does not. Large (about 38 MB): its owner allocates one (value-initialised, so zero)
+// and keeps it for as long as it previews.
 struct PreviewDecoder {
   StreamHeaders headers;
   FrameStore frames;
@@ -52,9 +52,6 @@ struct PreviewDecoder {
   PictureStartHook pictureStartHook;
   void* pictureStartContext;
 };
-
-// The process-wide decoder of the preview (static storage, zero at program start).
-PreviewDecoder& preview_decoder();
 
 // Prepares a new run: scan position 0, error 0, picture count 0, no picture geometry, frame-store
 // roles 0 and 1.

@@ -6,7 +6,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "common/raw_file.h"
 #include "ts/ts_packet.h"
@@ -50,9 +49,11 @@ enum class TsReadEnd : uint8_t {
 // span + 2 x packetSize bytes.
 size_t ts_find_grid(const uint8_t* p, size_t span, size_t packetSize);
 
-// The reader is written inline in full and hands only buffer pointers to the functions it calls
-// (never itself), so that a reader kept in a local variable lives in registers across a packet
-// loop as the loop's own variables would: the per-packet cost is a compare and two adds.
+// Next() is inline and small: most packets cost a compare, a sync byte test and an add. The
+// rest (top-ups, resynchronisation, the end) runs out of line on a copy of the reader, so the
+// reader's own address is never handed to a call: one kept in a local variable then lives in
+// registers across a packet loop, as the loop's own variables would, even where the loop calls
+// functions the compiler cannot see into.
 class PacketReader {
  public:
   // buffer: config.blockSize bytes owned by the caller; the reader allocates nothing.
@@ -68,7 +69,8 @@ class PacketReader {
   bool Begin(RawHandle file, uint64_t position = 0) {
     file_ = file;
     cursor_ = 0;
-    held_ = 0;
+    filled_ = 0;
+    quickEnd_ = 0;
     base_ = position;
     syncLosses_ = 0;
     eof_ = !usable_;   // an unusable reader never reads: its first Next() ends it
@@ -90,15 +92,11 @@ class PacketReader {
   // (held - 3 x packetSize) positions, only in what is held (no read is made for the search);
   // the bytes passed over are dropped.
   const uint8_t* Next() {
-    if (held_ < refillBelow_ && !eof_) Refill();
-    if (held_ < ps_) {
-      if (end_ == TsReadEnd::None) end_ = TsReadEnd::EndOfFile;
-      return nullptr;
-    }
-    if (buffer_[cursor_] != kSyncByte && !Resync()) return nullptr;
-    const uint8_t* packet = buffer_ + cursor_;
-    cursor_ += ps_;
-    held_ -= ps_;
+    // No top-up due and the sync byte in place.
+    if (cursor_ < quickEnd_ && buffer_[cursor_] == kSyncByte) return Take();
+    PacketReader copy = *this;
+    const uint8_t* packet = copy.NextSlowly();
+    *this = copy;
     return packet;
   }
 
@@ -109,37 +107,21 @@ class PacketReader {
   uint64_t position() const { return base_ + cursor_ - ps_; }
 
  private:
-  void Refill() {
-    // The unread rest moves to the front and one read fills the buffer behind it; data is
-    // moved only here, once per block.
-    std::memmove(buffer_, buffer_ + cursor_, held_);
-    base_ += cursor_;
-    cursor_ = 0;
-    const size_t want = blockSize_ - held_;
-    const size_t got = raw_read(buffer_ + held_, 1, want, file_);
-    if (got < want) eof_ = true;
-    held_ += got;
+  const uint8_t* Take() {
+    const uint8_t* packet = buffer_ + cursor_;
+    cursor_ += ps_;
+    return packet;
   }
-
-  bool Resync() {
-    if (++syncLosses_ >= kSyncLossLimit) return Stop(TsReadEnd::SyncLossLimit);
-    // Only positions from which three packets' sync bytes lie inside the held data: with three
-    // packets or less held there is nothing to search.
-    const size_t span = held_ > 3 * ps_ ? held_ - 3 * ps_ : 0;
-    const size_t skip = ts_find_grid(buffer_ + cursor_, span, ps_);
-    if (skip == span) return Stop(TsReadEnd::NoResync);
-    cursor_ += skip;
-    held_ -= skip;
-    return true;
-  }
-
+  // Next() with every rule: the top-up, the end of the file, the sync check and the resync.
+  const uint8_t* NextSlowly();
+  // The unread rest moves to the front and one read fills the buffer behind it; data is moved
+  // only here, once per block.
+  void Refill();
+  // At a packet without its sync byte: counts the loss and searches the grid again; false when
+  // the read has ended (the loss limit, or no grid in the held data).
+  bool Resync();
   // The end is final: later calls return no packet and keep the reason.
-  bool Stop(TsReadEnd why) {
-    end_ = why;
-    held_ = 0;
-    eof_ = true;
-    return false;
-  }
+  bool Stop(TsReadEnd why);
 
   uint8_t* buffer_;
   size_t ps_;
@@ -149,7 +131,8 @@ class PacketReader {
 
   RawHandle file_ = kInvalidRawHandle;
   size_t cursor_ = 0;    // next unread byte in buffer_
-  size_t held_ = 0;      // unread bytes from cursor_
+  size_t filled_ = 0;    // bytes read into buffer_: filled_ - cursor_ are held, unread
+  size_t quickEnd_ = 0;  // below it, at least refillBelow_ bytes are held from the cursor
   bool eof_ = true;      // a read came back short (or nothing has begun)
   uint64_t base_ = 0;    // file offset of buffer_[0]
   uint32_t syncLosses_ = 0;

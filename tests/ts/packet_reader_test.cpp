@@ -188,11 +188,14 @@ TEST_F(PacketReaderTest, UnusableConfigurationOrPositionReadsNothing) {
   const Bytes bytes = Numbered(10).bytes();
   file_ = raw_open(dir_.Write("in.ts", bytes).c_str(), "rb");
   ASSERT_NE(file_, kInvalidRawHandle);
-  std::vector<uint8_t> buffer(4096);
-  PacketReaderConfig configs[4] = {SmallBlocks(187), SmallBlocks(), SmallBlocks(), SmallBlocks()};
+  // Sync bytes everywhere: a reader that looked at its buffer would find packets there.
+  std::vector<uint8_t> buffer(4096, kSyncByte);
+  PacketReaderConfig configs[5] = {SmallBlocks(187), SmallBlocks(), SmallBlocks(), SmallBlocks(),
+                                   SmallBlocks()};
   configs[1].blockSize = 3 * 188 - 1;    // three packets do not fit
   configs[2].refillBelow = 187;          // a packet might not be held
   configs[3].packetSize = uint32_t(-188);
+  configs[4].refillBelow = 0;            // nothing held would already be enough
   for (const PacketReaderConfig& c : configs) {
     EXPECT_FALSE(c.usable());
     PacketReader reader(buffer.data(), c);
