@@ -13,6 +13,8 @@
 #include "cutter/main_frame.h"
 #include "platform/process.h"
 #include "resources/ids.h"
+#include "resources/templates.h"
+#include "ui/dialog_template.h"
 #include "tests/cutter/cutter_flow.h"
 #include "tests/support/stream_builder.h"
 #include "ui/headless/headless.h"
@@ -44,6 +46,7 @@ class CutterAtWork : public ::testing::Test {
  protected:
   void SetUp() override {
     hl::reset();
+    ui::register_templates(res::dialog_templates(), res::menu_templates());
     recording_ = dir_.Write("rec.ts", Recording(5000));  // 940000 bytes, PCRs 1000..5900 ms
     flow::install_kerfdmx(dir_.File("kerfdmx"));
   }
