@@ -9,6 +9,8 @@
 
 namespace {
 
+// Spellings of one name that differ in letter case, at most, that a case-sensitive file system
+// may hold side by side (PRG1.ts, PRG1.TS, ...): the deletion loop ends even if one keeps coming back.
 constexpr int kSpellingsMax = 8;
 
 bool same_name_any_case(const char* a, const char* b) {
@@ -26,7 +28,6 @@ ClipFile::ClipFile(const char* programFolder, int32_t ordinal) {
   std::snprintf(folder_, sizeof folder_, "%s", programFolder);
   std::snprintf(name_, sizeof name_, "PRG%u.ts", unsigned(ordinal));
   std::snprintf(path_, sizeof path_, "%s%s", folder_, name_);
-  // A case-sensitive file system may hold the name in more than one spelling.
   char entry[kEntryBuffer];
   for (int pass = 0; pass < kSpellingsMax && Find(entry); ++pass) {
     if (!delete_file(entry)) {

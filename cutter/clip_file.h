@@ -21,9 +21,10 @@ class ClipFile {
   bool Written() const;
 
  private:
+  static constexpr size_t kEntryBuffer = 2 * kPathBuffer;  // the folder and a name
+
   // The clip's entry in the folder, whatever the letter case of its name (the tool names it
   // PRGn.TS); false when there is none.
-  static constexpr size_t kEntryBuffer = 2 * kPathBuffer;  // the folder and a name
   bool Find(char (&entry)[kEntryBuffer]) const;
 
   char folder_[kPathBuffer] = {};

@@ -32,8 +32,8 @@ void MyDialog::PlayClip(int32_t from, int32_t to) {
   const int showProgress = s.playSeconds > kQuietPlaySeconds ? 1 : 0;
   const int result = RunToolAndWait(*this, state_, command, nullptr, showProgress, "表示データ作成中");
   if (result == kRunDone) {
-    // A run that ends normally but writes no clip for the selection (no programme list, a stale
-    // one, a range without that programme's tables) must not show an old clip as this one.
+    // A run that ends normally but writes no clip for the selection (no programme list, or one
+    // that names a programme DEMUX.txt no longer has) must not show an old clip as this one.
     if (clip.Written()) {
       start_process(player, false);
     } else {
