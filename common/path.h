@@ -2,6 +2,7 @@
 // '/' and the root '/'. Paths hold at most kPathMax characters plus the terminator.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 constexpr size_t kPathMax = 259;        // characters of a path, without the terminator
 constexpr size_t kPathBuffer = kPathMax + 1;
@@ -27,6 +28,9 @@ int path_make_folders(const char* path);
 int path_exists(const char* path);
 // Size in bytes of the entry, 0.0 when there is none.
 double path_file_size(const char* path);
+// Last-write time of the entry in the file system's own units (Windows: 100 ns since 1601; POSIX:
+// nanoseconds since 1970), 0 when there is none: for telling whether a file has been rewritten.
+uint64_t path_write_time(const char* path);
 // 1 when a folder of that name exists, else 0.
 int path_is_folder(const char* path);
 // 1 when both paths name one existing file, however each is spelt (another case, "..", a short

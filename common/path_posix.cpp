@@ -27,6 +27,12 @@ double path_file_size(const char* path) {
 
 int path_is_folder(const char* path) { return path[0] != 0 && is_folder(path) ? 1 : 0; }
 
+uint64_t path_write_time(const char* path) {
+  struct stat st;
+  if (path[0] == 0 || stat(path, &st) != 0) return 0;
+  return uint64_t(st.st_mtim.tv_sec) * 1000000000u + uint64_t(st.st_mtim.tv_nsec);
+}
+
 int path_same_file(const char* a, const char* b) {
   struct stat sa, sb;
   if (a[0] == 0 || b[0] == 0 || stat(a, &sa) != 0 || stat(b, &sb) != 0) return 0;

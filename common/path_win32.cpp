@@ -39,6 +39,15 @@ double path_file_size(const char* path) {
 
 int path_is_folder(const char* path) { return is_folder(path) ? 1 : 0; }
 
+uint64_t path_write_time(const char* path) {
+  std::wstring wide;
+  if (!cp932_to_wide(path, wide) || wide.empty()) return 0;
+  // Asked of the file itself: a folder entry's copy may lag behind a file another process wrote.
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
 int path_same_file(const char* a, const char* b) {
   BY_HANDLE_FILE_INFORMATION info[2];
   const char* paths[2] = {a, b};

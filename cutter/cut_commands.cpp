@@ -16,13 +16,6 @@ constexpr size_t kEditPathMax = 258;  // characters read from the path edits
 constexpr int kModeAll = 0;           // DemuxMode: every packet of the range
 constexpr int kModeProgramme = 1;     // DemuxMode: the previewed programme's block of DEMUX.txt
 
-// The programme ordinal of the selected entry; 0 (no block) when the list has no such entry.
-int32_t selected_ordinal(const Settings& s) {
-  const ProgrammeList& list = s.programmeList;
-  if (s.programmeIndex < 0 || s.programmeIndex >= list.count || s.programmeIndex >= kProgrammeListMax) return 0;
-  return list.ordinal[s.programmeIndex];
-}
-
 }  // namespace
 
 void MyDialog::ExecuteCut() {

@@ -11,6 +11,8 @@
 #include "core/positions.h"
 #include "cutter/about_dialog.h"
 #include "cutter/file_select_dialog.h"
+#include "cutter/option_dialog.h"
+#include "cutter/viewer_dialog.h"
 #include "platform/shell.h"
 
 namespace {
@@ -197,4 +199,21 @@ void MyDialog::SelectDemuxMode() {
   bool enable = index <= 1;
   outputPath_.Enable(enable);
   browseOutput_.Enable(enable);
+}
+
+void MyDialog::OpenPlayerSettings() {
+  if (state_.job.jobRunning == 1) return;
+  ViewerDialog viewer(this, viewer_values_of(state_.settings));
+  if (viewer.Execute() != ui::kIdOk) return;
+  apply_viewer_values(viewer.values(), state_.settings);
+  RefreshPreview();
+}
+
+void MyDialog::OpenOptions() {
+  if (state_.job.jobRunning == 1) return;
+  Settings& s = state_.settings;
+  OptionDialog options(this, s.stopDecodeOnError, s.totalTimeMethod);
+  if (options.Execute() != ui::kIdOk) return;
+  s.stopDecodeOnError = options.stopDecodeOnError();
+  s.totalTimeMethod = options.totalTimeMethod();
 }

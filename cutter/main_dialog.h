@@ -13,10 +13,9 @@ class MyDialog : public ui::Dialog {
  public:
   explicit MyDialog(CutterState& state);
 
-  // Attach points for what is built on top of the main window: the preview refresh and the
-  // playing of a clip. Until they are attached the calls do nothing.
+  // Attach point for the preview built on top of the main window; until it is attached the
+  // refresh does nothing.
   std::function<void(MyDialog&)> refreshPreview;
-  std::function<void(MyDialog&, int32_t from, int32_t to)> playClip;
 
   CutterState& state() { return state_; }
   void RefreshPreview();
@@ -27,7 +26,8 @@ class MyDialog : public ui::Dialog {
   // Measures the input: total time, PCR range and PCR PID into Settings. 0 on success; 1 on
   // failure, the reason shown in a box (none for a missing file).
   int MeasureInput(const char* path, double size);
-  // Plays packets from..to of the input in the external player.
+  // Has kerfdmx write packets from..to of the input into a clip per programme and starts the
+  // external player on the selected programme's clip once this run has written it.
   void PlayClip(int32_t from, int32_t to);
   // A recording to load once the window is up, as if typed into the input field and the update
   // button pressed (the program's command-line argument).
@@ -74,6 +74,8 @@ class MyDialog : public ui::Dialog {
     UI_COMMAND(res::kPlayAfterEnd, PlayAfterEnd)
     UI_COMMAND(res::kAcquireStructure, AcquireProgrammeStructure)
     UI_COMMAND(res::kExecuteCut, ExecuteCut)
+    UI_COMMAND(res::kPlayerSettings, OpenPlayerSettings)
+    UI_COMMAND(res::kOptions, OpenOptions)
     UI_NOTIFY(res::kProgrammeList, ui::kCbnSelChange, SelectProgramme)
     // After every other button whose id lies inside the step range (play, help, cut).
     UI_COMMAND_RANGE(res::kFirstStep, res::kLastStep, StepPosition)
@@ -96,6 +98,8 @@ class MyDialog : public ui::Dialog {
   void BrowseOutput();
   void SelectProgramme();
   void SelectDemuxMode();
+  void OpenPlayerSettings();
+  void OpenOptions();
   void TimesToPackets();
   void PacketsToTimes();
   void CopyStartToEnd();

@@ -231,7 +231,3 @@ void MyDialog::PlayAfter(Point p) {
   const PacketRange range = play_range_after(RowOf(p).ms, seconds, s.inputSize, s.totalMs, s.packetSize);
   PlayClip(range.from, range.to);
 }
-
-void MyDialog::PlayClip(int32_t from, int32_t to) {
-  if (playClip) playClip(*this, from, to);
-}

@@ -30,6 +30,12 @@ void header_text(char* out) { snprintf(out, kSettingsHeaderSize + 1, "KERFCUT%04
 
 }  // namespace
 
+int32_t selected_ordinal(const Settings& s) {
+  const ProgrammeList& list = s.programmeList;
+  if (s.programmeIndex < 0 || s.programmeIndex >= list.count || s.programmeIndex >= kProgrammeListMax) return 0;
+  return list.ordinal[s.programmeIndex];
+}
+
 void settings_defaults(Settings& s, const char* programFolder, const char* systemFolder) {
   memset(&s, 0, sizeof s);
   char drive[kPathBuffer];

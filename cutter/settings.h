@@ -77,6 +77,10 @@ static_assert(offsetof(Settings, reserved2) == 3440);
 constexpr size_t kSettingsFileSize = kSettingsHeaderSize + kSettingsReservedSize + sizeof(Settings);
 static_assert(kSettingsFileSize == 3462);
 
+// The programme ordinal of the selected entry of the programme list (programmeIndex); 0, which no
+// NAME= block has, when the list has no such entry.
+int32_t selected_ordinal(const Settings& s);
+
 // Every field at its default. programFolder and systemFolder are full paths; their roots (such as
 // C:\) are the drives the default paths are formed on.
 void settings_defaults(Settings& s, const char* programFolder, const char* systemFolder);

@@ -2,12 +2,22 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Starts the program named by the first token of a CP932 command line. hidden: no window
 // (Windows: SW_HIDE; POSIX: standard input and output go to /dev/null); otherwise shown normally.
 // true when the program was started.
 bool start_process(const char* command_line_cp932, bool hidden);
+
+// For tests that must see what a program would start without starting a desktop program: while a
+// handler is set, start_process calls it instead and gives its result back; while an observer is
+// set, it sees the command line of every WatchedProcess start (the start itself goes on). nullptr
+// (an empty function) restores the system's behaviour.
+using StartProcessHandler = std::function<bool(const char* command_line_cp932, bool hidden)>;
+void set_start_process_handler(StartProcessHandler handler);
+using WatchedStartObserver = std::function<void(const char* command_line_cp932)>;
+void set_watched_start_observer(WatchedStartObserver observer);
 
 // A program started hidden and watched to its end: its standard output and error go to an
 // unnamed temporary file (not a pipe, so the program can neither stall on a full pipe nor be ended

@@ -13,10 +13,12 @@
 
 #include "common/command_line.h"
 #include "platform/process.h"
+#include "platform/process_hooks.h"
 
 extern char** environ;
 
 bool start_process(const char* command_line_cp932, bool hidden) {
+  if (const StartProcessHandler& handler = start_process_handler()) return handler(command_line_cp932, hidden);
   std::vector<std::string> tokens = split_command_line(command_line_cp932);
   if (tokens.empty() || tokens[0].empty()) return false;
   std::vector<char*> argv;
@@ -99,6 +101,7 @@ WatchedProcess::~WatchedProcess() {
 bool WatchedProcess::Start(const char* command_line_cp932) {
   reap_abandoned();
   if (process_ >= 0) return false;
+  if (const WatchedStartObserver& observer = watched_start_observer()) observer(command_line_cp932);
   std::vector<std::string> tokens = split_command_line(command_line_cp932);
   if (tokens.empty() || tokens[0].empty()) return false;
   std::vector<char*> argv;

@@ -6,8 +6,10 @@
 
 #include "common/win32_text.h"
 #include "platform/process.h"
+#include "platform/process_hooks.h"
 
 bool start_process(const char* command_line_cp932, bool hidden) {
+  if (const StartProcessHandler& handler = start_process_handler()) return handler(command_line_cp932, hidden);
   std::wstring line;
   if (!cp932_to_wide(command_line_cp932, line) || line.empty()) return false;
   STARTUPINFOW startup{};
@@ -53,6 +55,7 @@ WatchedProcess::~WatchedProcess() {
 
 bool WatchedProcess::Start(const char* command_line_cp932) {
   if (process_ != -1) return false;
+  if (const WatchedStartObserver& observer = watched_start_observer()) observer(command_line_cp932);
   std::wstring line;
   if (!cp932_to_wide(command_line_cp932, line) || line.empty()) return false;
   HANDLE out = output_file();

@@ -24,6 +24,11 @@ constexpr uint32_t kDropList = kShown | kWsVScroll | kWsTabStop | kCbsDropDownLi
 constexpr uint32_t kHBar = kShown | kSbsHorz;
 constexpr uint32_t kIconStyle = kShown | kSsIcon;
 constexpr uint32_t kFramedText = kShown | kWsBorder | kSsLeftNoWordWrap;
+constexpr uint32_t kCheck = kShown | kWsTabStop | kBsAutoCheckBox;
+// A group of radio buttons starts at the one with WS_GROUP and ends before the next control
+// that has it.
+constexpr uint32_t kFirstRadio = kShown | kWsGroup | kWsTabStop | kBsAutoRadioButton;
+constexpr uint32_t kRadio = kShown | kBsAutoRadioButton;
 // The drive list; the folder and file lists are sorted and scroll sideways too.
 constexpr uint32_t kDriveList = kShown | kWsBorder | kWsVScroll | kWsTabStop | kLbsNoIntegralHeight | kLbsNotify;
 constexpr uint32_t kSortedList = kDriveList | kWsHScroll | kLbsSort;
@@ -140,6 +145,30 @@ constexpr ControlTemplate kNewFileControls[] = {
     {ui::kIdCancel, ControlKind::Button, 193, 22, 52, 14, kPush, "ｷｬﾝｾﾙ(&C)"},
 };
 
+constexpr ControlTemplate kViewerControls[] = {
+    {kNoId, ControlKind::Static, 5, 6, 90, 8, kLabel, "《TS再生ﾌﾟﾛｸﾞﾗﾑ》"},
+    {kViewerPlayerPath, ControlKind::Edit, 10, 17, 185, 12, kPath, ""},
+    {kViewerBrowse, ControlKind::Button, 200, 17, 45, 12, kPush, "参照..."},
+    {kNoId, ControlKind::Static, 5, 37, 90, 8, kLabel, "《ｵﾌﾟｼｮﾝ文字列》"},
+    {kViewerOptionsEnabled, ControlKind::CheckBox, 10, 48, 32, 12, kCheck, "有効"},
+    {kViewerOptions, ControlKind::Edit, 45, 48, 200, 12, kPath, ""},
+    {kViewerPreviewEnabled, ControlKind::CheckBox, 10, 68, 150, 10, kCheck, "ﾌﾟﾚﾋﾞｭｰｳｨﾝﾄﾞｳを有効にする"},
+    {ui::kIdOk, ControlKind::DefaultButton, 135, 86, 52, 14, kDefPush, "設定(&S)"},
+    {ui::kIdCancel, ControlKind::Button, 193, 86, 52, 14, kPush, "ｷｬﾝｾﾙ(&C)"},
+};
+
+constexpr ControlTemplate kOptionControls[] = {
+    {kNoId, ControlKind::Static, 5, 6, 100, 8, kLabel, "《ﾄｰﾀﾙ時間の算出方法》"},
+    {kOptionFirstLastPcr, ControlKind::RadioButton, 10, 17, 235, 10, kFirstRadio,
+     "[1]：先頭／末尾のPCRから算出（正確，PCR不連続時NG）"},
+    {kOptionHeadPcrs, ControlKind::RadioButton, 10, 29, 235, 10, kRadio, "[2]：先頭付近の複数個のPCRから推定（多少誤差が出る）"},
+    {kOptionAutomatic, ControlKind::RadioButton, 10, 41, 235, 10, kRadio, "[3]：[1]と[2]を自動切換（推奨）"},
+    {kOptionStopOnError, ControlKind::CheckBox, 5, 59, 240, 10, kCheck | kWsGroup,
+     "ﾃﾞｺｰﾄﾞｴﾗｰを１回検出したら、その画面のﾃﾞｺｰﾄﾞを中止する。"},
+    {ui::kIdOk, ControlKind::DefaultButton, 135, 78, 52, 14, kDefPush | kWsGroup, "設定(&S)"},
+    {ui::kIdCancel, ControlKind::Button, 193, 78, 52, 14, kPush, "ｷｬﾝｾﾙ(&C)"},
+};
+
 constexpr DialogTemplate kDialogs[] = {
     // A visible child with caption, system menu and modal frame (the caption is dropped when it
     // becomes the client of the main frame).
@@ -162,6 +191,11 @@ constexpr DialogTemplate kDialogs[] = {
      "パスの選択", "ＭＳ ゴシック", 12, kFileSelectControls, sizeof kFileSelectControls / sizeof kFileSelectControls[0]},
     {kNewFileDialog, kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame, 30, 60, 250, 40, "新しいﾌｧｲﾙ名の入力",
      nullptr, 0, kNewFileControls, sizeof kNewFileControls / sizeof kNewFileControls[0]},
+    // The player settings and the options: modal popups placed like the path chooser.
+    {kViewerDialog, kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame | kDsSetFont, 20, 20, 250, 105,
+     "再生環境設定", "ＭＳ ゴシック", 12, kViewerControls, sizeof kViewerControls / sizeof kViewerControls[0]},
+    {kOptionDialog, kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame | kDsSetFont, 20, 20, 250, 97,
+     "オプション設定", "ＭＳ ゴシック", 12, kOptionControls, sizeof kOptionControls / sizeof kOptionControls[0]},
 };
 
 constexpr MenuEntry kMainMenuEntries[] = {

@@ -7,6 +7,8 @@ constexpr int kMainDialog = 1;
 constexpr int kAboutDialog = 2;
 constexpr int kFileSelectDialog = 7;
 constexpr int kProgressDialog = 4;
+constexpr int kViewerDialog = 6;
+constexpr int kOptionDialog = 8;
 constexpr int kLogoDialog = 9;
 constexpr int kNewFileDialog = 10;
 constexpr int kMainMenu = 1;
@@ -75,5 +77,18 @@ constexpr int kChooserNewFile = 106;
 
 // New-file dialog.
 constexpr int kNewFileName = 101;
+
+// Player settings dialog.
+constexpr int kViewerPlayerPath = 101;
+constexpr int kViewerBrowse = 102;
+constexpr int kViewerOptions = 103;
+constexpr int kViewerOptionsEnabled = 104;
+constexpr int kViewerPreviewEnabled = 105;
+
+// Options dialog: the three total-time methods, in order, and the decode-error check box.
+constexpr int kOptionStopOnError = 101;
+constexpr int kOptionFirstLastPcr = 102;
+constexpr int kOptionHeadPcrs = 103;
+constexpr int kOptionAutomatic = 104;
 
 }  // namespace res

@@ -100,6 +100,9 @@ constexpr uint32_t kEsCenter = 0x00000001;
 constexpr uint32_t kEsAutoHScroll = 0x00000080;
 constexpr uint32_t kBsPushButton = 0x00000000;
 constexpr uint32_t kBsDefPushButton = 0x00000001;
+constexpr uint32_t kBsAutoCheckBox = 0x00000003;   // toggles itself when clicked
+constexpr uint32_t kBsAutoRadioButton = 0x00000009;  // checks itself and unchecks its group
+constexpr uint32_t kBsTypeMask = 0x0000000F;
 constexpr uint32_t kCbsDropDownList = 0x00000003;
 constexpr uint32_t kSbsHorz = 0x00000000;
 

@@ -117,6 +117,17 @@ TEST_F(PathFiles, ExistsAndSize) {
   EXPECT_EQ(path_file_size(dir_.Join("big.ts").c_str()), 4294967296.0);
 }
 
+TEST_F(PathFiles, WriteTimeMovesWhenTheFileIsRewritten) {
+  const std::string a = dir_.Join("a.ts");
+  EXPECT_EQ(path_write_time(a.c_str()), 0u);
+  Write(a, "old");
+  std::filesystem::last_write_time(a, std::filesystem::last_write_time(a) - std::chrono::hours(1));
+  const uint64_t old = path_write_time(a.c_str());
+  EXPECT_NE(old, 0u);
+  Write(a, "new");
+  EXPECT_GT(path_write_time(a.c_str()), old);
+}
+
 TEST_F(PathFiles, MakeFoldersCreatesEveryLevelButNotThroughAFile) {
   const std::string deep = dir_.Join("A") + kSep + "B" + kSep + "C";
   EXPECT_EQ(path_make_folders(deep.c_str()), 0);

@@ -14,6 +14,8 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "resources/ids.h"
+#include "resources/templates.h"
+#include "ui/dialog_template.h"
 
 namespace flow {
 
@@ -75,6 +77,8 @@ void install_kerfdmx(const std::string& path) {
 
 void CutterFlow::SetUp() {
   hl::reset();
+  // Registered here as the program does at its start, so that a test run on its own has them.
+  ui::register_templates(res::dialog_templates(), res::menu_templates());
   // A FIFO whose reader has gone must not end the test program.
   signal(SIGPIPE, SIG_IGN);
   const char* build = std::getenv("KERF_BUILD_DIR");

@@ -15,6 +15,8 @@
 #include "cutter/file_select_dialog.h"
 #include "cutter/main_frame.h"
 #include "resources/ids.h"
+#include "resources/templates.h"
+#include "ui/dialog_template.h"
 #include "tests/cutter/cutter_flow.h"
 #include "tests/support/stream_builder.h"
 #include "ui/headless/headless.h"
@@ -58,7 +60,10 @@ class FakeDrives : public DriveSource {
 
 class FileSelect : public ::testing::Test {
  protected:
-  void SetUp() override { hl::reset(); }
+  void SetUp() override {
+    hl::reset();
+    ui::register_templates(res::dialog_templates(), res::menu_templates());
+  }
   void TearDown() override { hl::reset(); }
 
   void Folder(const std::string& relative) { ASSERT_EQ(mkdir(dir_.File(relative).c_str(), 0755), 0) << relative; }

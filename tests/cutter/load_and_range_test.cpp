@@ -3,6 +3,7 @@
 // texts are derived by hand from how the recordings are built.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -10,7 +11,10 @@
 #include <vector>
 
 #include "cutter/main_frame.h"
+#include "platform/process.h"
 #include "resources/ids.h"
+#include "resources/templates.h"
+#include "ui/dialog_template.h"
 #include "tests/cutter/cutter_flow.h"
 #include "tests/support/stream_builder.h"
 #include "ui/headless/headless.h"
@@ -42,12 +46,15 @@ class CutterAtWork : public ::testing::Test {
  protected:
   void SetUp() override {
     hl::reset();
+    ui::register_templates(res::dialog_templates(), res::menu_templates());
     recording_ = dir_.Write("rec.ts", Recording(5000));  // 940000 bytes, PCRs 1000..5900 ms
     flow::install_kerfdmx(dir_.File("kerfdmx"));
   }
   void TearDown() override {
     app_.reset();
     hl::reset();
+    set_watched_start_observer(nullptr);
+    set_start_process_handler(nullptr);
   }
 
   void Start(const std::string& commandLine = "") {
@@ -57,7 +64,15 @@ class CutterAtWork : public ::testing::Test {
       const Settings& s = d.state().settings;
       refreshes_.push_back(s.activePoint == 1 ? s.endPacket : s.startPacket);
     };
-    app_->dialog().playClip = [this](MyDialog&, int32_t from, int32_t to) { clips_.emplace_back(from, to); };
+    // A play asks kerfdmx for the range of its clip; no player is started.
+    set_watched_start_observer([this](const char* line) {
+      const std::string l(line);
+      unsigned from = 0, to = 0;
+      if (l.find("-d:DEMUX.txt") == std::string::npos) return;
+      std::sscanf(l.c_str() + l.find(" -s:"), " -s:%X -e:%X", &from, &to);
+      clips_.emplace_back(int32_t(from), int32_t(to));
+    });
+    set_start_process_handler([](const char*, bool) { return true; });
     ASSERT_TRUE(app_->Start());
     dialog_ = app_->dialog().handle();
   }

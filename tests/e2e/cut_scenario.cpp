@@ -4,7 +4,6 @@
 #include "tests/e2e/cut_scenario.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -15,186 +14,6 @@
 #include "tests/support/stream_builder.h"
 
 namespace {
-
-struct Find {
-  DWORD pid;
-  const wchar_t* title;
-  HWND found;
-};
-
-BOOL CALLBACK find_proc(HWND h, LPARAM lp) {
-  auto* f = reinterpret_cast<Find*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  wchar_t cls[64] = {}, title[256] = {};
-  GetClassNameW(h, cls, 64);
-  GetWindowTextW(h, title, 256);
-  if (pid != f->pid || !IsWindowVisible(h) || wcscmp(cls, L"#32770") != 0 || wcscmp(title, f->title) != 0) return TRUE;
-  f->found = h;
-  return FALSE;
-}
-
-// A visible dialog of the process with that title, waited for up to limit_ms.
-HWND wait_dialog(DWORD pid, const std::wstring& title, int limit_ms) {
-  for (int waited = 0; waited <= limit_ms; waited += 20) {
-    Find f{pid, title.c_str(), nullptr};
-    EnumWindows(find_proc, LPARAM(&f));
-    if (f.found != nullptr) return f.found;
-    Sleep(20);
-  }
-  return nullptr;
-}
-
-// The threads of the demux tool that the process parent started, suspended as soon as the tool
-// runs (waited for up to limit_ms), so that a cancel is seen while the tool still has work left
-// however fast this machine reads. Empty when no tool appeared.
-std::vector<HANDLE> hold_tool(DWORD parent, int limit_ms) {
-  std::vector<HANDLE> held;
-  for (int waited = 0; waited <= limit_ms && held.empty(); waited += 5) {
-    DWORD tool = 0;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) return held;
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof pe;
-    for (BOOL ok = Process32FirstW(snap, &pe); ok && tool == 0; ok = Process32NextW(snap, &pe)) {
-      if (pe.th32ParentProcessID == parent && _wcsicmp(pe.szExeFile, L"KERFDMX.EXE") == 0) tool = pe.th32ProcessID;
-    }
-    THREADENTRY32 te{};
-    te.dwSize = sizeof te;
-    for (BOOL ok = tool != 0 && Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te)) {
-      if (te.th32OwnerProcessID != tool) continue;
-      HANDLE t = OpenThread(THREAD_SUSPEND_RESUME, FALSE, te.th32ThreadID);
-      if (t != nullptr && SuspendThread(t) != DWORD(-1)) held.push_back(t);
-    }
-    CloseHandle(snap);
-    if (held.empty()) Sleep(5);
-  }
-  return held;
-}
-
-void release_tool(std::vector<HANDLE>& held) {
-  for (HANDLE t : held) {
-    ResumeThread(t);
-    CloseHandle(t);
-  }
-  held.clear();
-}
-
-long long file_size(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA d;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &d)) return -1;
-  return (long long)d.nFileSizeHigh << 32 | d.nFileSizeLow;
-}
-
-std::wstring size_text(long long bytes) {
-  char buf[32];
-  snprintf(buf, sizeof buf, "%6.3fGB", double(bytes) * 0.000000001);
-  return wide(buf);
-}
-
-// Runs a program to its end (at most a minute); its exit code, or -1.
-int run(const std::wstring& line) {
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  std::wstring copy = line;
-  if (!CreateProcessW(nullptr, copy.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
-    return -1;
-  }
-  DWORD code = DWORD(-1);
-  if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  return int(code);
-}
-
-class Cutter {
- public:
-  bool Start(const std::wstring& folder) {
-    std::wstring exe = folder + L"kerfcut.exe";
-    std::wstring cmd = L"\"" + exe + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi_)) {
-      return false;
-    }
-    for (int waited = 0; waited < 90000 && dialog_ == nullptr; waited += 50) {
-      HWND frame = FindWindowW(L"KERFCUT:MAIN", nullptr);
-      DWORD pid = 0;
-      if (frame != nullptr) GetWindowThreadProcessId(frame, &pid);
-      if (pid == pi_.dwProcessId && IsWindowVisible(frame)) {
-        frame_ = frame;
-        dialog_ = FindWindowExW(frame, nullptr, L"#32770", nullptr);
-      }
-      if (dialog_ == nullptr) Sleep(50);
-    }
-    return dialog_ != nullptr;
-  }
-  DWORD pid() const { return pi_.dwProcessId; }
-  HWND frame() const { return frame_; }
-  HWND item(int id) const { return GetDlgItem(dialog_, id); }
-  std::wstring Text(int id) const { return text_of(item(id)); }
-  void SetText(int id, const std::wstring& text) {
-    SendMessageTimeoutW(item(id), WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, 5000, nullptr);
-  }
-  void Click(int id) { PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(item(id))); }
-  void Choose(int id, int index) {
-    SendMessageTimeoutW(item(id), CB_SETCURSEL, WPARAM(index), 0, SMTO_ABORTIFHUNG, 5000, nullptr);
-    PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), LPARAM(item(id)));
-    Idle();
-  }
-  // Waits until the program's window thread answers again.
-  void Idle() {
-    DWORD_PTR r;
-    SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &r);
-  }
-  std::vector<std::wstring> Items(int id) {
-    std::vector<std::wstring> items;
-    HWND combo = item(id);
-    LRESULT n = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < n; ++i) {
-      wchar_t buf[256] = {};
-      if (SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(i), 0) < 255) SendMessageW(combo, CB_GETLBTEXT, WPARAM(i), LPARAM(buf));
-      items.push_back(buf);
-    }
-    return items;
-  }
-  // The text of the next box with this title (OK pressed on it), or "<no box>".
-  std::wstring Box(const char* title, int limit_ms = 60000) {
-    HWND box = wait_dialog(pid(), wide(title), limit_ms);
-    if (box == nullptr) return L"<no box>";
-    std::wstring text = text_of(GetDlgItem(box, 0xFFFF));
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (int waited = 0; waited < 10000 && IsWindow(box); waited += 20) Sleep(20);
-    return text;
-  }
-  // Types path into 102, presses 149, and waits (up to limit_ms) until field 1000 shows the
-  // file's size and 145 lists programmes.
-  bool Load(const std::wstring& path, int limit_ms = 60000) {
-    SetText(res::kInputPath, path);
-    Click(res::kUpdateInput);
-    const std::wstring want = size_text(file_size(path));
-    for (int waited = 0; waited < limit_ms; waited += 100) {
-      Idle();
-      if (Text(res::kFileSize) == want && !Items(res::kProgrammeList).empty()) return true;
-      Sleep(100);
-    }
-    return false;
-  }
-  bool Quit() {
-    PostMessageW(frame_, WM_COMMAND, MAKEWPARAM(res::kMenuExit, 0), 0);
-    bool ended = WaitForSingleObject(pi_.hProcess, 30000) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(pi_.hProcess, 1);
-    CloseHandle(pi_.hProcess);
-    CloseHandle(pi_.hThread);
-    return ended;
-  }
-
- private:
-  PROCESS_INFORMATION pi_{};
-  HWND frame_ = nullptr;
-  HWND dialog_ = nullptr;
-};
 
 std::vector<unsigned char> slice(const std::vector<unsigned char>& b, long long first, long long last) {
   if (first < 0 || last < first || size_t(last + 1) * 188 > b.size()) return {};
@@ -267,7 +86,7 @@ int run_cut_scenario(const std::wstring& folder) {
   write_file(folder + L"lockfile", {'\n'});
   wchar_t options[96];
   swprintf(options, 96, L" -h:0 -s:%llX -e:%llX -d:DEMUX.txt", first, last);
-  const int code = run(L"\"" + folder + L"KERFDMX.EXE\" \"" + input + L"\"" + options);
+  const int code = run_to_end(L"\"" + folder + L"KERFDMX.EXE\" \"" + input + L"\"" + options);
   DeleteFileW((folder + L"lockfile").c_str());
   check(code == 0, "kerfdmx run directly ends with status 0", std::to_wstring(code));
   const std::vector<unsigned char> expected = read_file(folder + L"PRG2.TS");

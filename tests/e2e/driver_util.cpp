@@ -1,8 +1,12 @@
 // Helpers of the Win32 end-to-end driver (see driver_util.h).
 #include "tests/e2e/driver_util.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <cstring>
+
+#include "resources/ids.h"
 
 int failures = 0;
 
@@ -101,6 +105,41 @@ HWND wait_window(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_
   return nullptr;
 }
 
+HWND wait_dialog(DWORD pid, const std::wstring& title, int limit_ms) {
+  for (int waited = 0; waited <= limit_ms; waited += 20) {
+    if (HWND h = find_window(pid, L"#32770", title.c_str())) return h;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+long long file_size(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA d;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &d)) return -1;
+  return (long long)d.nFileSizeHigh << 32 | d.nFileSizeLow;
+}
+
+std::wstring size_text(long long bytes) {
+  char buf[32];
+  snprintf(buf, sizeof buf, "%6.3fGB", double(bytes) * 0.000000001);
+  return wide(buf);
+}
+
+int run_to_end(const std::wstring& line) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::wstring copy = line;
+  if (!CreateProcessW(nullptr, copy.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+    return -1;
+  }
+  DWORD code = DWORD(-1);
+  if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return int(code);
+}
+
 bool wait_gone(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms) {
   for (int waited = 0; waited < limit_ms; waited += 50) {
     if (find_window(pid, cls, title) == nullptr) return true;
@@ -124,6 +163,38 @@ bool wait_tool_run(const std::wstring& folder, HWND dialog, int appear_ms, int e
   // The rest of the command (the measurement of a load) runs before the next message is handled.
   DWORD_PTR r = 0;
   return SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 60000, &r) != 0;
+}
+
+std::vector<HANDLE> hold_tool(DWORD parent, int limit_ms) {
+  std::vector<HANDLE> held;
+  for (int waited = 0; waited <= limit_ms && held.empty(); waited += 5) {
+    DWORD tool = 0;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return held;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof pe;
+    for (BOOL ok = Process32FirstW(snap, &pe); ok && tool == 0; ok = Process32NextW(snap, &pe)) {
+      if (pe.th32ParentProcessID == parent && _wcsicmp(pe.szExeFile, L"KERFDMX.EXE") == 0) tool = pe.th32ProcessID;
+    }
+    THREADENTRY32 te{};
+    te.dwSize = sizeof te;
+    for (BOOL ok = tool != 0 && Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te)) {
+      if (te.th32OwnerProcessID != tool) continue;
+      HANDLE t = OpenThread(THREAD_SUSPEND_RESUME, FALSE, te.th32ThreadID);
+      if (t != nullptr && SuspendThread(t) != DWORD(-1)) held.push_back(t);
+    }
+    CloseHandle(snap);
+    if (held.empty()) Sleep(5);
+  }
+  return held;
+}
+
+void release_tool(std::vector<HANDLE>& held) {
+  for (HANDLE t : held) {
+    ResumeThread(t);
+    CloseHandle(t);
+  }
+  held.clear();
 }
 
 // Writes the window's pixels as seen on the screen to a 24-bit BMP.
@@ -247,4 +318,80 @@ bool write_file(const std::wstring& path, const std::vector<unsigned char>& byte
 
 void put32(std::vector<unsigned char>& b, size_t at, int32_t v) {
   for (int i = 0; i < 4; ++i) b[at + size_t(i)] = static_cast<unsigned char>(uint32_t(v) >> (8 * i));
+}
+
+// ---- Cutter ----
+
+bool Cutter::Start(const std::wstring& folder) {
+  std::wstring exe = folder + L"kerfcut.exe";
+  std::wstring cmd = L"\"" + exe + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi_)) {
+    return false;
+  }
+  for (int waited = 0; waited < 90000 && dialog_ == nullptr; waited += 50) {
+    HWND frame = FindWindowW(L"KERFCUT:MAIN", nullptr);
+    DWORD pid = 0;
+    if (frame != nullptr) GetWindowThreadProcessId(frame, &pid);
+    if (pid == pi_.dwProcessId && IsWindowVisible(frame)) {
+      frame_ = frame;
+      dialog_ = FindWindowExW(frame, nullptr, L"#32770", nullptr);
+    }
+    if (dialog_ == nullptr) Sleep(50);
+  }
+  return dialog_ != nullptr;
+}
+
+void Cutter::Choose(int id, int index) {
+  SendMessageTimeoutW(item(id), CB_SETCURSEL, WPARAM(index), 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+  PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), LPARAM(item(id)));
+  Idle();
+}
+
+void Cutter::Idle() {
+  DWORD_PTR r;
+  SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &r);
+}
+
+std::vector<std::wstring> Cutter::Items(int id) {
+  std::vector<std::wstring> items;
+  HWND combo = item(id);
+  LRESULT n = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < n; ++i) {
+    wchar_t buf[256] = {};
+    if (SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(i), 0) < 255) SendMessageW(combo, CB_GETLBTEXT, WPARAM(i), LPARAM(buf));
+    items.push_back(buf);
+  }
+  return items;
+}
+
+std::wstring Cutter::Box(const char* title, int limit_ms) {
+  HWND box = wait_dialog(pid(), wide(title), limit_ms);
+  if (box == nullptr) return L"<no box>";
+  std::wstring text = text_of(GetDlgItem(box, 0xFFFF));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  for (int waited = 0; waited < 10000 && IsWindow(box); waited += 20) Sleep(20);
+  return text;
+}
+
+bool Cutter::Load(const std::wstring& path, int limit_ms) {
+  SetText(res::kInputPath, path);
+  Click(res::kUpdateInput);
+  const std::wstring want = size_text(file_size(path));
+  for (int waited = 0; waited < limit_ms; waited += 100) {
+    Idle();
+    if (Text(res::kFileSize) == want && !Items(res::kProgrammeList).empty()) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+bool Cutter::Quit() {
+  PostMessageW(frame_, WM_COMMAND, MAKEWPARAM(res::kMenuExit, 0), 0);
+  bool ended = WaitForSingleObject(pi_.hProcess, 30000) == WAIT_OBJECT_0;
+  if (!ended) TerminateProcess(pi_.hProcess, 1);
+  CloseHandle(pi_.hProcess);
+  CloseHandle(pi_.hThread);
+  return ended;
 }

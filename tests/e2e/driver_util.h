@@ -41,6 +41,12 @@ bool wait_gone(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms
 // end within end_ms.
 bool wait_tool_run(const std::wstring& folder, HWND dialog, int appear_ms = 20000, int end_ms = 120000);
 
+// The threads of the demux tool that the process parent started, suspended as soon as the tool
+// runs (waited for up to limit_ms), so that a cancel is seen while the tool still has work left
+// however fast this machine reads. Empty when no tool appeared. release_tool resumes them.
+std::vector<HANDLE> hold_tool(DWORD parent, int limit_ms);
+void release_tool(std::vector<HANDLE>& held);
+
 // Writes the window's pixels as seen on the screen to a 24-bit BMP.
 bool capture(HWND h, const std::wstring& path);
 COLORREF screen_pixel(HWND h, int x, int y);
@@ -57,6 +63,49 @@ struct Session {
 bool open_session(const std::wstring& folder, Session& s, bool expectLogo, const std::wstring& args = L"");
 // Waits for the program to end (ending it after 30 s) and gives its exit code.
 bool wait_exit(Session& s, DWORD& code);
+
+// A visible dialog (#32770) of the process with that title, waited for up to limit_ms; nullptr
+// when none came.
+HWND wait_dialog(DWORD pid, const std::wstring& title, int limit_ms);
+// Size of a file, -1 when there is none.
+long long file_size(const std::wstring& path);
+// A size as field 1000 shows it ("%6.3fGB").
+std::wstring size_text(long long bytes);
+// Runs a program without a window to its end (at most a minute); its exit code, or -1.
+int run_to_end(const std::wstring& line);
+
+// kerfcut.exe operated through its main dialog: texts by WM_SETTEXT, buttons and list choices by
+// posted commands, message boxes found by their titles.
+class Cutter {
+ public:
+  // Starts folder\kerfcut.exe (folder ending in a backslash) and waits for its main dialog.
+  bool Start(const std::wstring& folder);
+  DWORD pid() const { return pi_.dwProcessId; }
+  HWND frame() const { return frame_; }
+  HWND dialog() const { return dialog_; }
+  HWND item(int id) const { return GetDlgItem(dialog_, id); }
+  std::wstring Text(int id) const { return text_of(item(id)); }
+  void SetText(int id, const std::wstring& text) {
+    SendMessageTimeoutW(item(id), WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, 5000, nullptr);
+  }
+  void Click(int id) { PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(item(id))); }
+  void Choose(int id, int index);
+  // Waits until the program's window thread answers again.
+  void Idle();
+  std::vector<std::wstring> Items(int id);
+  // The text of the next box with this title (OK pressed on it), or "<no box>".
+  std::wstring Box(const char* title, int limit_ms = 60000);
+  // Types path into 102, presses 149, and waits (up to limit_ms) until field 1000 shows the
+  // file's size and 145 lists programmes.
+  bool Load(const std::wstring& path, int limit_ms = 60000);
+  // Ends the program through its menu; false when it had to be killed.
+  bool Quit();
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  HWND frame_ = nullptr;
+  HWND dialog_ = nullptr;
+};
 
 std::vector<unsigned char> read_file(const std::wstring& path);
 bool write_file(const std::wstring& path, const std::vector<unsigned char>& bytes);

@@ -18,6 +18,7 @@
 #include "tests/e2e/driver_util.h"
 #include "tests/e2e/cut_scenario.h"
 #include "tests/e2e/path_chooser_scenario.h"
+#include "tests/e2e/player_scenario.h"
 #include "ui/dialog_template.h"
 
 // The loading of recordings and the editing of the cut range (load_and_range_e2e.cpp).
@@ -249,6 +250,11 @@ int wmain(int argc, wchar_t** argv) {
   run_path_chooser_scenario(folder);
 
   run_cut_scenario(folder);
+
+  // The stand-in player program lies beside the driver.
+  wchar_t self[MAX_PATH] = {};
+  std::wstring here(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+  run_player_scenario(folder, here.substr(0, here.find_last_of(L'\\') + 1) + L"stand_in_player.exe");
   if (failures != 0) printf("kerfcut end-to-end: %d checks failed\n", failures);
   return failures == 0 ? 0 : 1;
 }

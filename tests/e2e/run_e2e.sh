@@ -26,6 +26,8 @@ for file in kerfcut.exe KERFDMX.EXE LOGO.BMP README.HTM; do
   [ -f "$folder/$file" ] || { echo "run_e2e.sh: the install left out $file" >&2; exit 1; }
 done
 cp "$driver" "$work/"
+# The stand-in for the external player, built beside the driver.
+cp "$(dirname "$driver")/stand_in_player.exe" "$work/"
 
 export KERF_WINE_LANG=$lang
 # A prefix of its own per locale, kept in the build tree: Wine processes that other tests start

@@ -272,9 +272,40 @@ void type_text(Handle dialog, int id, const char* text) {
   if (WindowState* c = control(dialog, id)) c->text = text;
 }
 
+namespace {
+
+// What the window system does to an automatic check box or radio button before its parent hears
+// of the click: the check box toggles; the radio button becomes the one checked button of its
+// group, which runs from the nearest control at or before it with WS_GROUP to the next one after.
+void press_automatic(Handle dialog, WindowState& c) {
+  const uint32_t type = c.style & kBsTypeMask;
+  if (c.control.kind == ControlKind::CheckBox && type == kBsAutoCheckBox) {
+    c.control.check = c.control.check == 0 ? 1 : 0;
+    return;
+  }
+  if (c.control.kind != ControlKind::RadioButton || type != kBsAutoRadioButton) return;
+  std::vector<WindowState*> siblings;
+  for (Handle h : world().order) {
+    WindowState* s = find(h);
+    if (s != nullptr && s->isControl && s->parent == dialog) siblings.push_back(s);
+  }
+  const size_t at = size_t(std::find(siblings.begin(), siblings.end(), &c) - siblings.begin());
+  size_t first = at;
+  while (first > 0 && (siblings[first]->style & kWsGroup) == 0) --first;
+  size_t end = at + 1;
+  while (end < siblings.size() && (siblings[end]->style & kWsGroup) == 0) ++end;
+  for (size_t i = first; i < end; ++i) {
+    if (siblings[i]->control.kind == ControlKind::RadioButton) siblings[i]->control.check = 0;
+  }
+  c.control.check = 1;
+}
+
+}  // namespace
+
 void click(Handle dialog, int id) {
   WindowState* c = control(dialog, id);
   if (c == nullptr || !c->enabled) return;  // a disabled button cannot be clicked
+  press_automatic(dialog, *c);
   send(dialog, kWmCommand, make_command(id, kBnClicked), intptr_t(c->handle));
 }
 

@@ -70,7 +70,9 @@ Handle find_frame(const char* className);
 
 // Acting on controls as a person would; each sends the notification the window system would.
 void type_text(Handle dialog, int id, const char* text);   // sets the text (no notification)
-void click(Handle dialog, int id);                           // BN_CLICKED
+// BN_CLICKED; an automatic check box toggles and an automatic radio button takes its group's
+// check first, as the window system does.
+void click(Handle dialog, int id);
 void choose(Handle dialog, int id, int index);              // selection, then CBN_SELCHANGE
 void scroll(Handle dialog, int id, int code, int pos);      // WM_HSCROLL
 void menu_command(Handle frame, int id);                     // WM_COMMAND from a menu
