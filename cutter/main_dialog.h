@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "cutter/cutter_state.h"
+#include "cutter/preview_window.h"
 #include "resources/ids.h"
 #include "ui/controls.h"
 #include "ui/window.h"
@@ -13,12 +14,14 @@ class MyDialog : public ui::Dialog {
  public:
   explicit MyDialog(CutterState& state);
 
-  // Attach points for what is built on top of the main window: the preview refresh and the
-  // playing of a clip. Until they are attached the calls do nothing.
+  // Attach points for what is built on top of the main window: the preview refresh (the preview
+  // window's RefreshPreview from the start) and the playing of a clip (nothing until attached).
   std::function<void(MyDialog&)> refreshPreview;
   std::function<void(MyDialog&, int32_t from, int32_t to)> playClip;
 
   CutterState& state() { return state_; }
+  CutterPreview& preview() { return preview_; }
+  // Asks for the picture at the edited point (through refreshPreview).
   void RefreshPreview();
   // Places the scroll bar's thumb at the edited position.
   void SyncScroll();
@@ -73,6 +76,7 @@ class MyDialog : public ui::Dialog {
     UI_COMMAND(res::kPlayBeforeEnd, PlayBeforeEnd)
     UI_COMMAND(res::kPlayAfterEnd, PlayAfterEnd)
     UI_COMMAND(res::kAcquireStructure, AcquireProgrammeStructure)
+    UI_COMMAND(res::kVideoInfo, ShowVideoInfo)
     UI_COMMAND(res::kExecuteCut, ExecuteCut)
     UI_NOTIFY(res::kProgrammeList, ui::kCbnSelChange, SelectProgramme)
     // After every other button whose id lies inside the step range (play, help, cut).
@@ -96,6 +100,7 @@ class MyDialog : public ui::Dialog {
   void BrowseOutput();
   void SelectProgramme();
   void SelectDemuxMode();
+  void ShowVideoInfo();
   void TimesToPackets();
   void PacketsToTimes();
   void CopyStartToEnd();
@@ -142,6 +147,7 @@ class MyDialog : public ui::Dialog {
   void InformationBox(const char* text);
 
   CutterState& state_;
+  CutterPreview preview_{state_};
   char startInput_[kPathBuffer] = {};
   ui::Edit inputPath_{this, res::kInputPath};
   ui::Edit outputPath_{this, res::kOutputPath};

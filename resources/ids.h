@@ -7,6 +7,7 @@ constexpr int kMainDialog = 1;
 constexpr int kAboutDialog = 2;
 constexpr int kFileSelectDialog = 7;
 constexpr int kProgressDialog = 4;
+constexpr int kVideoInfoDialog = 5;
 constexpr int kLogoDialog = 9;
 constexpr int kNewFileDialog = 10;
 constexpr int kMainMenu = 1;
@@ -75,5 +76,9 @@ constexpr int kChooserNewFile = 106;
 
 // New-file dialog.
 constexpr int kNewFileName = 101;
+
+// Video information: the nine value texts, size first and video PID last.
+constexpr int kVideoInfoFirstText = 1000;
+constexpr int kVideoInfoLastText = 1008;
 
 }  // namespace res
