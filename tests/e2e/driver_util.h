@@ -37,6 +37,10 @@ bool wait_gone(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms
 
 // Writes the window's pixels as seen on the screen to a 24-bit BMP.
 bool capture(HWND h, const std::wstring& path);
+// The same for a rectangle of the screen (windows in it are not redrawn first).
+bool capture_rect(const RECT& r, const std::wstring& path);
+// The pixels of a rectangle of the screen: blue, green, red, rows from the top, 3 * width bytes each.
+std::vector<unsigned char> screen_pixels(const RECT& r);
 COLORREF screen_pixel(HWND h, int x, int y);
 // The logo as painted must be LOGO.BMP pixel for pixel, palette colours included.
 void check_logo_pixels(HWND logo, const std::wstring& folder);

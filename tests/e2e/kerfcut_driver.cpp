@@ -18,6 +18,7 @@
 #include "tests/e2e/driver_util.h"
 #include "tests/e2e/cut_scenario.h"
 #include "tests/e2e/path_chooser_scenario.h"
+#include "tests/e2e/preview_scenario.h"
 #include "ui/dialog_template.h"
 
 // The loading of recordings and the editing of the cut range (load_and_range_e2e.cpp).
@@ -249,6 +250,8 @@ int wmain(int argc, wchar_t** argv) {
   run_path_chooser_scenario(folder);
 
   run_cut_scenario(folder);
+
+  run_preview_scenario(folder, shots);
   if (failures != 0) printf("kerfcut end-to-end: %d checks failed\n", failures);
   return failures == 0 ? 0 : 1;
 }

@@ -1,8 +1,7 @@
 // What the preview should show, worked out independently of the preview's own code: a recording of
-// the sample clip, where its sequence headers lie, which picture of the clip each sequence opens
-// with in display order, and how close a 360 x 240 bitmap comes to an independent decoder's frame
-// (planar 4:2:0 as ffmpeg writes it) sampled and converted the way the preview does. Header-only,
-// for the headless tests and the Windows end-to-end driver alike.
+// the sample clip, where its sequence headers lie, and how close a 360 x 240 bitmap comes to an
+// independent decoder's picture (planar 4:2:0 as ffmpeg writes it) sampled and converted the way
+// the preview does. Header-only, for the headless tests and the Windows end-to-end driver alike.
 #pragma once
 #include <cmath>
 #include <cstdint>
@@ -53,20 +52,11 @@ inline size_t sequence_at(const std::vector<int32_t>& sequences, int32_t positio
   return j;
 }
 
-// Display number of the picture sequence j of es opens with: the pictures coded before it plus its
-// temporal_reference (each group of pictures occupies as many display places as it codes).
-inline int display_frame(const tsb::Bytes& es, size_t j) {
-  int pictures = 0;
-  size_t sequences = 0;
-  for (size_t i = 0; i + 6 <= es.size(); ++i) {
-    if (es[i] != 0 || es[i + 1] != 0 || es[i + 2] != 1) continue;
-    if (es[i + 3] == 0xB3) ++sequences;
-    if (es[i + 3] != 0x00) continue;
-    if (sequences == j + 1) return pictures + (es[i + 4] << 2 | es[i + 5] >> 6);
-    ++pictures;
-  }
-  return -1;
-}
+// The ffmpeg options (after "ffmpeg -i CLIP", for a POSIX shell) that write the reference: the clip's intra
+// pictures in order, planar 4:2:0. Each sequence of the clip opens with its only I picture, so
+// frame j of the reference is the picture the preview shows for sequence j.
+constexpr const char* kReferenceArgs =
+    "-vf 'select=eq(pict_type\\,I)' -fps_mode passthrough -f rawvideo -pix_fmt yuv420p";
 
 // PSNR of a 360 x 240 bitmap showing a 720 x 480 picture (every second column and line, no bars)
 // against frame `frame` of a planar 4:2:0 file. pixel(col, row) gives the bitmap's blue, green and
