@@ -200,9 +200,10 @@ TEST_F(PreviewWindow, EveryStatusText) {
   profile[Extension(profile, 1) + 4] = 0x10;   // profile 0: neither Main nor Simple
   fcode[Extension(fcode, 8) + 4] &= 0xF0;      // f_code[0][0] 0 in the first picture
   Bytes syncLoss;                             // three good packets then a stray byte, over and over
-  for (int i = 0; i < 1001; ++i) {
-    for (int k = 0; k < 3; ++k) syncLoss = tsb::cat({syncLoss, tsb::MakeNullPacket()});
-    syncLoss.push_back(0x00);
+  const Bytes null = tsb::MakeNullPacket();
+  for (int i = 0; i < 1001 * 3; ++i) {
+    syncLoss.insert(syncLoss.end(), null.begin(), null.end());
+    if (i % 3 == 2) syncLoss.push_back(0x00);
   }
   Bytes noPayload(188, 0xEE);   // video packet whose adaptation field fills it, payload flagged
   noPayload[0] = 0x47, noPayload[1] = ref::kVideoPid >> 8, noPayload[2] = ref::kVideoPid & 0xFF;
