@@ -241,7 +241,15 @@ bool wait_exit(Session& s, DWORD& code) {
 
 std::vector<unsigned char> read_file(const std::wstring& path) {
   std::vector<unsigned char> bytes;
-  if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  // The program opens files without sharing, and its preview reads the loaded recording in a paint
+  // that may come just after a command: an existing file that cannot be opened is tried again.
+  for (int waited = 0; f == nullptr && waited < 10000 && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+       waited += 50) {
+    Sleep(50);
+    f = _wfopen(path.c_str(), L"rb");
+  }
+  if (f != nullptr) {
     unsigned char buf[4096];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);

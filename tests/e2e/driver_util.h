@@ -56,6 +56,7 @@ bool open_session(const std::wstring& folder, Session& s, bool expectLogo, const
 // Waits for the program to end (ending it after 30 s) and gives its exit code.
 bool wait_exit(Session& s, DWORD& code);
 
+// The whole file; empty when it does not exist. A file the program holds open is waited for.
 std::vector<unsigned char> read_file(const std::wstring& path);
 bool write_file(const std::wstring& path, const std::vector<unsigned char>& bytes);
 void put32(std::vector<unsigned char>& b, size_t at, int32_t v);
