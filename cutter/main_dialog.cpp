@@ -13,6 +13,7 @@
 #include "cutter/file_select_dialog.h"
 #include "cutter/option_dialog.h"
 #include "cutter/viewer_dialog.h"
+#include "cutter/video_info_dialog.h"
 #include "platform/shell.h"
 
 namespace {
@@ -36,7 +37,9 @@ int normalise_play_seconds(const char* text) {
   return int(v);
 }
 
-MyDialog::MyDialog(CutterState& state) : ui::Dialog(nullptr, res::kMainDialog), state_(state) {}
+MyDialog::MyDialog(CutterState& state) : ui::Dialog(nullptr, res::kMainDialog), state_(state) {
+  refreshPreview = [](MyDialog& dialog) { dialog.preview_.RefreshPreview(dialog); };
+}
 
 void MyDialog::SetupWindow() {
   Settings& s = state_.settings;
@@ -185,6 +188,24 @@ void MyDialog::SelectProgramme() {
   if (state_.job.jobRunning == 1) return;
   state_.settings.programmeIndex = programmes_.GetSelIndex();
   RefreshPreview();
+}
+
+void MyDialog::ShowVideoInfo() {
+  if (state_.job.jobRunning == 1) return;
+  const Settings& s = state_.settings;
+  const StreamHeaders& h = preview_.headers();
+  VideoInfoValues values{};
+  values.horizontal_size_value = h.horizontal_size_value;
+  values.vertical_size_value = h.vertical_size_value;
+  values.aspect_ratio_information = h.aspect_ratio_information;
+  values.frame_rate_code = h.frame_rate_code;
+  values.profile_and_level_indication = h.profile_and_level_indication;
+  values.progressive_sequence = h.progressive_sequence;
+  values.chroma_format = h.chroma_format;
+  values.video_format = h.video_format;
+  values.videoPid = s.programmeList.videoPid[selected_programme(s)];
+  VideoInfDialog dialog(this, values, programme_count(s) == 0);
+  dialog.Execute();
 }
 
 void MyDialog::SelectDemuxMode() {

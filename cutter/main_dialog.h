@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "cutter/cutter_state.h"
+#include "cutter/preview_window.h"
 #include "resources/ids.h"
 #include "ui/controls.h"
 #include "ui/window.h"
@@ -13,11 +14,13 @@ class MyDialog : public ui::Dialog {
  public:
   explicit MyDialog(CutterState& state);
 
-  // Attach point for the preview built on top of the main window; until it is attached the
-  // refresh does nothing.
+  // Attach point for the preview refresh: the preview window's RefreshPreview from the start; a
+  // test may put its own in its place.
   std::function<void(MyDialog&)> refreshPreview;
 
   CutterState& state() { return state_; }
+  CutterPreview& preview() { return preview_; }
+  // Asks for the picture at the edited point (through refreshPreview).
   void RefreshPreview();
   // Places the scroll bar's thumb at the edited position.
   void SyncScroll();
@@ -73,6 +76,7 @@ class MyDialog : public ui::Dialog {
     UI_COMMAND(res::kPlayBeforeEnd, PlayBeforeEnd)
     UI_COMMAND(res::kPlayAfterEnd, PlayAfterEnd)
     UI_COMMAND(res::kAcquireStructure, AcquireProgrammeStructure)
+    UI_COMMAND(res::kVideoInfo, ShowVideoInfo)
     UI_COMMAND(res::kExecuteCut, ExecuteCut)
     UI_COMMAND(res::kPlayerSettings, OpenPlayerSettings)
     UI_COMMAND(res::kOptions, OpenOptions)
@@ -100,6 +104,7 @@ class MyDialog : public ui::Dialog {
   void SelectDemuxMode();
   void OpenPlayerSettings();
   void OpenOptions();
+  void ShowVideoInfo();
   void TimesToPackets();
   void PacketsToTimes();
   void CopyStartToEnd();
@@ -146,6 +151,7 @@ class MyDialog : public ui::Dialog {
   void InformationBox(const char* text);
 
   CutterState& state_;
+  CutterPreview preview_{state_};
   char startInput_[kPathBuffer] = {};
   ui::Edit inputPath_{this, res::kInputPath};
   ui::Edit outputPath_{this, res::kOutputPath};

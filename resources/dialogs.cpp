@@ -169,6 +169,30 @@ constexpr ControlTemplate kOptionControls[] = {
     {ui::kIdCancel, ControlKind::Button, 193, 78, 52, 14, kPush, "ｷｬﾝｾﾙ(&C)"},
 };
 
+// The video information: a label and its value on each row, OK below.
+constexpr int16_t info_y(int row) { return int16_t(8 + 12 * row); }
+constexpr ControlTemplate kVideoInfoControls[] = {
+    {kNoId, ControlKind::Static, 8, info_y(0), 60, 8, kLabel, "画像ﾃﾞｰﾀｻｲｽﾞ"},
+    {kVideoInfoFirstText + 0, ControlKind::Static, 70, info_y(0), 122, 8, kText, ""},
+    {kNoId, ControlKind::Static, 8, info_y(1), 60, 8, kLabel, "ｱｽﾍﾟｸﾄ比"},
+    {kVideoInfoFirstText + 1, ControlKind::Static, 70, info_y(1), 122, 8, kText, ""},
+    {kNoId, ControlKind::Static, 8, info_y(2), 60, 8, kLabel, "ﾌﾚｰﾑﾚｰﾄ"},
+    {kVideoInfoFirstText + 2, ControlKind::Static, 70, info_y(2), 122, 8, kText, ""},
+    {kNoId, ControlKind::Static, 8, info_y(3), 60, 8, kLabel, "ﾌﾟﾛﾌｧｲﾙ"},
+    {kVideoInfoFirstText + 3, ControlKind::Static, 70, info_y(3), 122, 8, kText, ""},
+    {kNoId, ControlKind::Static, 8, info_y(4), 60, 8, kLabel, "ﾚﾍﾞﾙ"},
+    {kVideoInfoFirstText + 4, ControlKind::Static, 70, info_y(4), 122, 8, kText, ""},
+    {kNoId, ControlKind::Static, 8, info_y(5), 60, 8, kLabel, "I／P"},
+    {kVideoInfoFirstText + 5, ControlKind::Static, 70, info_y(5), 122, 8, kText, ""},
+    {kNoId, ControlKind::Static, 8, info_y(6), 60, 8, kLabel, "ｸﾛﾏ"},
+    {kVideoInfoFirstText + 6, ControlKind::Static, 70, info_y(6), 122, 8, kText, ""},
+    {kNoId, ControlKind::Static, 8, info_y(7), 60, 8, kLabel, "映像ﾌｫｰﾏｯﾄ"},
+    {kVideoInfoFirstText + 7, ControlKind::Static, 70, info_y(7), 122, 8, kText, ""},
+    {kNoId, ControlKind::Static, 8, info_y(8), 60, 8, kLabel, "映像PID"},
+    {kVideoInfoLastText, ControlKind::Static, 70, info_y(8), 122, 8, kText, ""},
+    {ui::kIdOk, ControlKind::DefaultButton, 75, 120, 50, 14, kDefPush, "OK"},
+};
+
 constexpr DialogTemplate kDialogs[] = {
     // A visible child with caption, system menu and modal frame (the caption is dropped when it
     // becomes the client of the main frame).
@@ -196,6 +220,9 @@ constexpr DialogTemplate kDialogs[] = {
      "再生環境設定", "ＭＳ ゴシック", 12, kViewerControls, sizeof kViewerControls / sizeof kViewerControls[0]},
     {kOptionDialog, kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame | kDsSetFont, 20, 20, 250, 97,
      "オプション設定", "ＭＳ ゴシック", 12, kOptionControls, sizeof kOptionControls / sizeof kOptionControls[0]},
+    // The video information: a modal popup placed like the path chooser.
+    {kVideoInfoDialog, kWsPopup | kWsCaption | kWsSysMenu | kDsModalFrame | kDsSetFont, 20, 20, 200, 140,
+     "映像情報", "ＭＳ ゴシック", 12, kVideoInfoControls, sizeof kVideoInfoControls / sizeof kVideoInfoControls[0]},
 };
 
 constexpr MenuEntry kMainMenuEntries[] = {

@@ -7,6 +7,7 @@ constexpr int kMainDialog = 1;
 constexpr int kAboutDialog = 2;
 constexpr int kFileSelectDialog = 7;
 constexpr int kProgressDialog = 4;
+constexpr int kVideoInfoDialog = 5;
 constexpr int kViewerDialog = 6;
 constexpr int kOptionDialog = 8;
 constexpr int kLogoDialog = 9;
@@ -90,5 +91,9 @@ constexpr int kOptionStopOnError = 101;
 constexpr int kOptionFirstLastPcr = 102;
 constexpr int kOptionHeadPcrs = 103;
 constexpr int kOptionAutomatic = 104;
+
+// Video information: the nine value texts, size first and video PID last.
+constexpr int kVideoInfoFirstText = 1000;
+constexpr int kVideoInfoLastText = 1008;
 
 }  // namespace res

@@ -82,7 +82,10 @@ intptr_t send_to(Handle h, uint32_t msg, uintptr_t wp, intptr_t lp);
 int run_modal_dialog(Dialog& dialog, const DialogTemplate& t, Window* owner);
 bool create_modeless_dialog(Dialog& dialog, const DialogTemplate& t, Window* parent);
 void end_modal_dialog(Dialog& dialog, int code);
-bool create_frame_window(FrameWindow& frame, int x, int y, uint32_t style, int menuId, int iconId);
+// A frame of frame.className() (registered on first use with frame.classStyle()) at (x, y); a
+// width or height of 0 gives the backend's small default.
+bool create_frame_window(FrameWindow& frame, int x, int y, int width, int height, uint32_t style, int menuId,
+                         int iconId);
 // Resizes the frame so that its client area has this size, keeping the top-left corner.
 void fit_frame_to_client(Handle frame, int clientWidth, int clientHeight);
 // Runs the message loop until quit is requested; returns the exit code.

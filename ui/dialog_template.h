@@ -91,6 +91,11 @@ constexpr uint32_t kLbsNoIntegralHeight = 0x0100;
 constexpr uint32_t kDsModalFrame = 0x00000080;
 constexpr uint32_t kDsCenter = 0x00000800;
 
+// Window-class styles: client area and window placed on byte boundaries (CS_BYTEALIGNCLIENT,
+// CS_BYTEALIGNWINDOW), which speeds up copying bitmaps to them on old displays.
+constexpr uint32_t kCsByteAlignClient = 0x1000;
+constexpr uint32_t kCsByteAlignWindow = 0x2000;
+
 // Control-style bits (the low word; each applies to its kind of control only).
 constexpr uint32_t kSsLeft = 0x00000000;
 constexpr uint32_t kSsIcon = 0x00000003;

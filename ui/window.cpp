@@ -130,8 +130,8 @@ FrameWindow::FrameWindow(const char* className, const char* title, Dialog* clien
 
 FrameWindow::~FrameWindow() = default;
 
-bool FrameWindow::Create(int x, int y, uint32_t style, int menuId, int iconId) {
-  return create_frame_window(*this, x, y, style, menuId, iconId);
+bool FrameWindow::Create(int x, int y, uint32_t style, int menuId, int iconId, int width, int height) {
+  return create_frame_window(*this, x, y, width, height, style, menuId, iconId);
 }
 
 void FrameWindow::SetupWindow() {

@@ -129,8 +129,13 @@ class FrameWindow : public Window {
   FrameWindow(const char* className, const char* title, Dialog* client);
   ~FrameWindow() override;
 
-  // Creates the window at (x, y) with style (menuId 0: no menu, iconId 0: default icon).
-  bool Create(int x, int y, uint32_t style, int menuId, int iconId);
+  // Creates the window at (x, y) with style (menuId 0: no menu, iconId 0: default icon). A width
+  // and height of 0 give a small window that SetupWindow sizes around the client.
+  bool Create(int x, int y, uint32_t style, int menuId, int iconId, int width = 0, int height = 0);
+  // Class styles (CS_*, ui/dialog_template.h) of the window class the frame registers; effective
+  // when the first frame of the class is created.
+  void SetClassStyle(uint32_t style) { classStyle_ = style; }
+  uint32_t classStyle() const { return classStyle_; }
 
   Dialog* client() const { return client_; }
   const char* className() const { return className_; }
@@ -146,6 +151,7 @@ class FrameWindow : public Window {
   const char* className_;
   const char* title_;
   Dialog* client_;
+  uint32_t classStyle_ = 0;
 };
 
 // The application: creates its main window in InitMainWindow and runs the message loop until

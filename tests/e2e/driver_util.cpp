@@ -201,38 +201,67 @@ void release_tool(std::vector<HANDLE>& held) {
 bool capture(HWND h, const std::wstring& path) {
   RECT r;
   GetWindowRect(h, &r);
-  int w = r.right - r.left, ht = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = ht;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
   RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   Sleep(300);
-  BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  int stride = (w * 3 + 3) / 4 * 4;
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-  fh.bfSize = fh.bfOffBits + DWORD(stride * ht);
-  bool ok = false;
-  if (FILE* f = _wfopen(path.c_str(), L"wb")) {
-    ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
-         fwrite(bits, size_t(stride * ht), 1, f) == 1;
-    fclose(f);
+  return capture_rect(r, path);
+}
+
+namespace {
+
+// Copies a rectangle of the screen into a bottom-up (height > 0) or top-down (height < 0) 24-bit
+// picture with rows padded to 4 bytes.
+std::vector<unsigned char> grab(const RECT& r, bool topDown, BITMAPINFOHEADER& header) {
+  const int w = r.right - r.left, ht = r.bottom - r.top;
+  header = BITMAPINFOHEADER{};
+  header.biSize = sizeof header;
+  header.biWidth = w;
+  header.biHeight = topDown ? -ht : ht;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  const int stride = (w * 3 + 3) / 4 * 4;
+  std::vector<unsigned char> out(size_t(stride) * size_t(ht > 0 ? ht : 0));
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bmp != nullptr) {
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    memcpy(out.data(), bits, out.size());
+    SelectObject(mem, old);
+    DeleteObject(bmp);
   }
-  SelectObject(mem, old);
-  DeleteObject(bmp);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
+  return out;
+}
+
+}  // namespace
+
+bool capture_rect(const RECT& r, const std::wstring& path) {
+  BITMAPINFOHEADER header;
+  const std::vector<unsigned char> bits = grab(r, false, header);
+  BITMAPFILEHEADER fh{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof header;
+  fh.bfSize = fh.bfOffBits + DWORD(bits.size());
+  bool ok = false;
+  if (FILE* f = _wfopen(path.c_str(), L"wb")) {
+    ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&header, sizeof header, 1, f) == 1 &&
+         fwrite(bits.data(), bits.size(), 1, f) == 1;
+    fclose(f);
+  }
   return ok;
+}
+
+std::vector<unsigned char> screen_pixels(const RECT& r) {
+  BITMAPINFOHEADER header;
+  std::vector<unsigned char> padded = grab(r, true, header);
+  const size_t row = size_t(r.right - r.left) * 3, stride = (row + 3) / 4 * 4;
+  std::vector<unsigned char> out;
+  for (size_t at = 0; at + row <= padded.size(); at += stride) out.insert(out.end(), &padded[at], &padded[at] + row);
+  return out;
 }
 
 COLORREF screen_pixel(HWND h, int x, int y) {
@@ -300,7 +329,15 @@ bool wait_exit(Session& s, DWORD& code) {
 
 std::vector<unsigned char> read_file(const std::wstring& path) {
   std::vector<unsigned char> bytes;
-  if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  // The program opens files without sharing, and its preview reads the loaded recording in a paint
+  // that may come just after a command: an existing file that cannot be opened is tried again.
+  for (int waited = 0; f == nullptr && waited < 10000 && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+       waited += 50) {
+    Sleep(50);
+    f = _wfopen(path.c_str(), L"rb");
+  }
+  if (f != nullptr) {
     unsigned char buf[4096];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);

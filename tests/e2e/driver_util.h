@@ -49,6 +49,10 @@ void release_tool(std::vector<HANDLE>& held);
 
 // Writes the window's pixels as seen on the screen to a 24-bit BMP.
 bool capture(HWND h, const std::wstring& path);
+// The same for a rectangle of the screen (windows in it are not redrawn first).
+bool capture_rect(const RECT& r, const std::wstring& path);
+// The pixels of a rectangle of the screen: blue, green, red, rows from the top, 3 * width bytes each.
+std::vector<unsigned char> screen_pixels(const RECT& r);
 COLORREF screen_pixel(HWND h, int x, int y);
 // The logo as painted must be LOGO.BMP pixel for pixel, palette colours included.
 void check_logo_pixels(HWND logo, const std::wstring& folder);
@@ -107,6 +111,7 @@ class Cutter {
   HWND dialog_ = nullptr;
 };
 
+// The whole file; empty when it does not exist. A file the program holds open is waited for.
 std::vector<unsigned char> read_file(const std::wstring& path);
 bool write_file(const std::wstring& path, const std::vector<unsigned char>& bytes);
 void put32(std::vector<unsigned char>& b, size_t at, int32_t v);

@@ -19,6 +19,7 @@
 #include "tests/e2e/cut_scenario.h"
 #include "tests/e2e/path_chooser_scenario.h"
 #include "tests/e2e/player_scenario.h"
+#include "tests/e2e/preview_scenario.h"
 #include "ui/dialog_template.h"
 
 // The loading of recordings and the editing of the cut range (load_and_range_e2e.cpp).
@@ -255,6 +256,7 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t self[MAX_PATH] = {};
   std::wstring here(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
   run_player_scenario(folder, here.substr(0, here.find_last_of(L'\\') + 1) + L"stand_in_player.exe");
+  run_preview_scenario(folder, shots);
   if (failures != 0) printf("kerfcut end-to-end: %d checks failed\n", failures);
   return failures == 0 ? 0 : 1;
 }

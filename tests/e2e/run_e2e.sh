@@ -28,6 +28,12 @@ done
 cp "$driver" "$work/"
 # The stand-in for the external player, built beside the driver.
 cp "$(dirname "$driver")/stand_in_player.exe" "$work/"
+# The preview scenario compares the window's picture with ffmpeg's decode of the sample clip: its
+# intra pictures, one per sequence, in order.
+clip=$(cd "$here/../../sample" && pwd)/clip.m2v
+ffmpeg -nostdin -loglevel error -y -i "$clip" -vf 'select=eq(pict_type\,I)' -fps_mode passthrough \
+  -f rawvideo -pix_fmt yuv420p "$work/clip-intra.yuv" || echo "run_e2e.sh: ffmpeg could not decode $clip" >&2
+export KERF_SAMPLE_CLIP="Z:${clip//\//\\}" KERF_CLIP_YUV="Z:${work//\//\\}\\clip-intra.yuv"
 
 export KERF_WINE_LANG=$lang
 # A prefix of its own per locale, kept in the build tree: Wine processes that other tests start

@@ -483,7 +483,12 @@ bool is_enabled(Handle h) {
   return s != nullptr && s->enabled;
 }
 void show_window(Handle h, bool visible) {
-  if (WindowState* s = find(h)) s->visible = visible;
+  WindowState* s = find(h);
+  if (s == nullptr) return;
+  const bool shown = visible && !s->visible;
+  s->visible = visible;
+  // A frame that appears is painted, as the window system asks every window that becomes visible.
+  if (shown && !s->className.empty()) headless::send(h, kWmPaint, 0, 0);
 }
 bool is_visible(Handle h) {
   WindowState* s = find(h);
@@ -635,19 +640,25 @@ void end_modal_dialog(Dialog& dialog, int code) {
   }
 }
 
-bool create_frame_window(FrameWindow& frame, int x, int y, uint32_t style, int menuId, int iconId) {
+bool create_frame_window(FrameWindow& frame, int x, int y, int width, int height, uint32_t style, int menuId,
+                         int iconId) {
   auto& w = headless::world();
   WindowState& s = headless::add_window(frame.parent() != nullptr ? frame.parent()->handle() : 0);
   Handle h = s.handle;
   s.object = &frame;
   s.className = frame.className();
+  s.classStyle = frame.classStyle();
   s.text = frame.title();
   s.style = style;
   s.menuId = menuId;
   s.iconId = iconId;
-  s.rect = Rect{x, y, x + 2 * system_metric(Metric::FrameWidth),
-                y + 2 * system_metric(Metric::FrameHeight) + system_metric(Metric::CaptionHeight) +
-                    (menuId != 0 ? system_metric(Metric::MenuHeight) : 0)};
+  // Without a size: just the frame around an empty client area.
+  if (width <= 0) width = 2 * system_metric(Metric::FrameWidth);
+  if (height <= 0) {
+    height = 2 * system_metric(Metric::FrameHeight) + system_metric(Metric::CaptionHeight) +
+             (menuId != 0 ? system_metric(Metric::MenuHeight) : 0);
+  }
+  s.rect = Rect{x, y, x + width, y + height};
   frame.Attach(h);
   auto link = std::make_unique<GuiLinkListener>(uint32_t(h));
   if (link->ok()) w.links[h] = std::move(link);

@@ -34,6 +34,7 @@ struct WindowState {
   ControlState control;
   std::string text;
   std::string className;
+  uint32_t classStyle = 0;  // frames: the class styles their window class was given
   uint32_t style = 0;
   bool enabled = true;
   bool visible = false;

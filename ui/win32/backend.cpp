@@ -255,12 +255,14 @@ bool create_modeless_dialog(Dialog& dialog, const DialogTemplate& t, Window* par
 
 void end_modal_dialog(Dialog& dialog, int code) { EndDialog(hwnd(dialog.handle()), code); }
 
-bool create_frame_window(FrameWindow& frame, int x, int y, uint32_t style, int menuId, int iconId) {
+bool create_frame_window(FrameWindow& frame, int x, int y, int width, int height, uint32_t style, int menuId,
+                         int iconId) {
   std::wstring cls = widen(frame.className());
   WNDCLASSEXW wc{};
   if (!GetClassInfoExW(win32::instance(), cls.c_str(), &wc)) {
     wc = WNDCLASSEXW{};
     wc.cbSize = sizeof wc;
+    wc.style = frame.classStyle();
     wc.lpfnWndProc = win32::FrameProc;
     wc.hInstance = win32::instance();
     wc.hIcon = iconId != 0 ? LoadIconW(wc.hInstance, MAKEINTRESOURCEW(iconId)) : LoadIconW(nullptr, IDI_APPLICATION);
@@ -271,7 +273,8 @@ bool create_frame_window(FrameWindow& frame, int x, int y, uint32_t style, int m
   }
   HMENU menu = menuId != 0 ? win32::build_menu(menuId) : nullptr;
   HWND owner = frame.parent() != nullptr ? hwnd(frame.parent()->handle()) : nullptr;
-  HWND h = CreateWindowExW(0, cls.c_str(), widen(frame.title()).c_str(), style, x, y, 100, 100, owner, menu,
+  HWND h = CreateWindowExW(0, cls.c_str(), widen(frame.title()).c_str(), style, x, y, width > 0 ? width : 100,
+                           height > 0 ? height : 100, owner, menu,
                            win32::instance(), &frame);
   if (h == nullptr) return false;
   frame.SetupWindow();

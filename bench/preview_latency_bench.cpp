@@ -1,0 +1,190 @@
+// The preview's latency: the time from RefreshPreview to the converted picture in the preview
+// bitmap (extraction of the window, decoding of the first picture, conversion), at positions spread
+// over a recording, with the recording's pages evicted from the page cache (cold) and in it (warm).
+// kerfcut runs on the headless window system, whose repaint happens inside RefreshPreview, so the
+// time covers exactly the paint's work. A breakdown by stage is measured through the preview
+// driver on its own. Usage: preview_latency_bench REC.ts [rounds]
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/message_sink.h"
+#include "cutter/main_frame.h"
+#include "resources/ids.h"
+#include "resources/templates.h"
+
+namespace {
+
+constexpr int32_t kVideoPid = 0x0100;  // ffmpeg's first stream, which also carries the PCRs
+constexpr int kPositions = 16;
+
+// <chrono> is not usable with the project's CP932 execution character set (its unit suffixes
+// contain a micro sign), so the clock is read through timespec_get.
+double now_ms() {
+  std::timespec ts;
+  std::timespec_get(&ts, TIME_UTC);
+  return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// Drops the file's pages from the page cache; the share of its pages still resident afterwards.
+double evict(const char* path) {
+  const int fd = open(path, O_RDONLY);
+  if (fd < 0) return 1;
+  fdatasync(fd);
+  posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  struct stat st {};
+  fstat(fd, &st);
+  double resident = 1;
+  const size_t size = size_t(st.st_size), page = size_t(sysconf(_SC_PAGESIZE));
+  void* map = size > 0 ? mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0) : MAP_FAILED;
+  if (map != MAP_FAILED) {
+    std::vector<unsigned char> pages((size + page - 1) / page);
+    if (mincore(map, size, pages.data()) == 0) {
+      size_t in = 0;
+      for (unsigned char p : pages) in += p & 1;
+      resident = double(in) / double(pages.size());
+    }
+    munmap(map, size);
+  }
+  close(fd);
+  return resident;
+}
+
+void warm_up(const char* path) {
+  std::FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) return;
+  static char block[1 << 20];
+  while (std::fread(block, 1, sizeof block, f) > 0) {
+  }
+  std::fclose(f);
+}
+
+struct Stats {
+  double median, p90, min, max;
+};
+Stats stats(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return {v[v.size() / 2], v[v.size() * 9 / 10], v.front(), v.back()};
+}
+void print(const char* what, const std::vector<double>& v) {
+  const Stats s = stats(v);
+  std::printf("%-34s median %7.2f ms  p90 %7.2f  min %7.2f  max %7.2f  (%zu previews)\n", what, s.median, s.p90,
+              s.min, s.max, v.size());
+}
+
+class NoSink : public MessageSink {
+ public:
+  bool Report(MessageKind, const char*) override { return true; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s REC.ts [rounds]\n", argv[0]);
+    return 2;
+  }
+  const char* path = argv[1];
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  struct stat st {};
+  if (stat(path, &st) != 0 || st.st_size < 188 * 100000) {
+    std::fprintf(stderr, "%s: missing or shorter than 100000 packets\n", path);
+    return 1;
+  }
+
+  // kerfcut with the recording loaded and its one programme selected.
+  char folder[] = "/tmp/kerf-preview-bench-XXXXXX";
+  if (mkdtemp(folder) == nullptr) return 1;
+  ui::register_templates(res::dialog_templates(), res::menu_templates());
+  auto app = std::make_unique<TMyApp>((std::string(folder) + "/kerfcut.exe").c_str(), "/");
+  if (!app->Start()) return 1;
+  MyDialog& dialog = app->dialog();
+  Settings& s = app->state().settings;
+  std::snprintf(s.loadedInputPath, sizeof s.loadedInputPath, "%s", path);
+  s.inputSize = double(st.st_size);
+  s.pcrPid = kVideoPid;
+  s.programmeList.videoPid[0] = kVideoPid;
+  s.programmeList.ordinal[0] = 1;
+  s.programmeList.count = 1;
+  s.activePoint = 0;
+  const int32_t packets = int32_t(st.st_size / 188);
+  std::vector<int32_t> positions;
+  for (int i = 0; i < kPositions; ++i) positions.push_back(int32_t(int64_t(packets) * (5 + 5 * i) / 100));
+
+  auto refresh = [&](int32_t position) {
+    s.startPacket = position;
+    const double t0 = now_ms();
+    dialog.RefreshPreview();
+    const double t = now_ms() - t0;
+    char status[128];
+    dialog.GetItemText(res::kStatusLine, status, sizeof status);
+    if (!dialog.preview().pictureCurrent() || std::strcmp(status, "状態：正常") != 0) {
+      std::fprintf(stderr, "no picture at packet %08X\n", unsigned(position));
+      std::exit(1);
+    }
+    return t;
+  };
+
+  std::vector<double> cold, warm;
+  double resident = 0;
+  for (int r = 0; r < rounds; ++r) {
+    for (int32_t p : positions) {
+      resident = std::max(resident, evict(path));
+      cold.push_back(refresh(p));
+    }
+  }
+  warm_up(path);
+  for (int r = 0; r < rounds; ++r)
+    for (int32_t p : positions) warm.push_back(refresh(p));
+
+  // The stages on their own (warm): extraction, then decoding with the conversion.
+  auto decoder = std::make_unique<PreviewDecoder>();
+  std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kPreviewReadSize]);
+  std::unique_ptr<uint8_t[]> dib(new uint8_t[kPreviewDibBytes]);
+  PreviewDriver driver(readBuffer.get(), preview_es_buffer(), *decoder);
+  NoSink sink;
+  std::vector<double> extract, decode;
+  double esBytes = 0;
+  for (int r = 0; r < rounds; ++r) {
+    for (int32_t p : positions) {
+      PreviewRequest request;
+      request.inputPath = path;
+      request.inputSize = double(st.st_size);
+      request.programmeCount = 1;
+      request.videoPid = kVideoPid;
+      request.pcrPid = kVideoPid;
+      request.startPacket = p;
+      const double t0 = now_ms();
+      if (driver.ExtractPreviewStream(request, sink) != 0) return 1;
+      const double t1 = now_ms();
+      driver.DecodePreviewStream(request, sink, dib.get());
+      const double t2 = now_ms();
+      extract.push_back(t1 - t0);
+      decode.push_back(t2 - t1);
+      esBytes += double(driver.es().length);
+    }
+  }
+
+  std::printf("recording %s: %.1f MB, %d packets; picture %dx%d; %d positions from 5%% to 80%%, %d rounds\n", path,
+              double(st.st_size) / 1e6, int(packets), dialog.preview().headers().horizontal_size_value,
+              dialog.preview().headers().vertical_size_value, kPositions, rounds);
+  print("RefreshPreview, cold cache", cold);
+  print("RefreshPreview, warm cache", warm);
+  print("  extraction (warm)", extract);
+  print("  decoding and conversion", decode);
+  std::printf("sequence extracted: %.0f KB on average; after eviction at most %.1f %% of the file stayed cached\n",
+              esBytes / double(extract.size()) / 1024, resident * 100);
+  app.reset();
+  const std::string cleanup = std::string("rm -rf '") + folder + "'";
+  return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+}
