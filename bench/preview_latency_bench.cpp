@@ -151,7 +151,8 @@ int main(int argc, char** argv) {
   auto decoder = std::make_unique<PreviewDecoder>();
   std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kPreviewReadSize]);
   std::unique_ptr<uint8_t[]> dib(new uint8_t[kPreviewDibBytes]);
-  PreviewDriver driver(readBuffer.get(), preview_es_buffer(), *decoder);
+  std::unique_ptr<uint8_t[]> esBuffer(new uint8_t[kEsBufferSize]);
+  PreviewDriver driver(readBuffer.get(), esBuffer.get(), *decoder);
   NoSink sink;
   std::vector<double> extract, decode;
   double esBytes = 0;

@@ -63,7 +63,8 @@ void PreViewFrameWindow::Paint(ui::Canvas& canvas) {
 CutterPreview::CutterPreview(CutterState& state)
     : state_(state),
       decoder_(new PreviewDecoder()),
-      driver_(state.readBuffer.get(), preview_es_buffer(), *decoder_),
+      esBuffer_(new uint8_t[kEsBufferSize]),
+      driver_(state.readBuffer.get(), esBuffer_.get(), *decoder_),
       frame_(*this) {}
 
 CutterPreview::~CutterPreview() {

@@ -77,6 +77,7 @@ class CutterPreview {
   CutterState& state_;
   MyDialog* dialog_ = nullptr;  // the main dialog, whose fields 1001 and 1004 the preview writes
   std::unique_ptr<PreviewDecoder> decoder_;
+  std::unique_ptr<uint8_t[]> esBuffer_;  // kEsBufferSize bytes: the extracted stream
   PreviewDriver driver_;
   PreViewFrameWindow frame_;
   PreViewFrameWindow* window_ = nullptr;  // &frame_ while the window exists
