@@ -2,14 +2,9 @@
 #include "cli/cli_text.h"
 
 #include "common/cp932_text.h"
+#include "platform/console.h"
 
-std::string path_for_terminal(const std::string& path) {
-#ifdef _WIN32
-  return cp932_to_utf8(path);
-#else
-  return path;
-#endif
-}
+std::string path_for_terminal(const std::string& path) { return console_path_text(path); }
 
 std::string json_string(std::string_view utf8) {
   std::string out = "\"";

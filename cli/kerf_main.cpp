@@ -26,11 +26,7 @@
 #include "mpeg2/picture_decoder.h"
 #include "platform/console.h"
 
-#ifdef _WIN32
-#include "common/win32_text.h"
-#else
-#include "platform/platform.h"
-#endif
+#include "platform/console_entry.h"
 
 namespace {
 
@@ -485,19 +481,4 @@ int Main(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> args;
-  for (int i = 0; i < argc; ++i) {
-    std::string a;
-    wide_to_cp932(argv[i], a);   // characters without a code page 932 form become '?'
-    args.push_back(a);
-  }
-  return Main(args);
-}
-#else
-int main(int argc, char** argv) {
-  platform_set_args(argc, argv);
-  return Main(std::vector<std::string>(argv, argv + argc));
-}
-#endif
+CONSOLE_PROGRAM_ENTRY(Main)

@@ -1,21 +1,18 @@
 // kerfdmx: the console demux tool started by the cutter for every pass over a recording.
-#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "demux/kerfdmx_front_end.h"
+#include "platform/console.h"
+#include "platform/console_entry.h"
 #include "platform/platform.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace {
 
-int RunTool() {
-#ifdef _WIN32
+// The tool reads its command line whole, in its own option syntax, not as split arguments.
+int RunTool(const std::vector<std::string>&) {
   // Messages are Shift-JIS bytes ending in LF; text mode would turn each LF into CR LF.
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  console_binary_output();
   PlatformDemuxHost host;
   DemuxEngine engine(host, program_folder());
   return RunCommandLine(engine, command_line());
@@ -23,11 +20,4 @@ int RunTool() {
 
 }  // namespace
 
-#ifdef _WIN32
-int wmain(int, wchar_t**) { return RunTool(); }
-#else
-int main(int argc, char** argv) {
-  platform_set_args(argc, argv);
-  return RunTool();
-}
-#endif
+CONSOLE_PROGRAM_ENTRY(RunTool)

@@ -14,6 +14,10 @@ void on_signal(int) {
 
 void console_use_utf8() {}
 
+void console_binary_output() {}
+
+std::string console_path_text(const std::string& path) { return path; }
+
 bool console_stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
 void console_on_interrupt(std::atomic<bool>* flag) {

@@ -6,6 +6,8 @@
 
 #include "platform/console.h"
 
+#include "common/cp932_text.h"
+
 namespace {
 std::atomic<bool>* g_interrupted = nullptr;
 
@@ -23,6 +25,10 @@ void console_use_utf8() {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 }
+
+void console_binary_output() { _setmode(_fileno(stdout), _O_BINARY); }
+
+std::string console_path_text(const std::string& path) { return cp932_to_utf8(path); }
 
 bool console_stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 

@@ -2,19 +2,9 @@
 #include <string>
 
 #include "platform/process.h"
-#include "platform/shell.h"
+#include "platform/shell_desktop.h"
 
-namespace {
-ShellOpenHandler g_handler = nullptr;
-}
-
-void set_shell_open_handler(ShellOpenHandler handler) { g_handler = handler; }
-
-void shell_open(uintptr_t owner, const char* path) {
-  if (g_handler != nullptr) {
-    g_handler(owner, path);
-    return;
-  }
+void desktop_open(uintptr_t, const char* path) {
   // The command-line splitter takes a quoted token up to the next double quote.
   const std::string file(path);
   if (file.find('"') != std::string::npos) return;

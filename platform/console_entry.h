@@ -1,0 +1,24 @@
+// The entry point of a console program, forwarding its arguments to fn (an int function taking
+// const std::vector<std::string>&, declared before the macro): wmain on Windows, with the
+// arguments in code page 932 (a character without a CP932 form becomes '?'); main elsewhere,
+// where the arguments also go to platform/.
+#pragma once
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include "common/win32_text.h"
+#define CONSOLE_PROGRAM_ENTRY(fn)                                 \
+  int wmain(int argc, wchar_t** argv) {                           \
+    std::vector<std::string> args(static_cast<size_t>(argc));     \
+    for (int i = 0; i < argc; ++i) wide_to_cp932(argv[i], args[static_cast<size_t>(i)]); \
+    return fn(args);                                              \
+  }
+#else
+#include "platform/platform.h"
+#define CONSOLE_PROGRAM_ENTRY(fn)                                 \
+  int main(int argc, char** argv) {                               \
+    platform_set_args(argc, argv);                                \
+    return fn(std::vector<std::string>(argv, argv + argc));       \
+  }
+#endif
