@@ -234,6 +234,44 @@ TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
 #endif
 }
 
+// The recording is never an output: another spelling, a link, --force or a control file change
+// nothing of that; the status is the output failure's and the file stays as it was.
+TEST_F(KerfCli, TheRecordingIsNeverReplaced) {
+  const tsb::Bytes before = tsb::ReadFile(input_);
+  std::filesystem::create_directory(dir_.File("sub"));
+  std::vector<std::string> spellings = {(std::filesystem::path(dir_.File("sub")) / ".." / "in.ts").string()};
+  std::error_code ec;
+  std::filesystem::create_hard_link(input_, dir_.File("hard.ts"), ec);
+  if (!ec) spellings.push_back(dir_.File("hard.ts"));
+#ifdef _WIN32
+  spellings.push_back(dir_.File("IN.TS"));
+#else
+  std::filesystem::create_symlink(input_, dir_.File("soft.ts"), ec);
+  if (!ec) spellings.push_back(dir_.File("soft.ts"));
+#endif
+  for (const std::string& spelling : spellings) {
+    for (const char* programme : {"0", "1"}) {
+      std::vector<std::string> args = {"cut", input_, "-o", spelling, "--force", "--end", "p:FF"};
+      if (programme[0] == '1') args.insert(args.end(), {"--programme", "1"});
+      const Result r = Kerf(args);
+      EXPECT_EQ(r.status, 4) << spelling;
+      EXPECT_NE(r.err.find("the output is the input file"), std::string::npos) << r.err;
+    }
+    const std::string control = dir_.Write("c.cfg", tsb::bytes_of("MODE=ALL\nNAME=" + spelling + "\n"));
+    const Result r = Kerf({"cut", input_, "--control", control, "--end", "p:FF"});
+    EXPECT_EQ(r.status, 4) << spelling;
+    EXPECT_NE(r.err.find(utf8(u8"は入力TSファイルと同じファイルです.")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("an output of the control file is the input file"), std::string::npos) << r.err;
+    EXPECT_EQ(tsb::ReadFile(input_), before) << spelling;
+  }
+  const std::string twice = dir_.Write(
+      "twice.cfg", tsb::bytes_of("NAME=" + dir_.File("a.ts") + "\nPID=0000\nNAME=" + dir_.File("a.ts") + "\n"));
+  const Result r = Kerf({"cut", input_, "--control", twice, "--end", "p:FF"});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("two outputs of the control file are one file"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("a.ts")));
+}
+
 TEST_F(KerfCli, FrameIsThePreviewDecodersPicture) {
   // The committed sample clip as the video of one programme.
   const char* source = std::getenv("KERF_SOURCE_DIR");

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -192,6 +194,9 @@ TEST_F(DemuxEngineRun, ExitStatusCarriesTheOutcome) {
       {"wrong control line", "BAD=1\n", "-d:c.cfg", 1 << 30, kToolExitControl},
       {"output not creatable", "MODE=ALL\nNAME=" + dir_.File("no/such/dir/o.ts") + "\n", "-d:c.cfg",
        1 << 30, kToolExitOutput},
+      {"output is the input", "MODE=ALL\nNAME=" + in + "\n", "-d:c.cfg", 1 << 30, kToolExitOutput},
+      {"two outputs are one file", "NAME=" + dir_.File("x.ts") + "\nNAME=" + dir_.File("x.ts") + "\n", "-d:c.cfg",
+       1 << 30, kToolExitOutput},
   };
   for (const Case& c : cases) {
     host_ = RecordingHost{};
@@ -237,6 +242,25 @@ TEST_F(DemuxEngineRun, OutcomeAndFilesWrittenForEveryKindOfEnd) {
   EXPECT_EQ(r.uncreatedOutput, 1);
   EXPECT_EQ(r.written, std::vector<std::string>{a});
   EXPECT_EQ(r.summary.packets, 0u);
+  // Outputs that are the input or each other: refused before any is created, every one named.
+  const std::string b = dir_.File("b.ts");
+  dir_.Write("clash.cfg", tsb::bytes_of("NAME=" + a + "\nNAME=" + in + "\nNAME=" + b + "\nNAME=" + a + "\n"));
+  std::remove(a.c_str());
+  host_ = RecordingHost{};
+  r = RunJob(in, DemuxRequest::Control, dir_.File("clash.cfg"));
+  EXPECT_EQ(r.outcome, DemuxOutcome::OutputError);
+  EXPECT_EQ(r.clashingOutput, 1);
+  EXPECT_EQ(r.clashesWith, kClashInput);
+  EXPECT_EQ(r.uncreatedOutput, -1);
+  EXPECT_TRUE(r.written.empty());
+  EXPECT_EQ(host_.out, "出力ファイル(" + in + ")は入力TSファイルと同じファイルです.\n"
+                       "出力ファイル(" + a + ")が重複して指定されています.\n");
+  EXPECT_EQ(tsb::ReadFile(in).size(), 30u * 188);
+  EXPECT_FALSE(std::filesystem::exists(a) || std::filesystem::exists(b));
+  r = RunJob(in, DemuxRequest::Information, in);
+  EXPECT_EQ(r.outcome, DemuxOutcome::OutputError);
+  EXPECT_EQ(r.clashingOutput, kInformationClash);
+  EXPECT_EQ(tsb::ReadFile(in).size(), 30u * 188);
 #ifndef _WIN32
   // The final MODE=ALL write fails after the summary was printed: still a failed run.
   dir_.Write("full.cfg", tsb::bytes_of("MODE=ALL\nNAME=/dev/full\n"));
