@@ -20,6 +20,11 @@ int raw_close(RawHandle h);
 // origin gives -1 without moving. 0, or -1 on failure (such as a position before the start).
 int raw_seek(RawHandle h, uint32_t low, int32_t high, int origin);
 
+// Cuts the file back to the largest multiple of unit bytes not beyond the current position and
+// moves there, so that a record a failed write left half done is dropped. 0, or -1 when the file
+// cannot be cut (a device) or unit is 0.
+int raw_cut_to_whole(RawHandle h, uint32_t unit);
+
 // Owns one handle and closes it when it goes out of scope, so no path out of a function leaves a
 // file open. Close() closes earlier and reports the result, for writers that must know it.
 class RawFile {

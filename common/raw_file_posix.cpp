@@ -94,3 +94,12 @@ int raw_seek(RawHandle h, uint32_t low, int32_t high, int origin) {
   const int64_t offset = int64_t((uint64_t(uint32_t(high)) << 32) | low);
   return lseek(int(h), off_t(offset), whence) < 0 ? -1 : 0;
 }
+
+int raw_cut_to_whole(RawHandle h, uint32_t unit) {
+  if (h < 0 || unit == 0) return -1;
+  const off_t at = lseek(int(h), 0, SEEK_CUR);
+  if (at < 0) return -1;
+  const off_t whole = at - at % off_t(unit);
+  if (ftruncate(int(h), whole) != 0) return -1;
+  return lseek(int(h), whole, SEEK_SET) < 0 ? -1 : 0;
+}

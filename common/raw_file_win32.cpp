@@ -84,3 +84,13 @@ int raw_seek(RawHandle h, uint32_t low, int32_t high, int origin) {
   distance.QuadPart = LONGLONG((uint64_t(uint32_t(high)) << 32) | low);
   return SetFilePointerEx(as_handle(h), distance, nullptr, method) ? 0 : -1;
 }
+
+int raw_cut_to_whole(RawHandle h, uint32_t unit) {
+  if (h == kInvalidRawHandle || unit == 0) return -1;
+  LARGE_INTEGER zero{}, at{};
+  if (!SetFilePointerEx(as_handle(h), zero, &at, FILE_CURRENT)) return -1;
+  LARGE_INTEGER whole;
+  whole.QuadPart = at.QuadPart - at.QuadPart % LONGLONG(unit);
+  if (!SetFilePointerEx(as_handle(h), whole, nullptr, FILE_BEGIN)) return -1;
+  return SetEndOfFile(as_handle(h)) ? 0 : -1;
+}
