@@ -12,6 +12,7 @@
 
 #include "common/timefmt.h"
 #include "platform/platform.h"
+#include "resources/templates.h"
 #include "platform/process.h"
 #include "resources/ids.h"
 
@@ -75,6 +76,8 @@ void install_kerfdmx(const std::string& path) {
 
 void CutterFlow::SetUp() {
   hl::reset();
+  // The program's dialogs, also when these tests run on their own.
+  ui::register_templates(res::dialog_templates(), res::menu_templates());
   // A FIFO whose reader has gone must not end the test program.
   signal(SIGPIPE, SIG_IGN);
   const char* build = std::getenv("KERF_BUILD_DIR");
