@@ -10,6 +10,9 @@
 # findings and the CPU time taken; the status is 1 when anything was found, with the
 # reproducers' paths.
 #
+# An input that takes longer than 120 s counts as a hang (on a loaded machine at nice 19 a normal
+# input can stall for tens of seconds).
+#
 # KERF_FUZZ_CPU=1 makes SECONDS CPU seconds: a target runs again and again until it has had that
 # much processor time, however busy the machine is (for long campaigns under nice -n 19).
 # KERF_FUZZ_LOG=FILE appends each target's line to FILE as well.
@@ -86,7 +89,7 @@ for t in $targets; do
     fi
     started=$(date +%s)
     set +e
-    "$build/fuzz/$t" -max_total_time="$left" -timeout=25 -rss_limit_mb=2560 -print_final_stats=1 \
+    "$build/fuzz/$t" -max_total_time="$left" -timeout=120 -rss_limit_mb=2560 -print_final_stats=1 \
       -artifact_prefix="$findings/" "${dict_option[@]}" "$corpus" "${seeds[@]}" >>"$log" 2>&1
     rc=$?
     set -e
