@@ -3,6 +3,7 @@
 // of run.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,6 +18,7 @@ using tsb::Bytes;
 
 constexpr char kWriteError[] = "DEMUX用のファイルの書き込みでエラーが発生しました.\n";
 
+#ifndef _WIN32
 // The packets of one PID, in order.
 Bytes PacketsOf(const Bytes& b, uint16_t pid) {
   Bytes out;
@@ -29,7 +31,6 @@ bool StartsWith(const Bytes& whole, const Bytes& prefix) {
   return prefix.size() <= whole.size() && std::equal(prefix.begin(), prefix.end(), whole.begin());
 }
 
-#ifndef _WIN32
 // A 64 KiB file system that the outputs fill long before the range ends: the write-error
 // message and no summary, status 4, completion posted twice, outputs of whole packets that are
 // the start of what they should hold, and the recording as it was.
@@ -78,8 +79,13 @@ TEST_F(Kerfdmx, ReadOnlyRecordingServesEveryKindOfRun) {
   const Bytes in = PlainRecording(3000);
   const std::string input = Input(in);
 #ifdef _WIN32
+  // The read-only attribute. Wine run by root still lets a program write such a file; there the
+  // unchanged bytes are what shows that nothing wrote it.
   std::filesystem::permissions(input, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
-  ASSERT_FALSE(std::ofstream(input, std::ios::binary | std::ios::app)) << "the recording is still writable";
+  ASSERT_EQ(std::filesystem::status(input).permissions() & std::filesystem::perms::owner_write,
+            std::filesystem::perms::none);
+  if (std::ofstream(input, std::ios::binary | std::ios::app))
+    std::printf("NOTE: the read-only attribute does not keep this process from writing the recording\n");
 #else
   tsb::TestMount readOnly = tsb::TestMount::ReadOnly(input);
   if (!readOnly.ok()) GTEST_SKIP() << "the recording cannot be made read-only: " << readOnly.why();

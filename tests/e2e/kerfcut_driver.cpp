@@ -264,7 +264,7 @@ int wmain(int argc, wchar_t** argv) {
     Session s6;
     if (open_session(folder, s6, false)) {
       check_text(s6.dialog, res::kPlaySeconds, "600", "read-only settings file read");
-      SendMessageW(GetDlgItem(s6.dialog, res::kOutputPath), WM_SETTEXT, 0, LPARAM((drive + L"別\出力.ts").c_str()));
+      SendMessageW(GetDlgItem(s6.dialog, res::kOutputPath), WM_SETTEXT, 0, LPARAM((drive + L"別\\出力.ts").c_str()));
       PostMessageW(s6.frame, WM_COMMAND, MAKEWPARAM(res::kMenuExit, 0), 0);
       check(wait_exit(s6, code), "program ends with a read-only settings file");
     }
