@@ -12,6 +12,9 @@ RawHandle raw_open(const char* path, const char* mode);
 // Bytes read (short only at end of file), 0 on failure or when size*count is beyond one call
 // (a DWORD on Windows).
 size_t raw_read(void* buf, size_t size, size_t count, RawHandle h);
+// As raw_read of bytes, but a failure of the system is told apart from the end of the file:
+// false when the read failed; got holds the bytes read before the failure (or all of them).
+bool raw_read_checked(void* buf, size_t bytes, RawHandle h, size_t& got);
 // size*count when everything was written, otherwise 0.
 size_t raw_write(const void* buf, size_t size, size_t count, RawHandle h);
 // Non-zero on success, 0 on failure (the CloseHandle convention on every platform).

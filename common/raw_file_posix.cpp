@@ -43,22 +43,27 @@ RawHandle raw_open(const char* path, const char* mode) {
   return RawHandle(fd);
 }
 
-size_t raw_read(void* buf, size_t size, size_t count, RawHandle h) {
-  size_t total = 0;
-  if (h < 0 || !byte_count(size, count, total)) return 0;
+bool raw_read_checked(void* buf, size_t bytes, RawHandle h, size_t& got) {
+  got = 0;
+  if (h < 0) return false;
   // read() may return less than asked before the end (signals, the per-call cap near 2 GiB);
   // keep going so that a short count always means end of file.
-  size_t done = 0;
-  while (done < total) {
-    const ssize_t got = read(int(h), static_cast<char*>(buf) + done, total - done);
-    if (got < 0) {
+  while (got < bytes) {
+    const ssize_t n = read(int(h), static_cast<char*>(buf) + got, bytes - got);
+    if (n < 0) {
       if (errno == EINTR) continue;
-      return 0;
+      return false;
     }
-    if (got == 0) break;
-    done += size_t(got);
+    if (n == 0) break;
+    got += size_t(n);
   }
-  return done;
+  return true;
+}
+
+size_t raw_read(void* buf, size_t size, size_t count, RawHandle h) {
+  size_t total = 0, got = 0;
+  if (h < 0 || !byte_count(size, count, total)) return 0;
+  return raw_read_checked(buf, total, h, got) ? got : 0;
 }
 
 size_t raw_write(const void* buf, size_t size, size_t count, RawHandle h) {

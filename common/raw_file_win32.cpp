@@ -48,6 +48,20 @@ RawHandle raw_open(const char* path, const char* mode) {
   return reinterpret_cast<RawHandle>(h);
 }
 
+bool raw_read_checked(void* buf, size_t bytes, RawHandle h, size_t& got) {
+  got = 0;
+  if (h == kInvalidRawHandle) return false;
+  // ReadFile takes a DWORD: larger reads go in pieces; a short piece is the end of the file.
+  while (got < bytes) {
+    const DWORD want = DWORD(bytes - got > MAXDWORD ? MAXDWORD : bytes - got);
+    DWORD n = 0;
+    if (!ReadFile(as_handle(h), static_cast<char*>(buf) + got, want, &n, nullptr)) return false;
+    got += n;
+    if (n < want) break;
+  }
+  return true;
+}
+
 size_t raw_read(void* buf, size_t size, size_t count, RawHandle h) {
   DWORD total = 0;
   if (h == kInvalidRawHandle || !byte_count(size, count, total)) return 0;

@@ -228,6 +228,9 @@ DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer) {
       case SourceStatus::NoResync:
         Print("再同期エラー：SYNC BYTEが見つかりません.\n");
         return LoopEnd::InputFailed;
+      case SourceStatus::ReadError:
+        Print("入力TSファイルの読み込みでエラーが発生しました.\n");
+        return LoopEnd::InputFailed;
     }
     const uint8_t* const end = block.data + size_t(block.count) * kPacketSize;
     for (const uint8_t* packet = block.data; packet != end; packet += kPacketSize) {

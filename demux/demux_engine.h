@@ -44,7 +44,7 @@ constexpr int kInformationClash = -2;    // DemuxResult::clashingOutput: the inf
 enum class DemuxOutcome {
   Done,               // the range was read to its end or to the end of the file
   Stopped,            // the lock file went or the stop flag was set; the summary was printed
-  InputError,         // the input could not be opened or positioned, or its sync was lost for good
+  InputError,         // the input could not be opened, positioned or read, or its sync was lost for good
   OutputError,        // an output could not be created or written
   ControlFileError,   // the control file could not be opened or has a wrong line
   UsageError,         // the command line was refused (kerfdmx's front end only)

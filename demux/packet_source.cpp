@@ -11,6 +11,7 @@ bool PacketSource::Start(RawHandle input, uint64_t offset) {
   cursor_ = 0;
   held_ = 0;
   eof_ = false;
+  readFailed_ = false;
   syncLosses_ = 0;
   return offset == 0 || raw_seek(input, uint32_t(offset), int32_t(offset >> 32), 0) == 0;
 }
@@ -20,8 +21,10 @@ void PacketSource::Refill() {
   bufferStart_ += cursor_;
   cursor_ = 0;
   const size_t want = kReadBufferSize - held_;
-  const size_t got = raw_read(buffer_.get() + held_, 1, want, input_);
-  if (got < want) eof_ = true;
+  size_t got = 0;
+  // A failed read ends the data like the end of the file, but the run must not pass for complete.
+  if (!raw_read_checked(buffer_.get() + held_, want, input_, got)) readFailed_ = true;
+  if (got < want || readFailed_) eof_ = true;
   held_ += got;
 }
 
@@ -42,7 +45,7 @@ bool PacketSource::Resync() {
 
 SourceStatus PacketSource::NextBlock(PacketBlock& block) {
   if (held_ < kRefillThreshold && !eof_) Refill();
-  if (held_ < kPacketSize && eof_) return SourceStatus::End;
+  if (held_ < kPacketSize && eof_) return readFailed_ ? SourceStatus::ReadError : SourceStatus::End;
   const uint8_t* const base = buffer_.get();
   if (base[cursor_] != kSyncByte) {
     if (++syncLosses_ >= kSyncLossLimit) return SourceStatus::SyncLimit;

@@ -27,6 +27,7 @@ enum class SourceStatus {
   End,         // fewer bytes than a packet are left (a partial packet at the end is dropped)
   SyncLimit,   // the kSyncLossLimit-th packet without its sync byte
   NoResync,    // no three sync bytes a packet apart in what is held
+  ReadError,   // reading the input failed; the packets read before were handed out
 };
 
 class PacketSource {
@@ -64,5 +65,6 @@ class PacketSource {
   size_t cursor_ = 0;                   // next unread byte in buffer_
   size_t held_ = 0;                     // unread bytes from the cursor on
   bool eof_ = false;
+  bool readFailed_ = false;             // the end came from a failed read, not the end of the file
   uint32_t syncLosses_ = 0;
 };

@@ -73,6 +73,25 @@ TEST_F(Kerfdmx, OutputFileSystemFillingUpEndsTheRunWithWholePackets) {
 }
 #endif
 
+#ifndef _WIN32
+// A recording whose reading fails (the tool's own memory file fails every read at offset 0 with
+// an I/O error): the run is an input failure with its message, never a normal end of file.
+TEST_F(Kerfdmx, ReadErrorIsAnInputFailureNotTheEndOfTheFile) {
+  Control("ALL.cfg", "MODE=ALL\nNAME=" + Out("all.ts") + "\n");
+  for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"-d:ALL.cfg"}, {"-i:DEMUX.txt"}}) {
+    const ToolResult r = run_tool(tool_, [&] {
+      std::vector<std::string> args{"/proc/self/mem", hOption_};
+      args.insert(args.end(), options.begin(), options.end());
+      return args;
+    }());
+    EXPECT_EQ(r.out, "入力TSファイルの読み込みでエラーが発生しました.\n");
+    EXPECT_EQ(r.exitStatus, 3);
+  }
+  EXPECT_EQ(Read(Out("all.ts")).size(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(prog_.File("DEMUX.txt")));
+}
+#endif
+
 // The recording cannot be written by anyone (a read-only mount over it, or the read-only
 // attribute under Windows): every kind of run reads it to the end as usual and leaves it as it was.
 TEST_F(Kerfdmx, ReadOnlyRecordingServesEveryKindOfRun) {
