@@ -3,7 +3,9 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]      SECONDS per target (default 60), all targets by default
 #
-# Each target starts from the seeds in fuzz/corpus/<target>/ and keeps what it finds in
+# Each target first runs once over the reproducers of findings already fixed, kept in
+# fuzz/regressions/<target>/ (one failing again is a finding). Then it starts from the seeds in
+# fuzz/corpus/<target>/ and keeps what it finds in
 # build/fuzz/corpus/<target>/ (so a later run goes on from there); its dictionary is made from
 # fuzz/dict/. Findings (crash-, leak-, timeout-, oom- files) land in build/fuzz/findings/<target>/.
 # A line per target tells the runs, executions per second, coverage (libFuzzer's cov: edges),
@@ -78,6 +80,19 @@ for t in $targets; do
   wall=0
   cpu=0
   cov=0
+  rc=0
+  if [ -n "$(ls -A "fuzz/regressions/$t" 2>/dev/null)" ]; then
+    set +e
+    "$build/fuzz/$t" -timeout=120 -rss_limit_mb=2560 "fuzz/regressions/$t"/* >>"$log" 2>&1
+    rc=$?
+    set -e
+    if [ "$rc" -ne 0 ]; then
+      status=1
+      echo "$t: a fixed finding fails again (fuzz/regressions/$t/, log $log)"
+      reproducers+=("fuzz/regressions/$t/")
+      continue
+    fi
+  fi
   known=$(find "$findings" -type f ! -name 'slow-unit-*' | sort)
   times >"$cpu_file"
   cpu_start=$(children_cpu)
