@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then configures, builds and runs every test: native, under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the Windows build under Wine.
+# AddressSanitizer + UndefinedBehaviorSanitizer, every fuzz target briefly, and the Windows build
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -18,6 +19,10 @@ run_preset() {
 
 run_preset native
 run_preset asan
+# Every fuzz target built and run for 20 s on its corpus, so that none rots; a finding fails the
+# run and names its reproducer.
+echo "== fuzz: build and run every target for 20 s"
+scripts/fuzz.sh 20
 # The Windows tests run under Wine; windowed ones need a display, which Xvfb provides. Wine's
 # server is waited for before the display goes away, so nothing complains about a lost X connection.
 xvfb-run -a -s '-screen 0 1280x1024x24' bash -c "$(declare -f run_preset); jobs=$jobs; rc=0; \

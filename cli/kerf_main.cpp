@@ -251,8 +251,10 @@ int Cut(const std::vector<std::string>& argv) {
   if (!args.has("control")) {
     if (output.size() > kPathMax || output.find('"') != std::string::npos)
       return usage_error("the output path is too long or holds a double quote", kCutHelp);
-    if (output == rec.path) {
-      std::fprintf(stderr, "kerf: the output is the input\n");
+    // However it is spelt (another case, "..", a link): replacing it would destroy the recording.
+    if (output == rec.path || path_same_file(output.c_str(), rec.path.c_str())) {
+      std::fprintf(stderr, "kerf: the output is the input file (%s); it is never replaced, not even with --force\n",
+                   path_for_terminal(output).c_str());
       return kExitOutput;
     }
     if (path_exists(output.c_str()) && !args.has("force")) {
@@ -315,6 +317,13 @@ int Cut(const std::vector<std::string>& argv) {
   const bool completed = demux_succeeded(result);
   print_sjis(completed ? stdout : stderr, engine.printed());
   if (!completed) {
+    if (result.clashingOutput != -1) {
+      if (result.clashingOutput == kInformationClash || result.clashesWith == kClashInput)
+        std::fprintf(stderr, "kerf: an output of the control file is the input file; nothing was written\n");
+      else
+        std::fprintf(stderr, "kerf: two outputs of the control file are one file; nothing was written\n");
+      return kExitOutput;
+    }
     if (result.uncreatedOutput >= 0) {
       std::fprintf(stderr, "kerf: cannot create the output file%s\n", args.has("control") ? "s" : "");
       return kExitOutput;

@@ -27,6 +27,13 @@ function(kerf_settings target)
                                              -fno-omit-frame-pointer)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
+  # The fuzz build instruments every library for coverage and the sanitizers, so a target links
+  # the code under test as the programs do. Any sanitizer report ends the input: a finding.
+  if(KERF_FUZZ)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+                                             -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
 endfunction()
 
 # kerf_library(name SOURCES ... LIBS ...): a static library of the project.

@@ -37,6 +37,12 @@ int path_is_folder(const char* path);
 // name, a link): the volume serial number and file index on Windows, the device and inode on
 // POSIX. 0 when they differ or either cannot be looked up.
 int path_same_file(const char* a, const char* b);
+// 1 when creating or writing the two paths would reach one file: both name one existing file (as
+// path_same_file tells), or neither exists and both name the same entry of one existing folder
+// (the folders by identity, the names exactly on POSIX and without regard to case on Windows,
+// after the system's own normalisation there; a dangling symbolic link counts as the entry it
+// names). 0 otherwise, and when only one of them exists.
+int path_same_target(const char* a, const char* b);
 // Clears the read-only attribute of a file, keeping its other attributes (POSIX: gives the owner
 // write permission). 0 on success or when it was not set, 1 on failure.
 int path_clear_read_only(const char* path);

@@ -24,6 +24,33 @@ bool is_folder(const char* path) {
   return find_entry(path, found) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// The identity of an existing file or folder: its volume serial number and file index. No
+// access is asked, only the identity is read; a folder needs the backup-semantics flag.
+bool file_identity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+  const HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const BOOL ok = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  return ok != 0;
+}
+
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// The full form the system opens a path by: "..", "." and '/' resolved, trailing dots and
+// blanks of the name dropped. Empty when it cannot be formed.
+std::wstring full_form(const char* path) {
+  std::wstring wide;
+  if (!cp932_to_wide(path, wide) || wide.empty()) return L"";
+  wchar_t full[32768];
+  const DWORD n = GetFullPathNameW(wide.c_str(), DWORD(sizeof full / sizeof full[0]), full, nullptr);
+  if (n == 0 || n >= sizeof full / sizeof full[0]) return L"";
+  return std::wstring(full, n);
+}
+
 }  // namespace
 
 int path_exists(const char* path) {
@@ -53,20 +80,33 @@ int path_same_file(const char* a, const char* b) {
   const char* paths[2] = {a, b};
   for (int i = 0; i < 2; ++i) {
     std::wstring wide;
-    if (!cp932_to_wide(paths[i], wide) || wide.empty()) return 0;
-    // No access asked: only the identity is read. A folder needs the backup-semantics flag.
-    const HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    const BOOL ok = GetFileInformationByHandle(h, &info[i]);
-    CloseHandle(h);
-    if (!ok) return 0;
+    if (!cp932_to_wide(paths[i], wide) || wide.empty() || !file_identity(wide, info[i])) return 0;
   }
-  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-                 info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
-                 info[0].nFileIndexLow == info[1].nFileIndexLow
-             ? 1
-             : 0;
+  return same_identity(info[0], info[1]) ? 1 : 0;
+}
+
+int path_same_target(const char* a, const char* b) {
+  const std::wstring fullA = full_form(a), fullB = full_form(b);
+  if (fullA.empty() || fullB.empty()) return 0;
+  const bool hasA = GetFileAttributesW(fullA.c_str()) != INVALID_FILE_ATTRIBUTES;
+  const bool hasB = GetFileAttributesW(fullB.c_str()) != INVALID_FILE_ATTRIBUTES;
+  BY_HANDLE_FILE_INFORMATION infoA, infoB;
+  if (hasA || hasB)
+    return hasA && hasB && file_identity(fullA, infoA) && file_identity(fullB, infoB) && same_identity(infoA, infoB)
+               ? 1
+               : 0;
+  // Neither exists yet: one entry when the names agree (as the file system compares them) in one
+  // folder.
+  const size_t slashA = fullA.find_last_of(L'\\'), slashB = fullB.find_last_of(L'\\');
+  if (slashA == std::wstring::npos || slashB == std::wstring::npos) return 0;
+  const std::wstring nameA = fullA.substr(slashA + 1), nameB = fullB.substr(slashB + 1);
+  if (nameA.empty() || CompareStringOrdinal(nameA.c_str(), int(nameA.size()), nameB.c_str(), int(nameB.size()),
+                                            TRUE) != CSTR_EQUAL)
+    return 0;
+  // A drive root keeps its backslash (C:\ stays whole), other folders lose theirs.
+  const std::wstring folderA = fullA.substr(0, slashA == 2 ? 3 : slashA);
+  const std::wstring folderB = fullB.substr(0, slashB == 2 ? 3 : slashB);
+  return file_identity(folderA, infoA) && file_identity(folderB, infoB) && same_identity(infoA, infoB) ? 1 : 0;
 }
 
 int path_clear_read_only(const char* path) {

@@ -12,6 +12,9 @@ RawHandle raw_open(const char* path, const char* mode);
 // Bytes read (short only at end of file), 0 on failure or when size*count is beyond one call
 // (a DWORD on Windows).
 size_t raw_read(void* buf, size_t size, size_t count, RawHandle h);
+// As raw_read of bytes, but a failure of the system is told apart from the end of the file:
+// false when the read failed; got holds the bytes read before the failure (or all of them).
+bool raw_read_checked(void* buf, size_t bytes, RawHandle h, size_t& got);
 // size*count when everything was written, otherwise 0.
 size_t raw_write(const void* buf, size_t size, size_t count, RawHandle h);
 // Non-zero on success, 0 on failure (the CloseHandle convention on every platform).
@@ -19,6 +22,11 @@ int raw_close(RawHandle h);
 // Moves to the signed 64-bit offset high:low from origin 0 begin, 1 current, 2 end; any other
 // origin gives -1 without moving. 0, or -1 on failure (such as a position before the start).
 int raw_seek(RawHandle h, uint32_t low, int32_t high, int origin);
+
+// Cuts the file back to the largest multiple of unit bytes not beyond the current position and
+// moves there, so that a record a failed write left half done is dropped. 0, or -1 when the file
+// cannot be cut (a device) or unit is 0.
+int raw_cut_to_whole(RawHandle h, uint32_t unit);
 
 // Owns one handle and closes it when it goes out of scope, so no path out of a function leaves a
 // file open. Close() closes earlier and reports the result, for writers that must know it.

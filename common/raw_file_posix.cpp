@@ -43,22 +43,27 @@ RawHandle raw_open(const char* path, const char* mode) {
   return RawHandle(fd);
 }
 
-size_t raw_read(void* buf, size_t size, size_t count, RawHandle h) {
-  size_t total = 0;
-  if (h < 0 || !byte_count(size, count, total)) return 0;
+bool raw_read_checked(void* buf, size_t bytes, RawHandle h, size_t& got) {
+  got = 0;
+  if (h < 0) return false;
   // read() may return less than asked before the end (signals, the per-call cap near 2 GiB);
   // keep going so that a short count always means end of file.
-  size_t done = 0;
-  while (done < total) {
-    const ssize_t got = read(int(h), static_cast<char*>(buf) + done, total - done);
-    if (got < 0) {
+  while (got < bytes) {
+    const ssize_t n = read(int(h), static_cast<char*>(buf) + got, bytes - got);
+    if (n < 0) {
       if (errno == EINTR) continue;
-      return 0;
+      return false;
     }
-    if (got == 0) break;
-    done += size_t(got);
+    if (n == 0) break;
+    got += size_t(n);
   }
-  return done;
+  return true;
+}
+
+size_t raw_read(void* buf, size_t size, size_t count, RawHandle h) {
+  size_t total = 0, got = 0;
+  if (h < 0 || !byte_count(size, count, total)) return 0;
+  return raw_read_checked(buf, total, h, got) ? got : 0;
 }
 
 size_t raw_write(const void* buf, size_t size, size_t count, RawHandle h) {
@@ -93,4 +98,13 @@ int raw_seek(RawHandle h, uint32_t low, int32_t high, int origin) {
   if (h < 0) return -1;
   const int64_t offset = int64_t((uint64_t(uint32_t(high)) << 32) | low);
   return lseek(int(h), off_t(offset), whence) < 0 ? -1 : 0;
+}
+
+int raw_cut_to_whole(RawHandle h, uint32_t unit) {
+  if (h < 0 || unit == 0) return -1;
+  const off_t at = lseek(int(h), 0, SEEK_CUR);
+  if (at < 0) return -1;
+  const off_t whole = at - at % off_t(unit);
+  if (ftruncate(int(h), whole) != 0) return -1;
+  return lseek(int(h), whole, SEEK_SET) < 0 ? -1 : 0;
 }

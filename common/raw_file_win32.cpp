@@ -48,6 +48,20 @@ RawHandle raw_open(const char* path, const char* mode) {
   return reinterpret_cast<RawHandle>(h);
 }
 
+bool raw_read_checked(void* buf, size_t bytes, RawHandle h, size_t& got) {
+  got = 0;
+  if (h == kInvalidRawHandle) return false;
+  // ReadFile takes a DWORD: larger reads go in pieces; a short piece is the end of the file.
+  while (got < bytes) {
+    const DWORD want = DWORD(bytes - got > MAXDWORD ? MAXDWORD : bytes - got);
+    DWORD n = 0;
+    if (!ReadFile(as_handle(h), static_cast<char*>(buf) + got, want, &n, nullptr)) return false;
+    got += n;
+    if (n < want) break;
+  }
+  return true;
+}
+
 size_t raw_read(void* buf, size_t size, size_t count, RawHandle h) {
   DWORD total = 0;
   if (h == kInvalidRawHandle || !byte_count(size, count, total)) return 0;
@@ -83,4 +97,14 @@ int raw_seek(RawHandle h, uint32_t low, int32_t high, int origin) {
   LARGE_INTEGER distance;
   distance.QuadPart = LONGLONG((uint64_t(uint32_t(high)) << 32) | low);
   return SetFilePointerEx(as_handle(h), distance, nullptr, method) ? 0 : -1;
+}
+
+int raw_cut_to_whole(RawHandle h, uint32_t unit) {
+  if (h == kInvalidRawHandle || unit == 0) return -1;
+  LARGE_INTEGER zero{}, at{};
+  if (!SetFilePointerEx(as_handle(h), zero, &at, FILE_CURRENT)) return -1;
+  LARGE_INTEGER whole;
+  whole.QuadPart = at.QuadPart - at.QuadPart % LONGLONG(unit);
+  if (!SetFilePointerEx(as_handle(h), whole, nullptr, FILE_BEGIN)) return -1;
+  return SetEndOfFile(as_handle(h)) ? 0 : -1;
 }

@@ -2,6 +2,7 @@
 #include "core/input_measure.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "common/path.h"
@@ -56,7 +57,10 @@ int PcrScanner::ScanPcrWindow(RawHandle file, int32_t start, bool tail) {
     m_.rateEstimate = 0;
     if (n > 0) {
       std::sort(rateSamples_, rateSamples_ + n);
-      m_.rateEstimate = int32_t(rateSamples_[(n - 1) / 2] + 0.5);
+      // PCRs a few ticks apart over many packets give rates beyond any int32_t (damage, not a
+      // broadcast); such an estimate stays at the largest rate the record holds.
+      const double median = rateSamples_[(n - 1) / 2] + 0.5;
+      m_.rateEstimate = median >= double(INT32_MAX) ? INT32_MAX : int32_t(median);
     }
   }
   return 0;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/path.h"
 #include "common/raw_file.h"
@@ -84,6 +85,9 @@ int settings_read(Settings& s, const char* path) {
                raw_read(reserved, 1, sizeof reserved, h) == sizeof reserved &&
                raw_read(&s, 1, sizeof s, h) == sizeof s;
   file.Close();   // before a damaged file is deleted
+  // The texts are used as zero-terminated strings; a damaged file need not end them.
+  for (char* text : {s.inputPathText, s.loadedInputPath, s.outputPath, s.playerPath, s.playerOptions})
+    text[kSettingsText - 1] = '\0';
   if (whole) return 0;
   delete_file(path);
   return 2;

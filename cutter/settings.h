@@ -91,8 +91,9 @@ void settings_defaults(Settings& s, const char* programFolder, const char* syste
 bool settings_file_path(const char* programPath, char* out);
 
 // Reads the file over s. A missing file changes nothing; a file with a wrong header, or one that
-// ends before the record does, is deleted (bytes read into s before the end stay). Returns 0 when
-// the whole record was read, 1 when the file was missing, 2 when it was deleted.
+// ends before the record does, is deleted (bytes read into s before the end stay). Every text
+// field ends in a terminator afterwards, whatever the file held. Returns 0 when the whole record
+// was read, 1 when the file was missing, 2 when it was deleted.
 int settings_read(Settings& s, const char* path);
 // Writes header, four zero bytes and the record; a short write deletes the file. 0 on success.
 int settings_write(const Settings& s, const char* path);

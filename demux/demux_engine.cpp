@@ -51,7 +51,10 @@ DemuxResult DemuxEngine::Run(const DemuxJob& job) {
   writeErrorPrinted_ = false;
 
   DemuxResult result;
-  if (job.request != DemuxRequest::Control || OpenControl(result)) ReadInput(result);
+  const bool ready = job.request == DemuxRequest::Control     ? OpenControl(result)
+                     : job.request == DemuxRequest::Information ? InformationApart(result)
+                                                                : true;
+  if (ready) ReadInput(result);
   // What was gathered before a failure still reaches the outputs; the final MODE=ALL write may
   // fail after the summary, which then stands but the run has failed.
   if (!CloseOutputs() && demux_succeeded(result)) result.outcome = DemuxOutcome::OutputError;
@@ -77,11 +80,50 @@ bool DemuxEngine::OpenControl(DemuxResult& result) {
       return false;
     }
   }
+  // Creating an output truncates it: one that is the recording would destroy it, and two outputs
+  // that are one file would write over each other. Such a file is refused before any is created.
+  if (!OutputsApart(result)) {
+    result.outcome = DemuxOutcome::OutputError;
+    return false;
+  }
   // An output that cannot be created stops the run before it starts, without a message.
   result.uncreatedOutput = outputs_.Open(*control_);
   const int created = result.uncreatedOutput >= 0 ? result.uncreatedOutput : control_->outputCount;
   for (int i = 0; i < created; ++i) result.written.emplace_back(control_->outputs[i].path);
   if (result.uncreatedOutput < 0) return true;
+  result.outcome = DemuxOutcome::OutputError;
+  return false;
+}
+
+bool DemuxEngine::OutputsApart(DemuxResult& result) {
+  constexpr int kApart = -3;
+  for (int i = 0; i < control_->outputCount; ++i) {
+    const char* path = control_->outputs[i].path;
+    int sameAs = path_same_file(path, job_->inputPath) ? kClashInput : kApart;
+    for (int k = 0; k < i && sameAs == kApart; ++k)
+      if (path_same_target(path, control_->outputs[k].path)) sameAs = k;
+    if (sameAs == kApart) continue;
+    char text[kPathBuffer + 96];
+    std::snprintf(text, sizeof text,
+                  sameAs == kClashInput ? "出力ファイル(%s)は入力TSファイルと同じファイルです.\n"
+                                        : "出力ファイル(%s)が重複して指定されています.\n",
+                  path);
+    Print(text);
+    if (result.clashingOutput < 0) {
+      result.clashingOutput = i;
+      result.clashesWith = sameAs;
+    }
+  }
+  return result.clashingOutput < 0;
+}
+
+bool DemuxEngine::InformationApart(DemuxResult& result) {
+  if (!path_same_file(job_->requestPath, job_->inputPath)) return true;
+  char text[kPathBuffer + 96];
+  std::snprintf(text, sizeof text, "DEMUX情報ファイル(%s)は入力TSファイルと同じファイルです.\n", job_->requestPath);
+  Print(text);
+  result.clashingOutput = kInformationClash;
+  result.clashesWith = kClashInput;
   result.outcome = DemuxOutcome::OutputError;
   return false;
 }
@@ -226,6 +268,10 @@ DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer, PacketReader reader
       break;
     case TsReadEnd::NoResync:
       Print("再同期エラー：SYNC BYTEが見つかりません.\n");
+      end = LoopEnd::InputFailed;
+      break;
+    case TsReadEnd::ReadError:
+      Print("入力TSファイルの読み込みでエラーが発生しました.\n");
       end = LoopEnd::InputFailed;
       break;
   }

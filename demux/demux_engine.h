@@ -38,10 +38,13 @@ struct DemuxJob {
   const std::atomic<bool>* stop = nullptr;   // when set (Ctrl-C), ends the run as the lock file's removal does
 };
 
+constexpr int kClashInput = -1;          // DemuxResult::clashesWith: the output is the input file
+constexpr int kInformationClash = -2;    // DemuxResult::clashingOutput: the information file is the input
+
 enum class DemuxOutcome {
   Done,               // the range was read to its end or to the end of the file
   Stopped,            // the lock file went or the stop flag was set; the summary was printed
-  InputError,         // the input could not be opened or positioned, or its sync was lost for good
+  InputError,         // the input could not be opened, positioned or read, or its sync was lost for good
   OutputError,        // an output could not be created or written
   ControlFileError,   // the control file could not be opened or has a wrong line
   UsageError,         // the command line was refused (kerfdmx's front end only)
@@ -51,6 +54,11 @@ struct DemuxResult {
   DemuxOutcome outcome = DemuxOutcome::Done;
   DemuxSummary summary;                // the counters as the run left them, printed or not
   int uncreatedOutput = -1;            // OutputError before the run: the output that could not be created
+  // OutputError before the run, nothing created: the first output refused because it is the input
+  // file (clashesWith kClashInput) or the same file as an earlier output (clashesWith its index);
+  // kInformationClash when the information file to write is the input.
+  int clashingOutput = -1;
+  int clashesWith = -1;
   std::vector<std::string> written;    // the files created: the information file or the outputs
 };
 
@@ -91,6 +99,11 @@ class DemuxEngine {
   void WriteError();
   // Reads the control file and creates its outputs; false (outcome set) when the run cannot start.
   bool OpenControl(DemuxResult& result);
+  // Prints a line for every output that is the input file or the same file as an earlier output
+  // (by identity, however each is spelt) and records the first; true when there is none.
+  bool OutputsApart(DemuxResult& result);
+  // False (outcome set, message printed) when the information file to write is the input file.
+  bool InformationApart(DemuxResult& result);
   // Reads the range and, at a normal end, writes the information file and prints the summary.
   void ReadInput(DemuxResult& result);
   // Positions a reader at the range's start and runs the packet loop with the job's writer.

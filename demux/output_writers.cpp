@@ -32,7 +32,14 @@ void AllModeWriter::Start(RawHandle first) {
 bool AllModeWriter::Flush() {
   const size_t n = used_;
   used_ = 0;
-  return n == 0 || first_ == kInvalidRawHandle || raw_write(buffer_.get(), 1, n, first_) == n;
+  if (n == 0 || first_ == kInvalidRawHandle || raw_write(buffer_.get(), 1, n, first_) == n) return true;
+  keep_whole_packets(first_);
+  return false;
+}
+
+void keep_whole_packets(RawHandle output) {
+  // A device (/dev/full) cannot be cut; it holds nothing to keep either.
+  raw_cut_to_whole(output, kPacketSize);
 }
 
 void build_service_pat(const uint8_t* packet, uint16_t transportStreamId, uint8_t version,
@@ -124,8 +131,10 @@ bool DemuxModeWriter::Flush() {
     const size_t n = used_[i];
     if (n == 0) continue;
     used_[i] = 0;
-    if (raw_write(buffers_.get() + size_t(i) * kDemuxGatherSize, 1, n, files_->handle(i)) != n)
+    if (raw_write(buffers_.get() + size_t(i) * kDemuxGatherSize, 1, n, files_->handle(i)) != n) {
+      keep_whole_packets(files_->handle(i));
       ok = false;
+    }
   }
   return ok;
 }

@@ -26,6 +26,10 @@ constexpr size_t kDemuxGatherSize = 256 * kPacketSize;
 constexpr uint32_t kPatPid = 0x0000;
 constexpr uint32_t kNitPid = 0x0010;
 
+// After a write that fell short (a full disk): drops the part of a packet it left at the end of
+// the output, so that the output holds whole packets, as far as they got.
+void keep_whole_packets(RawHandle output);
+
 // The files of a control record, created for one run and closed after it.
 class OutputFiles {
  public:
@@ -94,8 +98,10 @@ class DemuxModeWriter {
       used_[i] += kPacketSize;
       if (used_[i] == kDemuxGatherSize) {
         used_[i] = 0;
-        if (raw_write(gathered, 1, kDemuxGatherSize, files_->handle(i)) != kDemuxGatherSize)
+        if (raw_write(gathered, 1, kDemuxGatherSize, files_->handle(i)) != kDemuxGatherSize) {
+          keep_whole_packets(files_->handle(i));
           return false;
+        }
       }
     }
     return true;

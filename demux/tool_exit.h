@@ -6,7 +6,7 @@
 enum ToolExit : int {
   kToolExitDone = 0,          // the range was read to its end (or to the end of the file)
   kToolExitUsage = 2,         // the command line was refused
-  kToolExitInput = 3,         // the input could not be opened, positioned or kept in sync
+  kToolExitInput = 3,         // the input could not be opened, positioned, read or kept in sync
   kToolExitOutput = 4,        // an output file could not be created or written
   kToolExitStopped = 5,       // the caller's lock file went (or the stop flag was set) mid-run
   kToolExitControl = 6,       // the control file could not be opened or has a wrong line

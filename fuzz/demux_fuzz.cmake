@@ -1,8 +1,6 @@
-# libFuzzer target for the demux tool's own parsers: the command line and the information-file
-# format, as the tool and as the cutter read it (clang, fuzz preset). The control-file unit names the table layer, so its sources come along.
-kerf_fuzz_target(demux_parsers_fuzz
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/demux_parsers_fuzz.cpp
-          ${PROJECT_SOURCE_DIR}/demux/demux_options.cpp
-          ${PROJECT_SOURCE_DIR}/demux/demux_control.cpp
-          ${PROJECT_SOURCE_DIR}/demux/info_file_reader.cpp
-          ${KERF_PSI_FUZZ_SOURCES})
+# The demux tool's own parsers (command line, control file, information file as the tool and as the
+# cutter read it), and the packet loop with the tables run through the engine's typed API.
+kerf_fuzz_target(demux_parsers_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/demux_parsers_fuzz.cpp
+                 LIBS kerf_core kerf_demux)
+kerf_fuzz_target(demux_engine_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/demux_engine_fuzz.cpp
+                 LIBS kerf_core kerf_demux)

@@ -1,17 +1,19 @@
 // libFuzzer target for the demux tool's parsers: the first input byte chooses the command-line
 // splitter and option parser, the control-file reader, or the information-file reader with the
-// cutter's rules for the rest. None may read or write outside its buffers, and what they fill
-// stays within the data model's limits. Every input gets
-// records of its own.
+// cutter's rules (and the cutter's programme list read from it) for the rest. None may read or
+// write outside its buffers, and what they fill stays within the data model's limits. Every input
+// gets records of its own.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "core/programme_list.h"
 #include "demux/demux_control.h"
 #include "demux/demux_options.h"
 #include "demux/info_file_reader.h"
+#include "fuzz/fuzz_file.h"
 
 namespace {
 
@@ -45,6 +47,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const PidLineValue v = read_pid_value(line.value);
         Check(v.classText.size() <= kLinePieceMax);
       }
+    }
+    // The cutter's programme list from the same text as a file: no more entries than its list box
+    // holds, each in a block that exists.
+    static FuzzFolder* const folder = new FuzzFolder;
+    if (folder->ok() && folder->Write("DEMUX.txt", data + 1, length)) {
+      ProgrammeStructure list;
+      Check(read_programme_list(folder->File("DEMUX.txt").c_str(), list) == 0);
+      Check(list.videos.size() <= size_t(kMaxProgrammeEntries));
+      for (const VideoEntry& v : list.videos) Check(v.ordinal >= 0 && size_t(v.ordinal) <= list.programmes.size());
     }
   } else {
     auto control = std::make_unique<DemuxControl>();

@@ -1,3 +1,3 @@
-# libFuzzer target for the PSI/SI table layer (clang, fuzz preset).
-kerf_fuzz_target(psi_table_layer_fuzz
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/psi_table_layer_fuzz.cpp ${KERF_PSI_FUZZ_SOURCES})
+# The PSI/SI table layer.
+kerf_fuzz_target(psi_table_layer_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/psi_table_layer_fuzz.cpp
+                 LIBS kerf_psi)

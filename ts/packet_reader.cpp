@@ -16,7 +16,7 @@ size_t ts_find_grid(const uint8_t* p, size_t span, size_t packetSize) {
 const uint8_t* PacketReader::NextSlowly() {
   if (filled_ - cursor_ < refillBelow_ && !eof_) Refill();
   if (filled_ - cursor_ < ps_) {
-    if (end_ == TsReadEnd::None) end_ = TsReadEnd::EndOfFile;
+    if (end_ == TsReadEnd::None) end_ = readFailed_ ? TsReadEnd::ReadError : TsReadEnd::EndOfFile;
     return nullptr;
   }
   if (buffer_[cursor_] != kSyncByte && !Resync()) return nullptr;
@@ -29,8 +29,10 @@ void PacketReader::Refill() {
   base_ += cursor_;
   cursor_ = 0;
   const size_t want = blockSize_ - held;
-  const size_t got = raw_read(buffer_ + held, 1, want, file_);
-  if (got < want) eof_ = true;
+  size_t got = 0;
+  // A failed read ends the data like the end of the file, but is told apart from it.
+  if (!raw_read_checked(buffer_ + held, want, file_, got)) readFailed_ = true;
+  if (got < want || readFailed_) eof_ = true;
   filled_ = held + got;
   quickEnd_ = filled_ >= refillBelow_ ? filled_ - refillBelow_ + 1 : 0;
 }

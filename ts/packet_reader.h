@@ -42,6 +42,7 @@ enum class TsReadEnd : uint8_t {
   EndOfFile,      // fewer than packetSize bytes were left (a partial last packet is dropped)
   SyncLossLimit,  // the kSyncLossLimit-th packet without a sync byte
   NoResync,       // no three sync bytes a packet apart in the held data
+  ReadError,      // reading the file failed; the packets read before it were handed out
 };
 
 // Offset of the first position in p[0, span) from which the bytes at 0, packetSize and
@@ -74,6 +75,7 @@ class PacketReader {
     base_ = position;
     syncLosses_ = 0;
     eof_ = !usable_;   // an unusable reader never reads: its first Next() ends it
+    readFailed_ = false;
     end_ = TsReadEnd::None;
     return usable_;
   }
@@ -134,6 +136,7 @@ class PacketReader {
   size_t filled_ = 0;    // bytes read into buffer_: filled_ - cursor_ are held, unread
   size_t quickEnd_ = 0;  // below it, at least refillBelow_ bytes are held from the cursor
   bool eof_ = true;      // a read came back short (or nothing has begun)
+  bool readFailed_ = false;  // the short read was a failure of the system, not the file's end
   uint64_t base_ = 0;    // file offset of buffer_[0]
   uint32_t syncLosses_ = 0;
   TsReadEnd end_ = TsReadEnd::None;

@@ -17,6 +17,7 @@
 #include "mpeg2/picture_decoder.h"
 #include "tests/mpeg2/sample_clip.h"
 #include "tests/support/stream_builder.h"
+#include "tests/support/test_mounts.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -233,6 +234,95 @@ TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
   EXPECT_EQ(r.out.find("cut "), std::string::npos) << r.out;
 #endif
 }
+
+// The recording is never an output: another spelling, a link, --force or a control file change
+// nothing of that; the status is the output failure's and the file stays as it was.
+TEST_F(KerfCli, TheRecordingIsNeverReplaced) {
+  const tsb::Bytes before = tsb::ReadFile(input_);
+  std::filesystem::create_directory(dir_.File("sub"));
+  std::vector<std::string> spellings = {(std::filesystem::path(dir_.File("sub")) / ".." / "in.ts").string()};
+  std::error_code ec;
+  std::filesystem::create_hard_link(input_, dir_.File("hard.ts"), ec);
+  if (!ec) spellings.push_back(dir_.File("hard.ts"));
+#ifdef _WIN32
+  spellings.push_back(dir_.File("IN.TS"));
+#else
+  std::filesystem::create_symlink(input_, dir_.File("soft.ts"), ec);
+  if (!ec) spellings.push_back(dir_.File("soft.ts"));
+#endif
+  for (const std::string& spelling : spellings) {
+    for (const char* programme : {"0", "1"}) {
+      std::vector<std::string> args = {"cut", input_, "-o", spelling, "--force", "--end", "p:FF"};
+      if (programme[0] == '1') args.insert(args.end(), {"--programme", "1"});
+      const Result r = Kerf(args);
+      EXPECT_EQ(r.status, 4) << spelling;
+      EXPECT_NE(r.err.find("the output is the input file"), std::string::npos) << r.err;
+    }
+    const std::string control = dir_.Write("c.cfg", tsb::bytes_of("MODE=ALL\nNAME=" + spelling + "\n"));
+    const Result r = Kerf({"cut", input_, "--control", control, "--end", "p:FF"});
+    EXPECT_EQ(r.status, 4) << spelling;
+    EXPECT_NE(r.err.find(utf8(u8"は入力TSファイルと同じファイルです.")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("an output of the control file is the input file"), std::string::npos) << r.err;
+    EXPECT_EQ(tsb::ReadFile(input_), before) << spelling;
+  }
+  const std::string twice = dir_.Write(
+      "twice.cfg", tsb::bytes_of("NAME=" + dir_.File("a.ts") + "\nPID=0000\nNAME=" + dir_.File("a.ts") + "\n"));
+  const Result r = Kerf({"cut", input_, "--control", twice, "--end", "p:FF"});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("two outputs of the control file are one file"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("a.ts")));
+}
+
+#ifndef _WIN32
+// An output file system that fills up partway: the engine's write-error message in UTF-8, status
+// 4, no "cut" line, an output of whole packets from the start of the range, the recording intact.
+TEST_F(KerfCli, FullFileSystemEndsTheCutWithStatus4) {
+  const std::string small = dir_.File("small");
+  std::filesystem::create_directory(small);
+  tsb::TestMount fs = tsb::TestMount::SmallFileSystem(small, 64 * 1024);
+  if (!fs.ok()) GTEST_SKIP() << "no small file system to fill: " << fs.why();
+  const tsb::Bytes before = tsb::ReadFile(input_);
+  const std::string out = small + "/cut.ts";
+  for (const char* programme : {"", "2"}) {
+    std::filesystem::remove(out);
+    std::vector<std::string> args = {"cut", input_, "-o", out};
+    if (programme[0] != 0) args.insert(args.end(), {"--programme", programme});
+    const Result r = Kerf(args);
+    EXPECT_EQ(r.status, 4) << programme << r.err;
+    EXPECT_NE(r.err.find(utf8(u8"DEMUX用のファイルの書き込みでエラーが発生しました.")), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("cut "), std::string::npos) << r.out;
+    const tsb::Bytes written = tsb::ReadFile(out);
+    EXPECT_GT(written.size(), 0u);
+    EXPECT_EQ(written.size() % 188, 0u) << written.size();
+    if (programme[0] == 0) {
+      EXPECT_TRUE(std::equal(written.begin(), written.end(), before.begin()));
+    }
+    EXPECT_EQ(tsb::ReadFile(input_), before);
+  }
+}
+
+// A recording nobody can write (a read-only mount over it): every kind of cut reads it as usual.
+TEST_F(KerfCli, ReadOnlyRecordingIsCutInEveryMode) {
+  const tsb::Bytes before = tsb::ReadFile(input_);
+  tsb::TestMount readOnly = tsb::TestMount::ReadOnly(input_);
+  if (!readOnly.ok()) GTEST_SKIP() << "the recording cannot be made read-only: " << readOnly.why();
+  const std::string control =
+      dir_.Write("c.cfg", tsb::bytes_of("NAME=" + dir_.File("c.ts") + "\nSERVICE_ID=0401\nPID=0000\nPID=0121\n"));
+  const std::vector<std::vector<std::string>> cuts = {
+      {"cut", input_, "-o", dir_.File("a.ts"), "--end", "p:3FF"},
+      {"cut", input_, "-o", dir_.File("b.ts"), "--programme", "2", "--start", "p:100"},
+      {"cut", input_, "-o", dir_.File("s.ts"), "--service", "402", "--network-entry"},
+      {"cut", input_, "--control", control, "--end", "0:00:02"},
+      {"info", input_},
+  };
+  for (const auto& args : cuts) {
+    const Result r = Kerf(args);
+    EXPECT_EQ(r.status, 0) << args[2] << "\n" << r.err;
+    EXPECT_EQ(tsb::ReadFile(input_), before) << args[2];
+  }
+  EXPECT_TRUE(tsb::ReadFile(dir_.File("a.ts")) == Slice(0, 0x3FF));
+}
+#endif
 
 TEST_F(KerfCli, FrameIsThePreviewDecodersPicture) {
   // The committed sample clip as the video of one programme.

@@ -168,6 +168,34 @@ TEST_F(PathFiles, SameFileByIdentityNotBySpelling) {
   EXPECT_EQ(path_is_folder(dir_.Join("none").c_str()), 0);
 }
 
+// Outputs are compared before any of them is created: two spellings of one entry of one folder
+// are one target whether it exists yet or not; an existing file and a name still free never are.
+TEST_F(PathFiles, SameTargetBeforeTheFileExists) {
+  ASSERT_EQ(path_make_folders(dir_.Join("sub").c_str()), 0);
+  const std::string made = dir_.Join("new.ts");
+  const std::string roundabout = dir_.Join("sub") + kSep + ".." + kSep + "new.ts";
+  EXPECT_EQ(path_same_target(made.c_str(), roundabout.c_str()), 1);
+  EXPECT_EQ(path_same_target(made.c_str(), dir_.Join("other.ts").c_str()), 0);
+  EXPECT_EQ(path_same_target(made.c_str(), (dir_.Join("sub") + kSep + "new.ts").c_str()), 0);
+  EXPECT_EQ(path_same_target(made.c_str(), (dir_.Join("none") + kSep + "new.ts").c_str()), 0);
+#ifdef _WIN32
+  // The file system's own rules: letter case and trailing dots and blanks do not make a new name.
+  EXPECT_EQ(path_same_target(made.c_str(), dir_.Join("NEW.TS").c_str()), 1);
+  EXPECT_EQ(path_same_target(made.c_str(), dir_.Join("new.ts. ").c_str()), 1);
+#else
+  EXPECT_EQ(path_same_target(made.c_str(), dir_.Join("NEW.TS").c_str()), 0);
+  // A link that leads nowhere yet creates the file it names.
+  std::error_code ec;
+  std::filesystem::create_symlink("sub/../new.ts", dir_.Native(L"link.ts"), ec);
+  ASSERT_FALSE(ec);
+  EXPECT_EQ(path_same_target(made.c_str(), dir_.Join("link.ts").c_str()), 1);
+#endif
+  Write(made, "x");
+  EXPECT_EQ(path_same_target(made.c_str(), roundabout.c_str()), 1);
+  EXPECT_EQ(path_same_target(made.c_str(), dir_.Join("other.ts").c_str()), 0);
+  EXPECT_EQ(path_same_target(dir_.Join("other.ts").c_str(), made.c_str()), 0);
+}
+
 TEST_F(PathFiles, ClearingReadOnlyKeepsTheFile) {
   const std::string a = dir_.Join("ro.ts");
   Write(a, "x");

@@ -83,6 +83,20 @@ TEST_F(RawFileLayer, PositionsBeyondFourGibibytes) {
   raw_close(h);
 }
 
+// What a failed write leaves half done is cut off at the last whole record; writing goes on from
+// there.
+TEST_F(RawFileLayer, CutBackToWholeRecords) {
+  const std::string path = dir_.Join("cut.ts");
+  RawFile f(path.c_str(), "wb");
+  ASSERT_EQ(raw_write(std::string(500, 'a').data(), 1, 500, f.get()), 500u);
+  EXPECT_EQ(raw_cut_to_whole(f.get(), 188), 0);
+  EXPECT_EQ(raw_write("b", 1, 1, f.get()), 1u);
+  EXPECT_EQ(raw_cut_to_whole(f.get(), 0), -1);
+  EXPECT_EQ(f.Close(), 1);
+  EXPECT_EQ(path_file_size(path.c_str()), 377.0);
+  EXPECT_EQ(raw_cut_to_whole(kInvalidRawHandle, 188), -1);
+}
+
 TEST_F(RawFileLayer, OwnerClosesItsHandleOnceWhereverItGoes) {
   const std::string path = Write("o.ts", "abc");
   RawHandle seen = kInvalidRawHandle;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -131,6 +132,21 @@ tsb::Bytes BoundRecording(int lastMinusFirst) {
   }
   ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(1000 + lastMinusFirst));
   return ts.bytes();
+}
+
+// Found by the fuzzer (ts_reader_fuzz): PCRs one 27 MHz tick apart over eleven packets make a
+// rate sample of about 4.5e11 bit/s, which no int32_t holds. The estimate stays at the largest.
+TEST_F(InputMeasure, RateBeyondInt32IsHeldAtTheLargest) {
+  tsb::TsStream ts;
+  ts.PcrPacket(kPcrPid, tsb::Pcr{0, 0});
+  ts.Null(10);
+  ts.PcrPacket(kPcrPid, tsb::Pcr{0, 1});
+  ts.Null(10);
+  ts.PcrPacket(kPcrPid, tsb::Pcr{0, 2});
+  for (int32_t method : {kMethodFirstLast, kMethodEstimate, kMethodAutomatic}) {
+    ASSERT_EQ(Measure(ts.bytes(), method), 0) << method;
+    EXPECT_EQ(m().rateEstimate, INT32_MAX) << method;
+  }
 }
 
 TEST_F(InputMeasure, AutomaticMethodKeepsFirstLastWithinTenPercent) {

@@ -10,6 +10,7 @@
 #include "cutter/tool_run.h"
 #include "resources/ids.h"
 #include "tests/cutter/cutter_flow.h"
+#include "tests/support/test_mounts.h"
 
 namespace flow {
 namespace {
@@ -293,6 +294,49 @@ TEST_F(CutFlow, ToolFailuresAreShownWithTheToolsOwnMessage) {
   EXPECT_FALSE(std::filesystem::exists(Prog("lockfile")));
   EXPECT_EQ(job().jobRunning, 0);
   for (const auto& box : hl::message_boxes()) EXPECT_NE(box.text, kDone);
+}
+
+// A recording nobody can write (a read-only mount over it): the real load (the programme
+// analysis by kerfdmx and the measurement) and a cut in every mode read it as usual and leave it
+// as it was.
+TEST_F(CutFlow, ReadOnlyRecordingIsLoadedAndCutInEveryMode) {
+  tsb::TestMount readOnly = tsb::TestMount::ReadOnly(input_);
+  if (!readOnly.ok()) GTEST_SKIP() << "the recording cannot be made read-only: " << readOnly.why();
+  Type(res::kInputPath, input_);
+  Click(res::kUpdateInput);
+  ASSERT_EQ(Items(res::kProgrammeList).size(), 3u);
+  EXPECT_TRUE(NewBoxes().empty());
+  Loaded(input_, 1000, 8999);
+  tsb::WriteFile(Prog("DEMUX.cfg"), tsb::bytes_of("NAME=" + Data("cfg.ts") + "\nSERVICE_ID=0402\nPID=0000\nPID=0131\n"));
+  for (int mode = 0; mode <= 2; ++mode) {
+    const std::string out = Data("mode" + std::to_string(mode) + ".ts");
+    Choose(res::kProgrammeList, 1);
+    Choose(res::kDemuxList, mode);
+    Type(res::kOutputPath, out);
+    Click(res::kExecuteCut);
+    EXPECT_EQ(NewBoxes(), Strings{kDone}) << mode;
+    EXPECT_TRUE(tsb::ReadFile(input_) == recording()) << mode;
+  }
+  EXPECT_TRUE(tsb::ReadFile(Data("mode0.ts")) == packets(recording(), 1000, 8999));
+  EXPECT_GT(tsb::ReadFile(Data("mode1.ts")).size(), 1000 * kPacket);
+  EXPECT_GT(tsb::ReadFile(Data("cfg.ts")).size(), 1000 * kPacket);
+}
+
+// A DEMUX.cfg whose output is the recording under another name: the tool refuses it before it
+// creates anything, and its line reaches the user in the error box.
+TEST_F(CutFlow, DemuxCfgNamingTheRecordingIsRefusedByTheTool) {
+  std::filesystem::create_directory(Data("sub"));
+  const std::string spelling = Data("sub/../in.ts");
+  tsb::WriteFile(Prog("DEMUX.cfg"), tsb::bytes_of("MODE=DEMUX\nNAME=" + Data("fresh.ts") + "\nPID=0000\nNAME=" +
+                                                  spelling + "\nPID=0111\n"));
+  Loaded(input_, 0, 999);
+  Choose(res::kDemuxList, 2);
+  Type(res::kOutputPath, Data("edit.ts"));
+  Click(res::kExecuteCut);
+  EXPECT_EQ(NewBoxes(), Strings{"kerfdmx の処理が完了しませんでした（終了コード 4）.\n\n出力ファイル(" + spelling +
+                                ")は入力TSファイルと同じファイルです."});
+  EXPECT_TRUE(tsb::ReadFile(input_) == recording());
+  EXPECT_FALSE(std::filesystem::exists(Data("fresh.ts")));
 }
 
 TEST_F(CutFlow, CutDoesNothingWhileAJobRuns) {

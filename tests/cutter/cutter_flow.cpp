@@ -12,6 +12,7 @@
 
 #include "common/timefmt.h"
 #include "platform/platform.h"
+#include "resources/templates.h"
 #include "platform/process.h"
 #include "resources/ids.h"
 #include "resources/templates.h"

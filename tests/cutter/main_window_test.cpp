@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "tests/cutter/cutter_flow.h"
 #include "resources/templates.h"
 #include "tests/support/stream_builder.h"
+#include "tests/support/test_mounts.h"
 #include "ui/headless/headless.h"
 
 namespace hl = ui::headless;
@@ -286,6 +288,39 @@ TEST_F(MainWindow, PlayingTimeIsLimitedWhenClosing) {
     EXPECT_EQ(app_->state().settings.playSeconds, want) << text;
     app_.reset();
   }
+}
+
+// Neither the program folder nor the settings file can be written (a read-only mount over one
+// or the other): kerfcut starts with what the file holds, the window closes when asked, and the
+// file stays as it was, whatever the session changed; without a file the defaults serve.
+TEST_F(MainWindow, ReadOnlySettingsFolderOrFileLosesNothing) {
+  SaveSettings([](Settings& s) {
+    s.playSeconds = 42;
+    strcpy(s.outputPath, "/kept/out.ts");
+  });
+  const tsb::Bytes saved = tsb::ReadFile(settingsPath_);
+  for (const std::string& locked : {dir_.path(), settingsPath_}) {
+    tsb::TestMount readOnly = tsb::TestMount::ReadOnly(locked);
+    if (!readOnly.ok()) GTEST_SKIP() << "cannot make " << locked << " read-only: " << readOnly.why();
+    hl::reset();
+    Start();
+    EXPECT_EQ(Text(res::kPlaySeconds), "42") << locked;
+    EXPECT_EQ(Text(res::kOutputPath), "/kept/out.ts") << locked;
+    hl::type_text(dialog_, res::kOutputPath, "/new/out.ts");
+    hl::menu_command(frame_, res::kMenuExit);
+    EXPECT_TRUE(hl::quit_requested()) << locked;
+    EXPECT_EQ(app_->frame().handle(), 0u) << locked;
+    app_.reset();
+    EXPECT_EQ(tsb::ReadFile(settingsPath_), saved) << locked;
+  }
+  std::remove(settingsPath_.c_str());
+  tsb::TestMount readOnly = tsb::TestMount::ReadOnly(dir_.path());
+  hl::reset();
+  Start();
+  EXPECT_EQ(Text(res::kPlaySeconds), "5");
+  hl::close_window(frame_);
+  EXPECT_TRUE(hl::quit_requested());
+  EXPECT_FALSE(Exists(settingsPath_));
 }
 
 TEST_F(MainWindow, NothingClosesWhileAJobRuns) {

@@ -162,3 +162,24 @@ TEST_F(SettingsFile, UnwritableFileIsReportedAndLeavesNothing) {
   EXPECT_EQ(settings_write(defaults_, nowhere.c_str()), 1);
   EXPECT_NE(access(nowhere.c_str(), F_OK), 0);
 }
+
+TEST_F(SettingsFile, TextsWithoutTerminatorAreEndedInTheirField) {
+  Settings s = defaults_;
+  for (char* text : {s.inputPathText, s.loadedInputPath, s.outputPath, s.playerPath, s.playerOptions})
+    std::memset(text, 'A', kSettingsText);
+  tsb::WriteFile(path_, image(s));
+  Settings back = defaults_;
+  EXPECT_EQ(settings_read(back, path_.c_str()), 0);
+  for (const char* text : {back.inputPathText, back.loadedInputPath, back.outputPath, back.playerPath,
+                           back.playerOptions})
+    EXPECT_EQ(strnlen(text, kSettingsText), kSettingsText - 1);
+
+  // A file that ends inside a text leaves that text ended too.
+  tsb::Bytes cut = image(s);
+  cut.resize(18 + 8 + 100);
+  tsb::WriteFile(path_, cut);
+  back = defaults_;
+  std::memset(back.inputPathText, 'B', kSettingsText);
+  EXPECT_EQ(settings_read(back, path_.c_str()), 2);
+  EXPECT_EQ(strnlen(back.inputPathText, kSettingsText), kSettingsText - 1);
+}

@@ -5,12 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "demux/kerfdmx_front_end.h"
+#include "demux/packet_source.h"
 #include "demux/psi/table_layer.h"
 #include "demux/tool_exit.h"
 #include "tests/support/stream_builder.h"
@@ -27,6 +35,7 @@ class RecordingHost : public DemuxHost {
   void Print(const char* text, size_t length) override { out.append(text, length); }
   int Post(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lparam) override {
     posts.push_back({handle, message, wparam, lparam});
+    if (wparam == 1 && onProgress) onProgress(lparam);
     return postResult;
   }
   uint32_t RegisterMessage(const char*) override { return 0xC123; }
@@ -48,6 +57,7 @@ class RecordingHost : public DemuxHost {
   int lockTests = 0;
   int lockGoneAtTest = 1 << 30;
   int postResult = 1;
+  std::function<void(uint32_t percent)> onProgress;   // runs inside the packet loop
 };
 
 class DemuxEngineRun : public ::testing::Test {
@@ -192,6 +202,9 @@ TEST_F(DemuxEngineRun, ExitStatusCarriesTheOutcome) {
       {"wrong control line", "BAD=1\n", "-d:c.cfg", 1 << 30, kToolExitControl},
       {"output not creatable", "MODE=ALL\nNAME=" + dir_.File("no/such/dir/o.ts") + "\n", "-d:c.cfg",
        1 << 30, kToolExitOutput},
+      {"output is the input", "MODE=ALL\nNAME=" + in + "\n", "-d:c.cfg", 1 << 30, kToolExitOutput},
+      {"two outputs are one file", "NAME=" + dir_.File("x.ts") + "\nNAME=" + dir_.File("x.ts") + "\n", "-d:c.cfg",
+       1 << 30, kToolExitOutput},
   };
   for (const Case& c : cases) {
     host_ = RecordingHost{};
@@ -237,6 +250,25 @@ TEST_F(DemuxEngineRun, OutcomeAndFilesWrittenForEveryKindOfEnd) {
   EXPECT_EQ(r.uncreatedOutput, 1);
   EXPECT_EQ(r.written, std::vector<std::string>{a});
   EXPECT_EQ(r.summary.packets, 0u);
+  // Outputs that are the input or each other: refused before any is created, every one named.
+  const std::string b = dir_.File("b.ts");
+  dir_.Write("clash.cfg", tsb::bytes_of("NAME=" + a + "\nNAME=" + in + "\nNAME=" + b + "\nNAME=" + a + "\n"));
+  std::remove(a.c_str());
+  host_ = RecordingHost{};
+  r = RunJob(in, DemuxRequest::Control, dir_.File("clash.cfg"));
+  EXPECT_EQ(r.outcome, DemuxOutcome::OutputError);
+  EXPECT_EQ(r.clashingOutput, 1);
+  EXPECT_EQ(r.clashesWith, kClashInput);
+  EXPECT_EQ(r.uncreatedOutput, -1);
+  EXPECT_TRUE(r.written.empty());
+  EXPECT_EQ(host_.out, "出力ファイル(" + in + ")は入力TSファイルと同じファイルです.\n"
+                       "出力ファイル(" + a + ")が重複して指定されています.\n");
+  EXPECT_EQ(tsb::ReadFile(in).size(), 30u * 188);
+  EXPECT_FALSE(std::filesystem::exists(a) || std::filesystem::exists(b));
+  r = RunJob(in, DemuxRequest::Information, in);
+  EXPECT_EQ(r.outcome, DemuxOutcome::OutputError);
+  EXPECT_EQ(r.clashingOutput, kInformationClash);
+  EXPECT_EQ(tsb::ReadFile(in).size(), 30u * 188);
 #ifndef _WIN32
   // The final MODE=ALL write fails after the summary was printed: still a failed run.
   dir_.Write("full.cfg", tsb::bytes_of("MODE=ALL\nNAME=/dev/full\n"));
@@ -245,6 +277,69 @@ TEST_F(DemuxEngineRun, OutcomeAndFilesWrittenForEveryKindOfEnd) {
   EXPECT_EQ(r.summary.packets, 30u);
 #endif
 }
+
+#ifndef _WIN32
+// A recording that another program shortens or lengthens while the tool reads it (Windows keeps
+// that from happening: the tool opens its input without sharing). The tool reads what there is
+// when it comes to it: what it had already read counts, a cut-off packet at the new end is
+// dropped, nothing beyond the end is read, and a run into what a recorder added goes on to its
+// end. The MODE=ALL output is always exactly the packets counted.
+TEST_F(DemuxEngineRun, RecordingThatShrinksOrGrowsDuringTheRun) {
+  const size_t block = kReadBufferSize / 188;   // packets of one read
+  const tsb::Bytes whole = tsb::ReadFile(Recording(5 * block));
+  const std::string in = dir_.File("in.ts");
+  const std::string out = dir_.File("all.ts");
+  dir_.Write("all.cfg", tsb::bytes_of("MODE=ALL\nNAME=" + out + "\n"));
+  struct Case {
+    const char* what;
+    size_t initial;           // packets in the file at the start
+    uint32_t atPercent;       // when the file changes
+    size_t changedBytes;      // its size afterwards
+    uint32_t expected;        // packets counted
+  };
+  const Case cases[] = {
+      // Shrunk beyond what was read: the rest of the read block counts, then the end.
+      {"shrunk past the buffer", 5 * block, 10, 2 * block * 188 + 100, uint32_t(2 * block)},
+      // Shrunk below what was read already: what the buffer holds was read before the change.
+      {"shrunk below the buffer", 5 * block, 5, 100 * 188, uint32_t(block)},
+      {"emptied", 5 * block, 1, 0, uint32_t(block)},
+      {"grown", 2 * block, 10, 5 * block * 188 + 77, uint32_t(5 * block)},
+  };
+  for (const Case& c : cases) {
+    dir_.Write("in.ts", tsb::Bytes(whole.begin(), whole.begin() + long(c.initial * 188)));
+    host_ = RecordingHost{};
+    bool changed = false;
+    host_.onProgress = [&](uint32_t percent) {
+      if (changed || percent < c.atPercent) return;
+      changed = true;
+      if (c.changedBytes <= c.initial * 188) {
+        ASSERT_EQ(truncate(in.c_str(), off_t(c.changedBytes)), 0);
+      } else {
+        std::FILE* f = std::fopen(in.c_str(), "ab");
+        ASSERT_NE(f, nullptr);
+        const size_t from = c.initial * 188, n = std::min(c.changedBytes, whole.size()) - from;
+        std::fwrite(whole.data() + from, 1, n, f);
+        if (c.changedBytes > whole.size()) std::fwrite(whole.data(), 1, c.changedBytes - whole.size(), f);
+        std::fclose(f);
+      }
+    };
+    DemuxJob job;
+    job.inputPath = in.c_str();
+    job.endPacket = int32_t(5 * block) - 1;   // a known end, so that every per cent is posted
+    job.request = DemuxRequest::Control;
+    const std::string control = dir_.File("all.cfg");
+    job.requestPath = control.c_str();
+    job.callerWindow = 1;
+    const DemuxResult r = engine_.Run(job);
+    EXPECT_TRUE(changed) << c.what;
+    EXPECT_EQ(r.outcome, DemuxOutcome::Done) << c.what;
+    EXPECT_EQ(r.summary.packets, c.expected) << c.what;
+    EXPECT_EQ(r.summary.syncLosses, 0u) << c.what;
+    const tsb::Bytes written = tsb::ReadFile(out);
+    EXPECT_TRUE(written == tsb::Bytes(whole.begin(), whole.begin() + long(c.expected) * 188)) << c.what;
+  }
+}
+#endif
 
 TEST_F(DemuxEngineRun, ToolCanRunAgainWithFreshState) {
   const std::string in = Recording(30);

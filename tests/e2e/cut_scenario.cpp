@@ -20,6 +20,14 @@ std::vector<unsigned char> slice(const std::vector<unsigned char>& b, long long 
   return std::vector<unsigned char>(b.begin() + first * 188, b.begin() + (last + 1) * 188);
 }
 
+// The CP932 form of a path, as a control file holds it.
+std::string cp932_of(const std::wstring& w) {
+  const int n = WideCharToMultiByte(932, 0, w.c_str(), int(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(size_t(n), '\0');
+  WideCharToMultiByte(932, 0, w.c_str(), int(w.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
 long long hex_field(Cutter& c, int id) { return std::wcstoll(c.Text(id).c_str(), nullptr, 16); }
 
 }  // namespace
@@ -43,6 +51,18 @@ int run_cut_scenario(const std::wstring& folder) {
   for (int i = 0; i < 10; ++i) longer.insert(longer.end(), recording.begin(), recording.end());
   const std::wstring input = data + L"入力.ts", longInput = data + L"長い.ts";
   check(write_file(input, recording) && write_file(longInput, longer), "recordings written");
+
+  // The recording carries the read-only attribute through every load and cut below: no program
+  // of ours opens it for writing. Where the attribute does not keep this process from writing
+  // (Wine run by root), the unchanged bytes still show that nothing was written.
+  check(SetFileAttributesW(input.c_str(), FILE_ATTRIBUTE_READONLY) != 0, "recording made read-only");
+  {
+    const HANDLE probe = CreateFileW(input.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+      printf("NOTE: cut scenario: the read-only attribute does not keep this process from writing the recording\n");
+      CloseHandle(probe);
+    }
+  }
 
   Cutter c;
   if (!c.Start(folder)) {
@@ -93,6 +113,40 @@ int run_cut_scenario(const std::wstring& folder) {
   check(expected.size() > 188 * 1000 && read_file(second) == expected, "mode 1 output equals kerfdmx's PRG2.TS",
         std::to_wstring(expected.size()));
 
+  // Mode 2 from the user's DEMUX.cfg: the third programme.
+  const std::wstring third = data + L"番組3.ts";
+  {
+    std::string cfg = "NAME=" + cp932_of(third) + "\r\nSERVICE_ID=0402\r\nPID=0000\r\nPID=01F2\r\nPID=0131\r\n";
+    write_file(folder + L"DEMUX.cfg", std::vector<unsigned char>(cfg.begin(), cfg.end()));
+  }
+  c.Choose(res::kDemuxList, 2);
+  c.SetText(res::kOutputPath, data + L"未使用.ts");
+  c.Click(res::kExecuteCut);
+  box = c.Box("情報");
+  check(box == wide("正常終了しました."), "mode 2 ends normally", box);
+  check(read_file(third).size() > 188 * 1000, "mode 2 output from DEMUX.cfg", std::to_wstring(read_file(third).size()));
+  check(read_file(input) == recording, "read-only recording unchanged after modes 0, 1 and 2");
+  check((GetFileAttributesW(input.c_str()) & FILE_ATTRIBUTE_READONLY) != 0, "recording still read-only");
+
+  // A DEMUX.cfg naming the recording in other letter case: kerfdmx refuses it before it creates
+  // anything, and its own line is in the error box.
+  {
+    std::wstring upper = input;
+    CharUpperW(upper.data());
+    const std::wstring fresh = data + L"新規.ts";
+    std::string cfg = "MODE=DEMUX\r\nNAME=" + cp932_of(fresh) + "\r\nPID=0000\r\nNAME=" + cp932_of(upper) +
+                      "\r\nPID=0111\r\n";
+    write_file(folder + L"DEMUX.cfg", std::vector<unsigned char>(cfg.begin(), cfg.end()));
+    c.Click(res::kExecuteCut);
+    box = c.Box("エラー");
+    check(box.find(wide("（終了コード 4）")) != std::wstring::npos &&
+              box.find(wide("出力ファイル(") + upper + wide(")は入力TSファイルと同じファイルです.")) != std::wstring::npos,
+          "DEMUX.cfg naming the recording refused by kerfdmx", box);
+    check(GetFileAttributesW(fresh.c_str()) == INVALID_FILE_ATTRIBUTES, "nothing created for the refused DEMUX.cfg");
+    check(read_file(input) == recording, "recording unchanged after the refused DEMUX.cfg");
+    DeleteFileW((folder + L"DEMUX.cfg").c_str());
+  }
+
   // The input under another spelling is refused, and the recording stays as it was.
   c.Choose(res::kDemuxList, 0);
   c.SetText(res::kOutputPath, data + L"..\\録画\\入力.ts");
@@ -131,5 +185,6 @@ int run_cut_scenario(const std::wstring& folder) {
     check(std::equal(out.begin(), out.end(), longer.begin()), "cancelled output is a prefix of the input");
   }
   check(c.Quit(), "kerfcut ends after the cut scenario");
+  SetFileAttributesW(input.c_str(), FILE_ATTRIBUTE_NORMAL);
   return failures - before;
 }

@@ -246,6 +246,45 @@ int wmain(int argc, wchar_t** argv) {
   check(wait_exit(s4, code), "program ends");
   check(read_file(settings).size() == 3462, "a whole settings file written after a damaged one");
 
+  // ---- The settings file locked by another program, then read-only: the program starts (with
+  // the defaults, or with what it could read), closes when asked, and the file stays as it was ----
+  const std::vector<unsigned char> kept = read_file(settings);
+  {
+    const HANDLE lock = CreateFileW(settings.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    check(lock != INVALID_HANDLE_VALUE, "settings file locked by another program");
+    Session s5;
+    if (open_session(folder, s5, false)) {
+      check_text(s5.dialog, res::kPlaySeconds, "5", "defaults while the settings file is locked");
+      PostMessageW(s5.frame, WM_COMMAND, MAKEWPARAM(res::kMenuExit, 0), 0);
+      check(wait_exit(s5, code), "program ends while its settings file is locked");
+    }
+    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+    check(read_file(settings) == kept, "locked settings file unchanged");
+  }
+  check(SetFileAttributesW(settings.c_str(), FILE_ATTRIBUTE_READONLY) != 0, "settings file made read-only");
+  // Wine run by root lets a program write a read-only file; there the program may save as usual.
+  bool writable = false;
+  {
+    const HANDLE probe = CreateFileW(settings.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    writable = probe != INVALID_HANDLE_VALUE;
+    if (writable) {
+      printf("NOTE: the read-only attribute does not keep this process from writing the settings file\n");
+      CloseHandle(probe);
+    }
+  }
+  {
+    Session s6;
+    if (open_session(folder, s6, false)) {
+      check_text(s6.dialog, res::kPlaySeconds, "600", "read-only settings file read");
+      SendMessageW(GetDlgItem(s6.dialog, res::kOutputPath), WM_SETTEXT, 0, LPARAM((drive + L"別\\出力.ts").c_str()));
+      PostMessageW(s6.frame, WM_COMMAND, MAKEWPARAM(res::kMenuExit, 0), 0);
+      check(wait_exit(s6, code), "program ends with a read-only settings file");
+    }
+    if (!writable) check(read_file(settings) == kept, "read-only settings file unchanged");
+    check(read_file(settings).size() == 3462, "read-only settings file whole");
+  }
+  SetFileAttributesW(settings.c_str(), FILE_ATTRIBUTE_NORMAL);
+
   check_loading_and_range_editing(folder, shots);
 
   run_path_chooser_scenario(folder);
