@@ -12,10 +12,6 @@ namespace {
 
 constexpr uint32_t kOpenRange = 0x7FFFFFFF;   // packets to process when the end is open
 
-// The input is read in blocks of 4096 packets (770048 bytes), topped up when fewer than 1024
-// packets are held.
-constexpr size_t kReadBlockSize = 4096 * kPacketSize;
-
 const char kWriteError[] = "DEMUX用のファイルの書き込みでエラーが発生しました.\n";
 
 }  // namespace
@@ -24,7 +20,7 @@ DemuxEngine::DemuxEngine(DemuxHost& host, const char* programFolder)
     : host_(host),
       control_(new DemuxControl),
       tables_(new TableLayer),
-      readBuffer_(new uint8_t[kReadBlockSize]) {
+      readBuffer_(new uint8_t[kDemuxReadBlockSize]) {
   std::snprintf(programFolder_, sizeof programFolder_, "%s", programFolder);
   std::snprintf(lockPath_, sizeof lockPath_, "%slockfile", programFolder_);
   message_ = host_.RegisterMessage(kMessageName);
@@ -196,7 +192,7 @@ bool DemuxEngine::CloseOutputs() {
 
 DemuxEngine::LoopEnd DemuxEngine::RunLoop(RawHandle input) {
   const int32_t s = job_->startPacket, e = job_->endPacket;
-  PacketReader reader(readBuffer_.get(), PacketReaderConfig::Blocks(kReadBlockSize));
+  PacketReader reader(readBuffer_.get(), PacketReaderConfig::Blocks(kDemuxReadBlockSize));
   bool positioned;
   if (s > 0) {
     packetsToProcess_ = e > s ? uint32_t(e - s) + 1 : e >= 0 ? 1 : kOpenRange;

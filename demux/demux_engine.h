@@ -17,6 +17,10 @@
 #include "demux/output_writers.h"
 #include "ts/packet_reader.h"
 
+// The input is read in blocks of 4096 packets (770048 bytes), topped up when fewer than 1024
+// packets are held.
+constexpr size_t kDemuxReadBlockSize = 4096 * kPacketSize;
+
 class TableLayer;
 
 enum class DemuxRequest {

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "demux/kerfdmx_front_end.h"
-#include "demux/packet_source.h"
 #include "demux/psi/table_layer.h"
 #include "demux/tool_exit.h"
 #include "tests/support/stream_builder.h"
@@ -285,7 +284,7 @@ TEST_F(DemuxEngineRun, OutcomeAndFilesWrittenForEveryKindOfEnd) {
 // dropped, nothing beyond the end is read, and a run into what a recorder added goes on to its
 // end. The MODE=ALL output is always exactly the packets counted.
 TEST_F(DemuxEngineRun, RecordingThatShrinksOrGrowsDuringTheRun) {
-  const size_t block = kReadBufferSize / 188;   // packets of one read
+  const size_t block = kDemuxReadBlockSize / 188;   // packets of one read
   const tsb::Bytes whole = tsb::ReadFile(Recording(5 * block));
   const std::string in = dir_.File("in.ts");
   const std::string out = dir_.File("all.ts");
