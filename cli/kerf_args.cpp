@@ -32,7 +32,7 @@ bool parse_args(const std::vector<std::string>& args, size_t first, const ArgDes
       error = "unknown option " + a;
       return false;
     }
-    if (out.has(name)) {
+    if (out.has(name) && !desc.repeated.count(name)) {
       error = "--" + name + " is given twice";
       return false;
     }
@@ -51,6 +51,7 @@ bool parse_args(const std::vector<std::string>& args, size_t first, const ArgDes
         value = args[++i];
       }
       out.values[name] = value;
+      out.lists[name].push_back(value);
     } else {
       error = "unknown option " + a;
       return false;

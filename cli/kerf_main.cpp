@@ -1,7 +1,6 @@
 // kerf: the cutter's whole job from the command line — measure a recording, list its programmes,
-// cut a stretch (whole or one programme), and write the preview picture at a position.
-#include <atomic>
-#include <climits>
+// cut stretches (whole or one programme), list where pictures can be cut, and write the preview
+// picture at a position.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,13 +10,13 @@
 
 #include "cli/cli_text.h"
 #include "cli/kerf_args.h"
+#include "cli/kerf_commands.h"
 #include "cli/kerf_session.h"
 #include "common/cp932_text.h"
 #include "common/path.h"
 #include "common/raw_file.h"
 #include "common/timefmt.h"
 #include "common/ts_packet.h"
-#include "core/control_files.h"
 #include "core/programme_list.h"
 #include "core/scan_window.h"
 #include "mpeg2/bmp_writer.h"
@@ -35,7 +34,8 @@ const char kUsage[] =
     "\n"
     "commands:\n"
     "  info FILE    measure a recording and list its programmes\n"
-    "  cut FILE     cut a stretch of a recording, whole or one programme\n"
+    "  cut FILE     cut stretches of a recording, whole or one programme\n"
+    "  scan FILE    list the sequence headers of a programme's video (where cuts can start)\n"
     "  frame FILE   write the preview picture at a position as a BMP file\n"
     "\n"
     "Positions are times (hh:mm:ss.sss; 1:2:3 is 01:02:03.000, the fourth number counts\n"
@@ -55,20 +55,6 @@ const char kInfoHelp[] =
     "  --method 3  automatic: method 1 unless its bitrate is more than 10 % off (default)\n"
     "  --json      the same as a JSON object\n";
 
-const char kCutHelp[] =
-    "usage: kerf cut FILE -o OUT [--start POS] [--end POS] [--programme N | --service ID]\n"
-    "       kerf cut FILE --control CFG [--start POS] [--end POS]\n"
-    "\n"
-    "Copies the packets from --start (default the beginning) to --end (default the end) into OUT.\n"
-    "  --programme N    only programme N of 'kerf info', with a one-programme PAT\n"
-    "  --service ID     only the programme with this service id (hexadecimal, e.g. 0400)\n"
-    "  --control CFG    outputs and PIDs as a DEMUX.cfg-format control file says\n"
-    "  --network-entry  the one-programme PAT keeps the network PID entry\n"
-    "  --list-at POS    where the programmes are looked for (default 0, as 'kerf info')\n"
-    "  --method 1|2|3   total-time method for converting times (default 3)\n"
-    "  --force          replace OUT if it exists\n"
-    "Ctrl-C stops the cut cleanly: OUT keeps what was written, the exit status is 5.\n";
-
 const char kFrameHelp[] =
     "usage: kerf frame FILE --at POS -o OUT.bmp [--programme N] [--full] [--yuv OUT.yuv]\n"
     "\n"
@@ -80,62 +66,6 @@ const char kFrameHelp[] =
     "  --stop-on-error  stop decoding at the first error, as the cutter's option does\n"
     "  --list-at POS    where the programmes are looked for (default 0)\n"
     "  --method 1|2|3   total-time method for converting times (default 3)\n";
-
-int usage_error(const std::string& message, const char* help) {
-  std::fprintf(stderr, "kerf: %s\n\n%s", message.c_str(), help);
-  return kExitUsage;
-}
-
-std::string ms_text(int32_t ms) {
-  char buf[16];
-  return ms_to_text(ms, buf);
-}
-
-// A whole number in the given base, all of text; false for anything else.
-bool read_number(const std::string& text, int base, int& value) {
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, base);
-  if (text.empty() || *end || v < 0 || v > 0x7FFFFFFF) return false;
-  value = int(v);
-  return true;
-}
-
-// --method 1|2|3 into the measurement's 0..2; -1 when the text is none of them.
-int32_t method_of(const Args& args) {
-  const std::string m = args.value("method", "3");
-  return m == "1" ? kMethodFirstLast : m == "2" ? kMethodEstimate : m == "3" ? kMethodAutomatic : -1;
-}
-
-bool position_of(const Args& args, const char* name, const Recording& rec, int32_t fallback,
-                 int32_t& packet, std::string& error) {
-  if (!args.has(name)) {
-    packet = fallback;
-    return true;
-  }
-  Position p;
-  if (!parse_position(args.value(name), p)) {
-    error = std::string("--") + name + " takes a time (hh:mm:ss.sss) or a packet number (p:hex)";
-    return false;
-  }
-  packet = rec.ToPacket(p);
-  return true;
-}
-
-// Runs the programme analysis over the scan window from first, as the cutter does, and reads the
-// structure file it writes in the work folder (an empty list when the run wrote none).
-ProgrammeStructure analyse(Engine& engine, const Recording& rec, int32_t first) {
-  const std::string structure = engine.folder() + "DEMUX.txt";
-  DemuxJob job;
-  job.inputPath = rec.path.c_str();
-  job.startPacket = first;
-  job.endPacket = first > INT32_MAX - kScanWindowLast ? INT32_MAX : first + kScanWindowLast;
-  job.request = DemuxRequest::Information;
-  job.requestPath = structure.c_str();
-  engine.Run(job, false);
-  ProgrammeStructure list;
-  read_programme_list(structure.c_str(), list);
-  return list;
-}
 
 int Info(const std::vector<std::string>& argv) {
   Args args;
@@ -207,139 +137,6 @@ int Info(const std::vector<std::string>& argv) {
       std::printf("%s%04X %s", j ? ", " : "", unsigned(p.pids[j].pid),
                   p.pids[j].classText.empty() ? "(no class)" : p.pids[j].classText.c_str());
     std::printf("\n");
-  }
-  return kExitOk;
-}
-
-std::atomic<bool> g_stop{false};
-
-int Cut(const std::vector<std::string>& argv) {
-  Args args;
-  std::string error;
-  const ArgDesc desc{{"output", "start", "end", "programme", "service", "control", "list-at", "method"},
-                     {"network-entry", "force", "help"}};
-  if (!parse_args(argv, 2, desc, args, error)) return usage_error(error, kCutHelp);
-  if (args.has("help")) return std::fputs(kCutHelp, stdout), kExitOk;
-  if (args.positional.size() != 1) return usage_error("cut takes one FILE", kCutHelp);
-  const int32_t method = method_of(args);
-  if (method < 0) return usage_error("--method takes 1, 2 or 3", kCutHelp);
-  const int selections = args.has("programme") + args.has("service") + args.has("control");
-  if (selections > 1) return usage_error("--programme, --service and --control exclude each other", kCutHelp);
-  if (args.has("control") == args.has("output"))
-    return usage_error(args.has("control") ? "--control names the outputs itself; leave out -o"
-                                           : "-o OUT is required",
-                       kCutHelp);
-  int programme = 0, service = -1;
-  if (args.has("programme") && (!read_number(args.value("programme"), 10, programme) || programme < 1))
-    return usage_error("--programme takes an ordinal from 1", kCutHelp);
-  if (args.has("service") && (!read_number(args.value("service"), 16, service) || service < 1 || service > 0xFFFF))
-    return usage_error("--service takes a hexadecimal id", kCutHelp);
-
-  Recording rec;
-  if (int status = open_recording(args.positional[0], method, rec)) return status;
-  int32_t first = 0, last = 0, listAt = 0;
-  if (!position_of(args, "start", rec, 0, first, error) ||
-      !position_of(args, "end", rec, rec.packets, last, error) ||
-      !position_of(args, "list-at", rec, 0, listAt, error))
-    return usage_error(error, kCutHelp);
-  if (first > last) {
-    std::fprintf(stderr, "kerf: the start (%08X) lies after the end (%08X)\n", unsigned(first), unsigned(last));
-    return kExitUsage;
-  }
-
-  const std::string output = args.value("output");
-  if (!args.has("control")) {
-    if (output.size() > kPathMax || output.find('"') != std::string::npos)
-      return usage_error("the output path is too long or holds a double quote", kCutHelp);
-    // However it is spelt (another case, "..", a link): replacing it would destroy the recording.
-    if (output == rec.path || path_same_file(output.c_str(), rec.path.c_str())) {
-      std::fprintf(stderr, "kerf: the output is the input file (%s); it is never replaced, not even with --force\n",
-                   path_for_terminal(output).c_str());
-      return kExitOutput;
-    }
-    if (path_exists(output.c_str()) && !args.has("force")) {
-      std::fprintf(stderr, "kerf: %s exists (--force replaces it)\n", path_for_terminal(output).c_str());
-      return kExitOutput;
-    }
-  }
-
-  Engine engine;
-  if (!engine.ok()) {
-    std::fprintf(stderr, "kerf: cannot make a work folder\n");
-    return kExitOutput;
-  }
-  // The control file: the user's own, or one written in the work folder as the cutter writes it.
-  std::string control = engine.folder() + "DEMUX.tmp";
-  if (args.has("control")) {
-    control = args.value("control");
-    if (!RawFile(control.c_str(), "rb").ok()) {
-      std::fprintf(stderr, "kerf: cannot read the control file %s\n", path_for_terminal(control).c_str());
-      return kExitInput;
-    }
-  } else if (programme || service >= 0) {
-    const ProgrammeStructure list = analyse(engine, rec, listAt);
-    if (service >= 0) {
-      for (const Programme& p : list.programmes)
-        if (p.serviceId == service) {
-          programme = p.ordinal;
-          break;
-        }
-      if (!programme) {
-        std::fprintf(stderr, "kerf: no programme with service id %04X in the %d packets from %08X\n",
-                     unsigned(service), int(kScanWindowPackets), unsigned(listAt));
-        return kExitInput;
-      }
-    } else if (programme > int(list.programmes.size())) {
-      std::fprintf(stderr, "kerf: no programme %d: the %d packets from %08X hold %d\n", programme,
-                   int(kScanWindowPackets), unsigned(listAt), int(list.programmes.size()));
-      return kExitInput;
-    }
-    const std::string structure = engine.folder() + "DEMUX.txt";
-    if (write_programme_control(structure.c_str(), programme, output.c_str(), control.c_str()) != ControlWrite::Ok) {
-      std::fprintf(stderr, "kerf: cannot write the work folder\n");
-      return kExitOutput;
-    }
-  } else if (write_all_control(control.c_str(), output.c_str()) != ControlWrite::Ok) {
-    std::fprintf(stderr, "kerf: cannot write the work folder\n");
-    return kExitOutput;
-  }
-
-  DemuxJob job;
-  job.inputPath = rec.path.c_str();
-  job.startPacket = first;
-  job.endPacket = last;
-  job.request = DemuxRequest::Control;
-  job.requestPath = control.c_str();
-  job.keepNetworkEntry = args.has("network-entry");
-  job.stop = &g_stop;
-  console_on_interrupt(&g_stop);
-  const DemuxResult result = engine.Run(job, true);
-  const bool completed = demux_succeeded(result);
-  print_sjis(completed ? stdout : stderr, engine.printed());
-  if (!completed) {
-    if (result.clashingOutput != -1) {
-      if (result.clashingOutput == kInformationClash || result.clashesWith == kClashInput)
-        std::fprintf(stderr, "kerf: an output of the control file is the input file; nothing was written\n");
-      else
-        std::fprintf(stderr, "kerf: two outputs of the control file are one file; nothing was written\n");
-      return kExitOutput;
-    }
-    if (result.uncreatedOutput >= 0) {
-      std::fprintf(stderr, "kerf: cannot create the output file%s\n", args.has("control") ? "s" : "");
-      return kExitOutput;
-    }
-    switch (result.outcome) {
-      case DemuxOutcome::OutputError: return kExitOutput;
-      case DemuxOutcome::UsageError: return kExitUsage;
-      default: return kExitInput;
-    }
-  }
-  std::printf("cut %08X..%08X (%s..%s)%s%s\n", unsigned(first), unsigned(last), ms_text(rec.ToMs(first)).c_str(),
-              ms_text(rec.ToMs(last)).c_str(), args.has("control") ? "" : " to ",
-              args.has("control") ? "" : path_for_terminal(output).c_str());
-  if (result.outcome == DemuxOutcome::Stopped) {
-    std::fprintf(stderr, "kerf: stopped; the output keeps what was written\n");
-    return kExitStopped;
   }
   return kExitOk;
 }
@@ -483,7 +280,8 @@ int Main(const std::vector<std::string>& argv) {
   }
   const std::string& command = argv[1];
   if (command == "info") return Info(argv);
-  if (command == "cut") return Cut(argv);
+  if (command == "cut") return kerf_cut(argv);
+  if (command == "scan") return kerf_scan(argv);
   if (command == "frame") return Frame(argv);
   return usage_error("unknown command " + command, kUsage);
 }

@@ -1,7 +1,9 @@
 // Measuring a recording, positions, and the in-process demux engine (see kerf_session.h).
 #include "cli/kerf_session.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -11,7 +13,52 @@
 #include "common/path.h"
 #include "common/timefmt.h"
 #include "common/ts_packet.h"
+#include "core/scan_window.h"
 #include "platform/console.h"
+
+int usage_error(const std::string& message, const char* help) {
+  std::fprintf(stderr, "kerf: %s\n\n%s", message.c_str(), help);
+  return kExitUsage;
+}
+
+std::string ms_text(int32_t ms) {
+  char buf[16];
+  return ms_to_text(ms, buf);
+}
+
+bool read_number(const std::string& text, int base, int& value) {
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, base);
+  if (text.empty() || *end || v < 0 || v > 0x7FFFFFFF) return false;
+  value = int(v);
+  return true;
+}
+
+int32_t method_of(const Args& args) {
+  const std::string m = args.value("method", "3");
+  return m == "1" ? kMethodFirstLast : m == "2" ? kMethodEstimate : m == "3" ? kMethodAutomatic : -1;
+}
+
+TerminalBar::TerminalBar(bool shown) { Show(shown); }
+
+void TerminalBar::Show(bool shown) { shown_ = shown && console_stderr_is_terminal(); }
+
+void TerminalBar::Draw(int percent) {
+  if (!shown_) return;
+  const int whole = from_ + (percent < 0 ? 0 : percent > 100 ? 100 : percent) * (to_ - from_) / 100;
+  if (whole == last_) return;
+  last_ = whole;
+  const int width = 40;
+  const int filled = whole * width / 100;
+  std::fprintf(stderr, "\r[%.*s%.*s] %3d%%", filled, "########################################",
+               width - filled, "                                        ", whole);
+  std::fflush(stderr);
+}
+
+void TerminalBar::End() {
+  if (last_ >= 0) std::fputc('\n', stderr);
+  last_ = -1;
+}
 
 bool StderrSink::Report(MessageKind, const char* text) {
   print_sjis(stderr, text);
@@ -50,6 +97,21 @@ int32_t Recording::ToMs(int32_t packet) const {
   return packet_to_ms(packet, size, m.totalMs, kPacketSize);
 }
 
+bool position_of(const Args& args, const char* name, const Recording& rec, int32_t fallback,
+                 int32_t& packet, std::string& error) {
+  if (!args.has(name)) {
+    packet = fallback;
+    return true;
+  }
+  Position p;
+  if (!parse_position(args.value(name), p)) {
+    error = std::string("--") + name + " takes a time (hh:mm:ss.sss) or a packet number (p:hex)";
+    return false;
+  }
+  packet = rec.ToPacket(p);
+  return true;
+}
+
 int open_recording(const std::string& path, int32_t method, Recording& rec) {
   rec = Recording{};
   rec.path = path;
@@ -80,36 +142,21 @@ int open_recording(const std::string& path, int32_t method, Recording& rec) {
 }
 
 // The engine's surroundings inside kerf: its text is collected (and shown as UTF-8 by the
-// commands), progress posts draw a bar, and there is no lock file (the stop flag ends a run
-// instead).
+// commands), progress posts draw the caller's bar, and there is no lock file (the stop flag ends
+// a run instead).
 class EngineHost : public DemuxHost {
  public:
   void Print(const char* text, size_t length) override { printed.append(text, length); }
   int Post(uint32_t, uint32_t, uint32_t wparam, uint32_t lparam) override {
-    if (wparam == kProgressPost && showProgress) DrawBar(int(lparam));
+    if (wparam == kProgressPost && bar) bar->Draw(int(lparam));
     return 1;
   }
   uint32_t RegisterMessage(const char*) override { return 0xC000; }
   bool LockFileExists(const char*) override { return true; }
   void Sleep(uint32_t) override {}
 
-  void DrawBar(int percent) {
-    if (percent == lastPercent) return;
-    lastPercent = percent;
-    const int width = 40;
-    const int filled = percent * width / 100;
-    std::fprintf(stderr, "\r[%.*s%.*s] %3d%%", filled, "########################################",
-                 width - filled, "                                        ", percent);
-    std::fflush(stderr);
-  }
-  void EndBar() {
-    if (lastPercent >= 0) std::fputc('\n', stderr);
-    lastPercent = -1;
-  }
-
   std::string printed;
-  bool showProgress = false;
-  int lastPercent = -1;
+  TerminalBar* bar = nullptr;
 };
 
 Engine::Engine() : host_(new EngineHost) {
@@ -143,12 +190,26 @@ Engine::~Engine() {
   }
 }
 
-DemuxResult Engine::Run(const DemuxJob& job, bool progress) {
+DemuxResult Engine::Run(const DemuxJob& job, TerminalBar* bar) {
   host_->printed.clear();
-  host_->showProgress = progress && console_stderr_is_terminal();
-  const DemuxResult result = engine_->Run(job);
-  host_->EndBar();
+  host_->bar = bar;
+  DemuxResult result = engine_->Run(job);
+  host_->bar = nullptr;
   return result;
 }
 
 const std::string& Engine::printed() const { return host_->printed; }
+
+ProgrammeStructure analyse(Engine& engine, const Recording& rec, int32_t first) {
+  const std::string structure = engine.folder() + "DEMUX.txt";
+  DemuxJob job;
+  job.inputPath = rec.path.c_str();
+  job.startPacket = first;
+  job.endPacket = first > INT32_MAX - kScanWindowLast ? INT32_MAX : first + kScanWindowLast;
+  job.request = DemuxRequest::Information;
+  job.requestPath = structure.c_str();
+  engine.Run(job, nullptr);
+  ProgrammeStructure list;
+  read_programme_list(structure.c_str(), list);
+  return list;
+}

@@ -4,8 +4,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "cli/kerf_args.h"
 #include "common/message_sink.h"
+#include "core/programme_list.h"
 #include "core/input_measure.h"
 #include "demux/demux_engine.h"
 
@@ -15,6 +18,37 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInput = 3;
 constexpr int kExitOutput = 4;
 constexpr int kExitStopped = 5;
+
+// The usage error: the message and the command's help on stderr, status kExitUsage.
+int usage_error(const std::string& message, const char* help);
+// A time as the cutter shows it ("hh:mm:ss.sss").
+std::string ms_text(int32_t ms);
+// A whole number in the given base, all of text, 0..7FFFFFFF; false for anything else.
+bool read_number(const std::string& text, int base, int& value);
+// --method 1|2|3 as the measurement's method; -1 when the text is none of them.
+int32_t method_of(const Args& args);
+
+// A progress bar on stderr, drawn only on a terminal; a run of several parts fills one bar.
+class TerminalBar {
+ public:
+  // Shows the bar only when shown is true and stderr is a terminal.
+  explicit TerminalBar(bool shown = false);
+  void Show(bool shown);
+  // The part of the bar that the next percentages fill, from..to of the whole.
+  void Part(int from, int to) {
+    from_ = from;
+    to_ = to;
+  }
+  // Per cent of the current part.
+  void Draw(int percent);
+  // Ends the bar's line (when one was drawn).
+  void End();
+
+ private:
+  bool shown_ = false;
+  int from_ = 0, to_ = 100;
+  int last_ = -1;
+};
 
 // Messages of the shared logic go to standard error as UTF-8 lines.
 class StderrSink : public MessageSink {
@@ -46,6 +80,10 @@ struct Recording {
   int32_t ToPacket(const Position& p) const;
   int32_t ToMs(int32_t packet) const;
 };
+// The option name's position as a packet number of rec, fallback when it is not given; false
+// with error set when its text is no position.
+bool position_of(const Args& args, const char* name, const Recording& rec, int32_t fallback,
+                 int32_t& packet, std::string& error);
 
 // Measures path. kExitOk, or kExitInput after printing why the file cannot be used. A recording
 // without PCRs is measured as the cutter measures it (total 0), with the reason on stderr.
@@ -64,8 +102,9 @@ class Engine {
   const std::string& folder() const { return folder_; }
 
   // Runs job in-process; its request path names a file of the work folder or the user's own.
-  // progress draws a bar on a terminal. The outcome decides; the printed text is for the user.
-  DemuxResult Run(const DemuxJob& job, bool progress);
+  // bar (may be null) shows the run's progress in its current part. The outcome decides; the
+  // printed text is for the user.
+  DemuxResult Run(const DemuxJob& job, TerminalBar* bar);
   // Shift-JIS text the engine printed in its last run (messages and summary).
   const std::string& printed() const;
 
@@ -74,3 +113,7 @@ class Engine {
   std::unique_ptr<class EngineHost> host_;
   std::unique_ptr<DemuxEngine> engine_;
 };
+
+// Runs the programme analysis over the scan window from first, as the cutter does, and reads the
+// structure file it writes in the work folder (an empty list when the run wrote none).
+ProgrammeStructure analyse(Engine& engine, const Recording& rec, int32_t first);

@@ -7,7 +7,8 @@
 using RawHandle = intptr_t;
 constexpr RawHandle kInvalidRawHandle = -1;
 
-// mode "rb" (read, existing file) or "wb" (write, created or truncated), compared without case.
+// mode "rb" (read, existing file), "wb" (write, created or truncated) or "ab" (write at the end,
+// created when missing, what it holds kept), compared without case.
 RawHandle raw_open(const char* path, const char* mode);
 // Bytes read (short only at end of file), 0 on failure or when size*count is beyond one call
 // (a DWORD on Windows).

@@ -30,6 +30,14 @@ RawHandle raw_open(const char* path, const char* mode) {
     fd = open(path, O_RDONLY | O_CLOEXEC);
   } else if (mode_is(mode, 'w')) {
     fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  } else if (mode_is(mode, 'a')) {
+    // Not O_APPEND: positioned at the end once, so a failed write can still be cut back to whole
+    // records from the current position.
+    fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0 && lseek(fd, 0, SEEK_END) < 0) {
+      close(fd);
+      return kInvalidRawHandle;
+    }
   } else {
     return kInvalidRawHandle;
   }

@@ -36,6 +36,9 @@ RawHandle raw_open(const char* path, const char* mode) {
   } else if (mode_is(mode, 'w')) {
     access = GENERIC_WRITE;
     disposition = CREATE_ALWAYS;
+  } else if (mode_is(mode, 'a')) {
+    access = GENERIC_WRITE;
+    disposition = OPEN_ALWAYS;
   } else {
     return kInvalidRawHandle;
   }
@@ -45,6 +48,11 @@ RawHandle raw_open(const char* path, const char* mode) {
   const HANDLE h =
       CreateFileW(wide.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kInvalidRawHandle;
+  LARGE_INTEGER zero = {};
+  if (mode_is(mode, 'a') && !SetFilePointerEx(h, zero, nullptr, FILE_END)) {
+    CloseHandle(h);
+    return kInvalidRawHandle;
+  }
   return reinterpret_cast<RawHandle>(h);
 }
 

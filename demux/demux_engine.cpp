@@ -83,7 +83,7 @@ bool DemuxEngine::OpenControl(DemuxResult& result) {
     return false;
   }
   // An output that cannot be created stops the run before it starts, without a message.
-  result.uncreatedOutput = outputs_.Open(*control_);
+  result.uncreatedOutput = outputs_.Open(*control_, job_->appendOutputs);
   const int created = result.uncreatedOutput >= 0 ? result.uncreatedOutput : control_->outputCount;
   for (int i = 0; i < created; ++i) result.written.emplace_back(control_->outputs[i].path);
   if (result.uncreatedOutput < 0) return true;

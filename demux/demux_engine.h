@@ -38,6 +38,7 @@ struct DemuxJob {
   bool firstProgrammeOnly = false;       // Information: only the first programme's block
   bool excludeEcmAndData = false;        // Information: no ECM lines, no streams of class D or ECM
   bool keepNetworkEntry = false;         // Control: the one-programme PAT keeps the network entry
+  bool appendOutputs = false;            // Control: outputs are written after what they hold
   uint32_t callerWindow = 0;            // receives the progress posts; 0 for none
   const std::atomic<bool>* stop = nullptr;   // when set (Ctrl-C), ends the run as the lock file's removal does
 };

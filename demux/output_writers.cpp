@@ -1,10 +1,10 @@
 // Output files and the two writing modes (see output_writers.h).
 #include "demux/output_writers.h"
 
-int OutputFiles::Open(const DemuxControl& control) {
+int OutputFiles::Open(const DemuxControl& control, bool append) {
   Close();
   for (int i = 0; i < control.outputCount; ++i) {
-    files_[i] = RawFile(control.outputs[i].path, "wb");
+    files_[i] = RawFile(control.outputs[i].path, append ? "ab" : "wb");
     if (!files_[i].ok()) {
       Close();
       return i;

@@ -33,9 +33,10 @@ void keep_whole_packets(RawHandle output);
 // The files of a control record, created for one run and closed after it.
 class OutputFiles {
  public:
-  // Creates every output of control in order (an existing file is replaced). -1 when all were
-  // created; otherwise the index of the first that could not be, those before it closed again.
-  int Open(const DemuxControl& control);
+  // Creates every output of control in order (an existing file is replaced, or written on after
+  // its end with append). -1 when all were created; otherwise the index of the first that could
+  // not be, those before it closed again.
+  int Open(const DemuxControl& control, bool append = false);
   // Closes every output; false when a close failed (what the system still held may be lost).
   bool Close();
   int count() const { return count_; }

@@ -19,39 +19,41 @@ SequenceScanner::SequenceScanner(EsBuffer& es, int64_t position, int32_t packetS
   es_.length = 0;
 }
 
-bool SequenceScanner::FindHeader(const uint8_t* payload, int32_t len, bool unitStart, int32_t& s,
-                                 int& back) const {
+bool SequenceHeaderSearch::Find(const uint8_t* payload, int32_t len, bool unitStart, int32_t& s,
+                                int& back) {
   s = 0;
   back = 0;
+  bool found = false;
   if (unitStart) {
     // The whole payload of a unit start. Its PES header is not parsed: the copy of the first
     // sequence starts at its header, and later PES headers pass into the ES, where the decoder
     // steps over them.
-    for (int32_t i = 0; i + 4 <= len; ++i) {
+    for (int32_t i = 0; i + 4 <= len && !found; ++i) {
       if (is_sequence_header(payload + i)) {
         s = i;
-        return true;
+        found = true;
       }
     }
-    return false;
-  }
-  // Elsewhere only the seam between the previous video payload and this one: the start code
-  // may begin in the last three bytes of the previous payload. Only bytes that exist are
-  // compared. A start code wholly inside a continuation packet is not looked for.
-  uint8_t seam[6];
-  std::memcpy(seam, carry_, 3);
-  const int32_t head = len < 3 ? len : 3;
-  std::memcpy(seam + 3, payload, size_t(head));
-  for (int i = 0; i <= 2 && i + 4 <= 3 + head; ++i) {
-    if (is_sequence_header(seam + i)) {
-      back = i - 3;
-      return true;
+  } else {
+    // Elsewhere only the seam between the previous video payload and this one: the start code
+    // may begin in the last three bytes of the previous payload. Only bytes that exist are
+    // compared.
+    uint8_t seam[6];
+    std::memcpy(seam, carry_, 3);
+    const int32_t head = len < 3 ? len : 3;
+    std::memcpy(seam + 3, payload, size_t(head));
+    for (int i = 0; i <= 2 && i + 4 <= 3 + head && !found; ++i) {
+      if (is_sequence_header(seam + i)) {
+        back = i - 3;
+        found = true;
+      }
     }
   }
-  return false;
+  KeepCarry(payload, len);
+  return found;
 }
 
-void SequenceScanner::KeepCarry(const uint8_t* payload, int32_t len) {
+void SequenceHeaderSearch::KeepCarry(const uint8_t* payload, int32_t len) {
   if (len >= 3) {
     std::memcpy(carry_, payload + len - 3, 3);
     return;
@@ -75,19 +77,14 @@ bool SequenceScanner::Append(const uint8_t* p, int32_t n) {
 }
 
 SequenceScanner::Step SequenceScanner::VideoPacket(const uint8_t* packet, int64_t n) {
-  if (!ts_has_payload(packet)) return Step::GoOn;
-  const int64_t h = ts_payload_offset(packet);
-  // An adaptation_field_length that runs past the packet is damage: the packet is passed over
-  // like one without payload rather than read beyond its end.
-  if (h > ps_) return Step::GoOn;
-  const int32_t len = int32_t(ps_ - h);
+  const uint8_t* payload;
+  int32_t len;
+  if (!ts_video_payload(packet, ps_, payload, len)) return Step::GoOn;
   if (len <= 0) return Step::NoPayload;
-  const uint8_t* payload = packet + h;
 
   int32_t s;
   int back;
-  const bool found = FindHeader(payload, len, ts_unit_start(packet), s, back);
-  KeepCarry(payload, len);
+  const bool found = search_.Find(payload, len, ts_unit_start(packet), s, back);
 
   if (found) {
     ++headers_;

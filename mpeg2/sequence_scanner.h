@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "ts/ts_packet.h"
+
 // Elementary-stream buffer: one sequence of a 1080i broadcast fits with a wide margin.
 constexpr int32_t kEsBufferSize = 20971520;
 // End marker: a picture start code, then 128 zero bytes of which 8 count towards esLength, so
@@ -16,6 +18,36 @@ struct EsBuffer {
   uint8_t* data = nullptr;
   int32_t length = 0;   // esLength: valid bytes, end marker included once it is appended
 };
+
+// The search for sequence header start codes (00 00 01 B3) in the payloads of one video PID, in
+// file order. In a payload that starts a PES packet the whole payload is searched; elsewhere only
+// the seam with the previous video payload (a start code whose first bytes ended that payload). A
+// start code wholly inside a continuation payload is not looked for: broadcasters open a PES
+// packet with the sequence header, and the search stays cheap.
+class SequenceHeaderSearch {
+ public:
+  // One video payload (len > 0). True when a sequence header begins in it at offset s (back 0),
+  // or began back bytes (-3..-1) before it at the end of the previous video payload (s 0).
+  bool Find(const uint8_t* payload, int32_t len, bool unitStart, int32_t& s, int& back);
+
+ private:
+  void KeepCarry(const uint8_t* payload, int32_t len);
+  uint8_t carry_[3] = {0xFF, 0xFF, 0xFF};   // last three bytes of the video payloads so far
+};
+
+// The payload of a video packet for the search: false for a packet without one (the flag clear,
+// or an adaptation_field_length that runs past the packet, which is damage and is passed over
+// rather than read beyond); len 0 for a packet that flags a payload its header and adaptation
+// field leave no room for.
+inline bool ts_video_payload(const uint8_t* packet, int32_t packetSize, const uint8_t*& payload,
+                             int32_t& len) {
+  if (!ts_has_payload(packet)) return false;
+  const int32_t h = int32_t(ts_payload_offset(packet));
+  if (h > packetSize) return false;
+  payload = packet + h;
+  len = packetSize - h;
+  return true;
+}
 
 class SequenceScanner {
  public:
@@ -36,10 +68,6 @@ class SequenceScanner {
   bool Finish();
 
  private:
-  // Where a sequence header starts: offset s in the payload, or back bytes before it (-3..-1)
-  // when its start code began at the end of the previous video payload.
-  bool FindHeader(const uint8_t* payload, int32_t len, bool unitStart, int32_t& s, int& back) const;
-  void KeepCarry(const uint8_t* payload, int32_t len);
   // Appends payload bytes, never into the room the end marker needs; false (and the scan is
   // full) when they do not fit.
   bool Append(const uint8_t* p, int32_t n);
@@ -51,6 +79,6 @@ class SequenceScanner {
   int headersAfter_ = 0;      // of them at or after the position (k2)
   int64_t prevSeq_ = -1;      // ES offsets of the last header but one and the last header
   int64_t lastSeq_ = -1;
-  uint8_t carry_[3] = {0xFF, 0xFF, 0xFF};   // last three bytes of the video payloads so far
+  SequenceHeaderSearch search_;
   bool full_ = false;
 };

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -216,6 +217,13 @@ TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
       {{"frame", input_, "-o", out}, 2, "--at POS is required"},
       {{"frame", input_, "--at", "0", "-o", out, "--programme", "7"}, 3, "has no video stream"},
       {{"cut", input_, "-o", out, "--bogus"}, 2, "unknown option --bogus"},
+      {{"cut", input_, "-o", out, "--range", "p:10-p:20", "--range", "p:20-p:30"}, 2, "need %d in OUT"},
+      {{"cut", input_, "-o", out, "--join", "--range", "p:10-p:20", "--range", "p:20-p:30"}, 2,
+       "stretches 1 (00000010..00000020) and 2 (00000020..00000030) overlap"},
+      {{"cut", input_, "-o", out, "--range", "p:30-p:20"}, 2, "stretch 1: the start (00000030) lies after"},
+      {{"cut", input_, "-o", out, "--range", "p:30"}, 2, "--range takes A-B"},
+      {{"cut", input_, "-o", out, "--range", "p:1-p:2", "--start", "p:1"}, 2, "--range replaces --start"},
+      {{"cut", input_, "--control", out, "--range", "-p:2", "--range", "p:3-"}, 2, "--control takes one stretch"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
@@ -323,6 +331,128 @@ TEST_F(KerfCli, ReadOnlyRecordingIsCutInEveryMode) {
   EXPECT_TRUE(tsb::ReadFile(dir_.File("a.ts")) == Slice(0, 0x3FF));
 }
 #endif
+
+// Two programmes carrying the sample clip (a sequence header every 15 pictures), 30000 packets
+// at 5 Mbit/s, with the packets where the builder started each sequence's PES.
+class KerfCliVideo : public KerfCli {
+ protected:
+  void SetUp() override {
+    const std::vector<uint8_t> clip = sample_clip();
+    ASSERT_FALSE(clip.empty());
+    tsb::BroadcastDesc desc;
+    desc.packets = 30000;
+    desc.bitrate = 5000000;
+    desc.videoEs = clip;
+    desc.services = {{0x0400, 0x01F0, 0x0111, 0, 0, {}, 0}, {0x0401, 0x01F1, 0x0121, 0, 0, {}, 0}};
+    std::vector<std::pair<uint16_t, size_t>> starts;
+    input_ = dir_.Write("video.ts", tsb::Broadcast(desc, &starts).bytes());
+    for (const auto& [pid, packet] : starts)
+      if (packet < desc.packets) headers_[pid == 0x0111 ? 0 : 1].push_back(int64_t(packet));
+    ASSERT_GT(headers_[1].size(), 4u);
+  }
+  // The numbers after each "key": " in a JSON text, in order.
+  static std::vector<int64_t> Numbers(const std::string& json, const std::string& key) {
+    std::vector<int64_t> values;
+    const std::string tag = "\"" + key + "\": ";
+    for (size_t at = json.find(tag); at != std::string::npos; at = json.find(tag, at + 1))
+      values.push_back(std::stoll(json.substr(at + tag.size())));
+    return values;
+  }
+#ifndef _WIN32
+  // The mpeg2video lines of ffmpeg's errors while decoding the first picture of path; "-" when
+  // ffmpeg is missing.
+  static std::string DecodeErrors(const std::string& path) {
+    if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) return "-";
+    const std::string cmd = "ffmpeg -nostdin -v error -i '" + path + "' -map 0:v:0 -frames:v 1 -f null - 2>&1";
+    std::string errors;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+      char line[512];
+      while (std::fgets(line, sizeof line, p))
+        if (std::strstr(line, "mpeg2video")) errors += line;
+      pclose(p);
+    }
+    return errors;
+  }
+  static bool JsonParses(const std::string& path) {
+    return std::system(("python3 -c 'import json,sys; json.load(open(sys.argv[1]))' '" + path + "'").c_str()) == 0;
+  }
+#endif
+  std::vector<int64_t> headers_[2];
+};
+
+TEST_F(KerfCliVideo, ScanListsTheSequenceHeadersWhereTheBuilderPutThem) {
+  for (int programme : {1, 2}) {
+    const Result r = Kerf({"scan", input_, "--programme", std::to_string(programme), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Numbers(r.out, "packet"), headers_[programme - 1]) << r.out;
+#ifndef _WIN32
+    EXPECT_TRUE(JsonParses(dir_.File("stdout.txt"))) << r.out;
+#endif
+  }
+  const Result text = Kerf({"scan", input_});
+  ASSERT_EQ(text.status, 0) << text.err;
+  char line[32];
+  std::snprintf(line, sizeof line, "\n%08X  ", unsigned(headers_[0][2]));
+  EXPECT_NE(text.out.find(line), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find(std::to_string(headers_[0].size()) + " sequence headers"), std::string::npos);
+}
+
+// --snap moves the start back to a header and the end to just before the next one; a start
+// before the first header moves forward to it. The snapped cut's first picture decodes where the
+// plain cut's does not.
+TEST_F(KerfCliVideo, SnappedCutsStartAndEndAtSequenceHeaders) {
+  const std::vector<int64_t>& h = headers_[1];
+  char range[64];
+  std::snprintf(range, sizeof range, "p:%X-p:%X", unsigned(h[1] + 7), unsigned(h[3] + 5));
+  const std::string snapped = dir_.File("snapped.ts"), plain = dir_.File("plain.ts");
+  Result r = Kerf({"cut", input_, "--programme", "2", "--range", range, "--snap", "-o", snapped, "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Numbers(r.out, "startPacket"), std::vector<int64_t>{h[1]}) << r.out;
+  EXPECT_EQ(Numbers(r.out, "endPacket"), std::vector<int64_t>{h[4] - 1}) << r.out;
+#ifndef _WIN32
+  EXPECT_TRUE(JsonParses(dir_.File("stdout.txt")));
+#endif
+  ASSERT_EQ(Kerf({"cut", input_, "--programme", "2", "--range", range, "-o", plain}).status, 0);
+#ifndef _WIN32
+  const std::string plainErrors = DecodeErrors(plain);
+  if (plainErrors != "-") {
+    EXPECT_FALSE(plainErrors.empty());
+    EXPECT_EQ(DecodeErrors(snapped), "");
+  }
+#endif
+  std::snprintf(range, sizeof range, "p:0-p:%X", unsigned(h[0] + 1));
+  r = Kerf({"cut", input_, "--programme", "2", "--range", range, "--snap", "-o", snapped, "--force"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  char moved[96];
+  std::snprintf(moved, sizeof moved, "snap 1: start 00000000 (00:00:00.000) -> %08X", unsigned(h[0]));
+  EXPECT_NE(r.out.find(moved), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("moves forward to the first"), std::string::npos) << r.err;
+}
+
+// Three stretches given out of order: each file equals its single cut, and --join equals their
+// concatenation in the order of the recording.
+TEST_F(KerfCliVideo, SeveralStretchesAreTheSingleCutsAndJoinConcatenatesThem) {
+  const std::vector<std::string> ranges = {"p:3000-p:4FFF", "p:100-p:1FFF", "0:0:7-p:7000"};
+  std::vector<std::string> args = {"cut", input_, "--programme", "2", "-o", dir_.File("part_%d.ts")};
+  for (const std::string& range : ranges) args.insert(args.end(), {"--range", range});
+  Result r = Kerf(args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<tsb::Bytes> single;
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    const std::string one = dir_.File("one.ts");
+    const size_t dash = ranges[i].find('-');
+    ASSERT_EQ(Kerf({"cut", input_, "--programme", "2", "--start", ranges[i].substr(0, dash), "--end",
+                    ranges[i].substr(dash + 1), "-o", one, "--force"}).status, 0);
+    single.push_back(tsb::ReadFile(one));
+    EXPECT_FALSE(single.back().empty());
+    EXPECT_EQ(tsb::ReadFile(dir_.File("part_" + std::to_string(i + 1) + ".ts")), single.back()) << ranges[i];
+  }
+  args[5] = dir_.File("joined.ts");
+  args.push_back("--join");
+  r = Kerf(args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(tsb::ReadFile(dir_.File("joined.ts")), tsb::cat({single[1], single[0], single[2]}));
+}
 
 TEST_F(KerfCli, FrameIsThePreviewDecodersPicture) {
   // The committed sample clip as the video of one programme.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "mpeg2/bmp_writer.h"
+#include "mpeg2/sequence_headers.h"
 #include "tests/support/stream_builder.h"
 
 namespace {
@@ -292,6 +293,69 @@ TEST_P(SplitStartCodeTest, OfTheFirstHeaderKeepsTheWholeStartCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BytesInFirstPacket, SplitStartCodeTest, ::testing::Values(1, 2, 3));
+
+// Sequence header positions in a file: the packet each start code begins in, also when it is
+// split over three video packets (the middle one holding a single byte) with other packets
+// between, the PCR read before each, and the searches back and forth from a packet.
+TEST_F(CollectVideoSequenceTest, SequenceHeaderPositionsAndTheSearchesAroundAPacket) {
+  tsb::TsStream ts;
+  ts.Null(3);
+  ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(1000));
+  const size_t first = ts.Pes(kVideoPid, VideoPes(Sequence(0)));
+  ts.Null(20 - ts.PacketCount());
+  ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(2000));
+  // A unit start whose payload ends with the start code's first byte, one payload of one byte,
+  // and the rest after other packets.
+  Bytes head = tsb::cat({PesHeader(Bytes(300, 1)), Bytes(183, 0x11)});
+  head.resize(183);
+  head.push_back(0x00);
+  const size_t split = ts.Packet(Video(head, true));
+  ts.Null(2);
+  ts.Packet(Video({0x00}, false));
+  ts.PcrPacket(kPcrPid, tsb::Pcr::FromMs(3000));
+  ts.Packet(Video(tsb::cat({Bytes{0x01, 0xB3}, Bytes(100, 0x22)}), false));
+  ts.Null(40 - ts.PacketCount());
+  const size_t last = ts.Pes(kVideoPid, VideoPes(Sequence(2)));
+  ts.Null(5);
+  const std::string path = dir_.Write("in.ts", ts.bytes());
+  RawFile file(path.c_str(), "rb");
+  std::vector<uint8_t> buffer(kHeaderWalkBufferSize);
+
+  std::vector<std::pair<int64_t, int64_t>> found;
+  HeaderWalk walk;
+  walk.videoPid = kVideoPid;
+  walk.pcrPid = kPcrPid;
+  walk.found = [&found](const SequenceHeaderAt& at) {
+    found.emplace_back(at.packet, at.pcrTicks);
+    return true;
+  };
+  ASSERT_EQ(walk_sequence_headers(file.get(), walk, buffer.data()), HeaderWalkEnd::Done);
+  const std::vector<std::pair<int64_t, int64_t>> expected = {
+      {int64_t(first), 27000000}, {int64_t(split), 54000000}, {int64_t(last), 81000000}};
+  EXPECT_EQ(found, expected);
+  // Ending at the split header's first packet still reports it, from where it ends.
+  found.clear();
+  walk.lastPacket = int64_t(split);
+  ASSERT_EQ(walk_sequence_headers(file.get(), walk, buffer.data()), HeaderWalkEnd::Done);
+  EXPECT_EQ(found.size(), 2u);
+
+  HeaderWalkEnd end;
+  const struct {
+    int64_t packet, atOrBefore, after;
+  } cases[] = {{0, -1, int64_t(first)},
+               {int64_t(first), int64_t(first), int64_t(split)},
+               {int64_t(split) - 1, int64_t(first), int64_t(split)},
+               {int64_t(split), int64_t(split), int64_t(last)},
+               {int64_t(split) + 3, int64_t(split), int64_t(last)},
+               {int64_t(last) + 2, int64_t(last), -1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(sequence_header_at_or_before(file.get(), kVideoPid, c.packet, buffer.data(), end), c.atOrBefore)
+        << c.packet;
+    EXPECT_EQ(end, HeaderWalkEnd::Done);
+    EXPECT_EQ(sequence_header_after(file.get(), kVideoPid, c.packet, buffer.data(), end), c.after) << c.packet;
+    EXPECT_EQ(end, HeaderWalkEnd::Done);
+  }
+}
 
 // ----------------------------------------------------------------------------------------------
 // The driver: texts, busy flag, end marker, PCR range.

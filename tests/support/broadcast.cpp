@@ -66,7 +66,7 @@ void refill(EsQueue& q, const Bytes& data) {
 
 }  // namespace
 
-TsStream Broadcast(const BroadcastDesc& desc) {
+TsStream Broadcast(const BroadcastDesc& desc, std::vector<std::pair<uint16_t, size_t>>* sequenceHeaders) {
   if (desc.psiInterval == 0) throw std::invalid_argument("psiInterval 0");
   if (desc.pcrIntervalMs == 0 || desc.pcrIntervalMs > 100) throw std::invalid_argument("PCR interval must be 1..100 ms");
   TsStream ts;
@@ -132,6 +132,9 @@ TsStream Broadcast(const BroadcastDesc& desc) {
         const size_t end = u + 1 < units.size() ? units[u + 1] : desc.videoEs.size();
         refill(q, Bytes(desc.videoEs.begin() + units[u], desc.videoEs.begin() + end));
         st.unitIndex = (u + 1) % units.size();
+        const uint8_t* unit = desc.videoEs.data() + units[u];
+        if (sequenceHeaders && end - units[u] >= 4 && unit[0] == 0 && unit[1] == 0 && unit[2] == 1 && unit[3] == 0xB3)
+          sequenceHeaders->emplace_back(q.pid, ts.PacketCount());
       }
     }
     ts.Packet(q.pending[q.next++]);

@@ -575,7 +575,9 @@ struct BroadcastDesc {
 // packets in turn (video twice as often), PCR-only packets on each service's PCR PID early
 // enough that no two PCRs of a PID are more than pcrIntervalMs of stream time apart. The stream
 // is cut at exactly `packets` packets, wherever that falls (a PES or PSI round may end mid-way,
-// as in a real recording).
-TsStream Broadcast(const BroadcastDesc& desc);
+// as in a real recording). sequenceHeaders, when given, receives (video PID, packet index) of
+// every video PES that opens with a sequence header, in the order written.
+TsStream Broadcast(const BroadcastDesc& desc,
+                   std::vector<std::pair<uint16_t, size_t>>* sequenceHeaders = nullptr);
 
 }  // namespace tsb
