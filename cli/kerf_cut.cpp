@@ -232,11 +232,8 @@ int kerf_cut(const std::vector<std::string>& argv) {
   const ArgDesc desc{{"output", "start", "end", "range", "programme", "service", "control", "list-at", "method"},
                      {"network-entry", "force", "help", "join", "snap", "json"},
                      {"range"}};
-  if (!parse_args(argv, 2, desc, args, error)) return usage_error(error, kCutHelp);
-  if (args.has("help")) return std::fputs(kCutHelp, stdout), kExitOk;
-  if (args.positional.size() != 1) return usage_error("cut takes one FILE", kCutHelp);
-  const int32_t method = method_of(args);
-  if (method < 0) return usage_error("--method takes 1, 2 or 3", kCutHelp);
+  int32_t method = 0;
+  if (int status = begin_command(argv, desc, kCutHelp, args, method); status >= 0) return status;
   const int selections = args.has("programme") + args.has("service") + args.has("control");
   if (selections > 1) return usage_error("--programme, --service and --control exclude each other", kCutHelp);
   if (args.has("control") == args.has("output"))
@@ -314,10 +311,7 @@ int kerf_cut(const std::vector<std::string>& argv) {
   }
 
   Engine engine;
-  if (!engine.ok()) {
-    std::fprintf(stderr, "kerf: cannot make a work folder\n");
-    return kExitOutput;
-  }
+  if (!engine.Ready()) return kExitOutput;
   // The programmes, when a programme is cut or the video is needed for --snap.
   ProgrammeStructure list;
   if (programme || service >= 0 || args.has("snap")) list = analyse(engine, rec, listAt);
@@ -339,21 +333,8 @@ int kerf_cut(const std::vector<std::string>& argv) {
   }
 
   if (args.has("snap")) {
-    const VideoEntry* video = nullptr;
-    for (const VideoEntry& v : list.videos)
-      if (!programme || v.ordinal == programme) {
-        video = &v;
-        break;
-      }
-    if (!video) {
-      if (programme)
-        std::fprintf(stderr, "kerf: --snap: programme %d has no video stream in the %d packets from %08X\n",
-                     programme, int(kScanWindowPackets), unsigned(listAt));
-      else
-        std::fprintf(stderr, "kerf: --snap: no video stream found in the %d packets from %08X\n",
-                     int(kScanWindowPackets), unsigned(listAt));
-      return kExitInput;
-    }
+    const VideoEntry* video = programme_video(list.videos, programme, listAt, "--snap: ");
+    if (!video) return kExitInput;
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[kHeaderWalkBufferSize]);
     for (Stretch& s : stretches) {
       if (int status = snap(rec, video->videoPid, buffer.get(), s)) return status;

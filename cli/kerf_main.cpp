@@ -70,12 +70,9 @@ const char kFrameHelp[] =
 int Info(const std::vector<std::string>& argv) {
   Args args;
   std::string error;
-  if (!parse_args(argv, 2, {{"method", "at"}, {"json", "help"}}, args, error))
-    return usage_error(error, kInfoHelp);
-  if (args.has("help")) return std::fputs(kInfoHelp, stdout), kExitOk;
-  if (args.positional.size() != 1) return usage_error("info takes one FILE", kInfoHelp);
-  const int32_t method = method_of(args);
-  if (method < 0) return usage_error("--method takes 1, 2 or 3", kInfoHelp);
+  int32_t method = 0;
+  const ArgDesc desc{{"method", "at"}, {"json", "help"}};
+  if (int status = begin_command(argv, desc, kInfoHelp, args, method); status >= 0) return status;
 
   Recording rec;
   if (int status = open_recording(args.positional[0], method, rec)) return status;
@@ -83,10 +80,7 @@ int Info(const std::vector<std::string>& argv) {
   if (!position_of(args, "at", rec, 0, at, error)) return usage_error(error, kInfoHelp);
 
   Engine engine;
-  if (!engine.ok()) {
-    std::fprintf(stderr, "kerf: cannot make a work folder\n");
-    return kExitOutput;
-  }
+  if (!engine.Ready()) return kExitOutput;
   const std::vector<Programme> programmes = analyse(engine, rec, at).programmes;
   char sizeText[32], rateText[32];
   size_to_text(rec.size, sizeText);
@@ -183,13 +177,10 @@ int Frame(const std::vector<std::string>& argv) {
   Args args;
   std::string error;
   const ArgDesc desc{{"at", "output", "programme", "yuv", "list-at", "method"}, {"full", "stop-on-error", "help"}};
-  if (!parse_args(argv, 2, desc, args, error)) return usage_error(error, kFrameHelp);
-  if (args.has("help")) return std::fputs(kFrameHelp, stdout), kExitOk;
-  if (args.positional.size() != 1) return usage_error("frame takes one FILE", kFrameHelp);
+  int32_t method = 0;
+  if (int status = begin_command(argv, desc, kFrameHelp, args, method); status >= 0) return status;
   if (!args.has("at")) return usage_error("--at POS is required", kFrameHelp);
   if (!args.has("output")) return usage_error("-o OUT.bmp is required", kFrameHelp);
-  const int32_t method = method_of(args);
-  if (method < 0) return usage_error("--method takes 1, 2 or 3", kFrameHelp);
   int programme = 0;
   if (args.has("programme") && (!read_number(args.value("programme"), 10, programme) || programme < 1))
     return usage_error("--programme takes an ordinal from 1", kFrameHelp);
@@ -201,25 +192,10 @@ int Frame(const std::vector<std::string>& argv) {
     return usage_error(error, kFrameHelp);
 
   Engine engine;
-  if (!engine.ok()) {
-    std::fprintf(stderr, "kerf: cannot make a work folder\n");
-    return kExitOutput;
-  }
+  if (!engine.Ready()) return kExitOutput;
   const std::vector<VideoEntry> videos = analyse(engine, rec, listAt).videos;
-  size_t entry = 0;
-  if (programme) {
-    while (entry < videos.size() && videos[entry].ordinal != programme) ++entry;
-    if (entry == videos.size()) {
-      std::fprintf(stderr, "kerf: programme %d has no video stream in the %d packets from %08X\n", programme,
-                   int(kScanWindowPackets), unsigned(listAt));
-      return kExitInput;
-    }
-  }
-  if (videos.empty()) {
-    std::fprintf(stderr, "kerf: no video stream found in the %d packets from %08X\n", int(kScanWindowPackets),
-                 unsigned(listAt));
-    return kExitInput;
-  }
+  const VideoEntry* video = programme_video(videos, programme, listAt);
+  if (!video) return kExitInput;
 
   PreviewRequest request;
   request.inputPath = rec.path.c_str();
@@ -227,7 +203,7 @@ int Frame(const std::vector<std::string>& argv) {
   request.packetSize = kPacketSize;
   request.stopDecodeOnError = args.has("stop-on-error") ? 1 : 0;
   request.programmeCount = int32_t(videos.size());
-  request.videoPid = videos[entry].videoPid;
+  request.videoPid = video->videoPid;
   request.pcrPid = rec.m.pcrPid;
   request.startPacket = at;
   request.endPacket = rec.packets;
@@ -243,8 +219,8 @@ int Frame(const std::vector<std::string>& argv) {
   PreviewDecoder& decoder = *decoderStore;
   PreviewDriver driver(readBuffer.get(), esBuffer.get(), decoder);
   FrameSink sink;
-  std::printf("programme %d, video PID %04X, packet %08X (%s)\n", int(videos[entry].ordinal),
-              unsigned(videos[entry].videoPid), unsigned(at), ms_text(rec.ToMs(at)).c_str());
+  std::printf("programme %d, video PID %04X, packet %08X (%s)\n", int(video->ordinal),
+              unsigned(video->videoPid), unsigned(at), ms_text(rec.ToMs(at)).c_str());
   if (driver.ExtractPreviewStream(request, sink) != 0) return kExitInput;
   driver.DecodePreviewStream(request, sink, dib.get());
   if (request.pcrRangeSet && request.pcrRangeText[0]) {

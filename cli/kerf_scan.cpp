@@ -40,12 +40,9 @@ int32_t pcr_ms(int64_t ticks) { return int32_t((ticks * 1000 + 13500000) / 27000
 int kerf_scan(const std::vector<std::string>& argv) {
   Args args;
   std::string error;
-  if (!parse_args(argv, 2, {{"programme", "list-at", "method"}, {"json", "help"}}, args, error))
-    return usage_error(error, kScanHelp);
-  if (args.has("help")) return std::fputs(kScanHelp, stdout), kExitOk;
-  if (args.positional.size() != 1) return usage_error("scan takes one FILE", kScanHelp);
-  const int32_t method = method_of(args);
-  if (method < 0) return usage_error("--method takes 1, 2 or 3", kScanHelp);
+  int32_t method = 0;
+  const ArgDesc desc{{"programme", "list-at", "method"}, {"json", "help"}};
+  if (int status = begin_command(argv, desc, kScanHelp, args, method); status >= 0) return status;
   int programme = 0;
   if (args.has("programme") && (!read_number(args.value("programme"), 10, programme) || programme < 1))
     return usage_error("--programme takes an ordinal from 1", kScanHelp);
@@ -55,26 +52,10 @@ int kerf_scan(const std::vector<std::string>& argv) {
   int32_t listAt = 0;
   if (!position_of(args, "list-at", rec, 0, listAt, error)) return usage_error(error, kScanHelp);
   Engine engine;
-  if (!engine.ok()) {
-    std::fprintf(stderr, "kerf: cannot make a work folder\n");
-    return kExitOutput;
-  }
+  if (!engine.Ready()) return kExitOutput;
   const std::vector<VideoEntry> videos = analyse(engine, rec, listAt).videos;
-  const VideoEntry* video = nullptr;
-  for (const VideoEntry& v : videos)
-    if (!programme || v.ordinal == programme) {
-      video = &v;
-      break;
-    }
-  if (!video) {
-    if (programme)
-      std::fprintf(stderr, "kerf: programme %d has no video stream in the %d packets from %08X\n", programme,
-                   int(kScanWindowPackets), unsigned(listAt));
-    else
-      std::fprintf(stderr, "kerf: no video stream found in the %d packets from %08X\n", int(kScanWindowPackets),
-                   unsigned(listAt));
-    return kExitInput;
-  }
+  const VideoEntry* video = programme_video(videos, programme, listAt);
+  if (!video) return kExitInput;
 
   RawFile file(rec.path.c_str(), "rb");
   if (!file.ok()) {

@@ -39,6 +39,17 @@ int32_t method_of(const Args& args) {
   return m == "1" ? kMethodFirstLast : m == "2" ? kMethodEstimate : m == "3" ? kMethodAutomatic : -1;
 }
 
+int begin_command(const std::vector<std::string>& argv, const ArgDesc& desc, const char* help, Args& args,
+                  int32_t& method) {
+  std::string error;
+  if (!parse_args(argv, 2, desc, args, error)) return usage_error(error, help);
+  if (args.has("help")) return std::fputs(help, stdout), kExitOk;
+  if (args.positional.size() != 1) return usage_error(argv[1] + " takes one FILE", help);
+  method = method_of(args);
+  if (method < 0) return usage_error("--method takes 1, 2 or 3", help);
+  return -1;
+}
+
 TerminalBar::TerminalBar(bool shown) { Show(shown); }
 
 void TerminalBar::Show(bool shown) { shown_ = shown && console_stderr_is_terminal(); }
@@ -182,6 +193,12 @@ Engine::Engine() : host_(new EngineHost) {
   if (!folder_.empty()) engine_ = std::make_unique<DemuxEngine>(*host_, folder_.c_str());
 }
 
+bool Engine::Ready() const {
+  if (ok()) return true;
+  std::fprintf(stderr, "kerf: cannot make a work folder\n");
+  return false;
+}
+
 Engine::~Engine() {
   engine_.reset();
   if (!folder_.empty()) {
@@ -212,4 +229,17 @@ ProgrammeStructure analyse(Engine& engine, const Recording& rec, int32_t first) 
   ProgrammeStructure list;
   read_programme_list(structure.c_str(), list);
   return list;
+}
+
+const VideoEntry* programme_video(const std::vector<VideoEntry>& videos, int programme, int32_t listAt,
+                                  const char* what) {
+  for (const VideoEntry& v : videos)
+    if (!programme || v.ordinal == programme) return &v;
+  if (programme)
+    std::fprintf(stderr, "kerf: %sprogramme %d has no video stream in the %d packets from %08X\n", what, programme,
+                 int(kScanWindowPackets), unsigned(listAt));
+  else
+    std::fprintf(stderr, "kerf: %sno video stream found in the %d packets from %08X\n", what,
+                 int(kScanWindowPackets), unsigned(listAt));
+  return nullptr;
 }

@@ -28,6 +28,11 @@ bool read_number(const std::string& text, int base, int& value);
 // --method 1|2|3 as the measurement's method; -1 when the text is none of them.
 int32_t method_of(const Args& args);
 
+// The start of every command over one recording: its options parsed, --help answered, one FILE
+// (args.positional[0]), --method read into method. -1 to go on, otherwise the status to exit with.
+int begin_command(const std::vector<std::string>& argv, const ArgDesc& desc, const char* help, Args& args,
+                  int32_t& method);
+
 // A progress bar on stderr, drawn only on a terminal; a run of several parts fills one bar.
 class TerminalBar {
  public:
@@ -98,6 +103,8 @@ class Engine {
   Engine& operator=(const Engine&) = delete;
 
   bool ok() const { return !folder_.empty(); }
+  // ok(), or false after saying on stderr that there is no work folder.
+  bool Ready() const;
   // The work folder, ending in the path separator.
   const std::string& folder() const { return folder_; }
 
@@ -117,3 +124,7 @@ class Engine {
 // Runs the programme analysis over the scan window from first, as the cutter does, and reads the
 // structure file it writes in the work folder (an empty list when the run wrote none).
 ProgrammeStructure analyse(Engine& engine, const Recording& rec, int32_t first);
+// The first video entry of programme (0: of any programme), or null after saying on stderr that
+// the analysis from listAt found none; what names the asking option in the message ("" for none).
+const VideoEntry* programme_video(const std::vector<VideoEntry>& videos, int programme, int32_t listAt,
+                                  const char* what = "");
