@@ -1,16 +1,19 @@
-// libFuzzer target for the packet reader under its two file-reading users in the shared logic:
-// the PCR measurement and the preview extraction, over arbitrary bytes as the input file. The
-// first two bytes choose the position of the extraction and whether its PCR PID is the video
-// PID; the rest is the file. Nothing may read outside the read buffer or the ES buffer, and every
-// read ends.
+// libFuzzer target for the packet reader under its file-reading users in the shared logic: the
+// PCR measurement, the preview extraction and the sequence header walk with its searches around
+// a packet, over arbitrary bytes as the input file. The first two bytes choose the position of
+// the extraction and the searches and whether the PCR PID is the video PID; the rest is the file.
+// Nothing may read outside the read buffer or the ES buffer, every read ends, the walk reports
+// headers in file order within the file, and the searches land on the right side of the packet.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "core/input_measure.h"
 #include "mpeg2/extract.h"
+#include "mpeg2/sequence_headers.h"
 
 namespace {
 
@@ -55,5 +58,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t position = int32_t(data[0] & 0x7F) * 4;   // spans small files packet by packet
   if (CollectVideoSequence(src, position, 0x0100, readBuffer.get(), es, pcrMs) == kExtractOk)
     AppendEsEndMarker(es);
+
+  static std::unique_ptr<uint8_t[]> walkBuffer(new uint8_t[kHeaderWalkBufferSize]);
+  const int64_t packets = int64_t(fileSize / 188);
+  HeaderWalk walk;
+  walk.videoPid = 0x0100;
+  walk.pcrPid = src.pcrPid;
+  int64_t previous = -1;
+  walk.found = [&previous, packets](const SequenceHeaderAt& at) {
+    if (at.packet < previous || at.packet < 0 || at.packet >= packets) std::abort();
+    previous = at.packet;
+    return true;
+  };
+  walk_sequence_headers(file.get(), walk, walkBuffer.get());
+  HeaderWalkEnd end;
+  const int64_t before = sequence_header_at_or_before(file.get(), 0x0100, position, walkBuffer.get(), end);
+  if (before > position) std::abort();
+  const int64_t after = sequence_header_after(file.get(), 0x0100, position, walkBuffer.get(), end);
+  if (after >= 0 && after <= position) std::abort();
   return 0;
 }
