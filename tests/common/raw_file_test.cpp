@@ -35,12 +35,23 @@ TEST_F(RawFileLayer, OpenModes) {
   const RawHandle h = raw_open(path.c_str(), "RB");
   EXPECT_NE(h, kInvalidRawHandle);
   raw_close(h);
-  for (const char* mode : {"r", "w", "", "rb+", "ab"})
+  for (const char* mode : {"r", "w", "a", "", "rb+", "ab+"})
     EXPECT_EQ(raw_open(path.c_str(), mode), kInvalidRawHandle) << '"' << mode << '"';
   EXPECT_EQ(raw_open(dir_.Join("missing").c_str(), "rb"), kInvalidRawHandle);
   EXPECT_EQ(raw_open(dir_.path().c_str(), "rb"), kInvalidRawHandle);  // a folder is no file
   Write("m.ts", "xy");  // "wb" truncates
   EXPECT_EQ(path_file_size(path.c_str()), 2.0);
+  // "ab" keeps what the file holds and writes after it; a missing file is created.
+  for (const std::string& name : {path, dir_.Join("new.ts")}) {
+    const RawHandle a = raw_open(name.c_str(), "AB");
+    ASSERT_NE(a, kInvalidRawHandle) << name;
+    EXPECT_EQ(raw_write("zz", 1, 2, a), 2u);
+    EXPECT_NE(raw_close(a), 0);
+  }
+  const RawHandle r = raw_open(path.c_str(), "rb");
+  EXPECT_EQ(ReadAt(r, 0, 0, 0, 8), "xyzz");
+  raw_close(r);
+  EXPECT_EQ(path_file_size(dir_.Join("new.ts").c_str()), 2.0);
 }
 
 TEST_F(RawFileLayer, ReadsShortOnlyAtTheEndAndWritesFailOnAReadHandle) {
