@@ -1,81 +1,120 @@
 #!/usr/bin/env bash
-# Demux benchmark: on a generated three-service recording (1 GiB by default), times
-#   kerfdmx MODE=ALL over a packet range   against  dd of the same byte range, and
-#   kerfdmx MODE=DEMUX of one service      against  ffmpeg -map 0:p:<service> -c copy,
-# each pair side by side in one run, with the input in the page cache for both. Each timing ends
-# with sync, so that one run's output still being written back does not slow the next.
-# Usage: bench/demux_bench.sh [build dir (default build/native)] [size in MiB (default 1024)]
-# Not part of CTest: it needs about three times the recording's size of free disk space.
+# Demux benchmark: on a generated three-service recording, rounds of three timed pairs, the two
+# sides of each pair alternated (which goes first swaps every round):
+#   kerfdmx MODE=ALL of the whole recording          against  dd bs=1M of the same bytes
+#   kerfdmx MODE=DEMUX of the second service         against  the copy limit: cat of the input to
+#                                                             /dev/null plus dd bs=1M of a file the
+#                                                             size of kerfdmx's output
+#   kerfdmx MODE=DEMUX of the second service         against  ffmpeg -map 0:p:<service> -c copy
+# It prints every round and the medians of the times and of the per-pair ratios (kerfdmx / peer),
+# and checks that MODE=ALL writes the same bytes as dd.
+#
+# Usage: bench/demux_bench.sh [--rounds N] [--size MiB] [--dir DIR] [--disk] [BUILD_DIR]
+#   --rounds N   pairs of each kind (default 5)
+#   --size MiB   the recording's size (default 376)
+#   --dir DIR    where the recording and the outputs live (default /dev/shm/kerf-bench: tmpfs, so
+#                that the figures are the programs' and not the disk's)
+#   --disk       the page-cache variant: DIR defaults to a folder under $TMPDIR or /tmp, the input
+#                is read once before each timing and every timing ends with sync
+# Not part of CTest. Needs bc, dd, cmp and (for the third pair) ffmpeg.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(realpath "${1:-$here/../build/native}")
-size=${2:-1024}
-work=${KERF_BENCH_DIR:-${TMPDIR:-/tmp}/kerf-bench}
+rounds=5
+size=376
+dir=
+disk=0
+build=$here/../build/native
+while [ $# -gt 0 ]; do
+  case $1 in
+    --rounds) rounds=$2; shift 2 ;;
+    --size) size=$2; shift 2 ;;
+    --dir) dir=$2; shift 2 ;;
+    --disk) disk=1; shift ;;
+    -h | --help) sed -n 2,21p "$0"; exit 0 ;;
+    *) build=$1; shift ;;
+  esac
+done
+build=$(realpath "$build")
+if [ -z "$dir" ]; then
+  if [ $disk = 1 ]; then dir=${TMPDIR:-/tmp}/kerf-bench; else dir=/dev/shm/kerf-bench; fi
+fi
+mkdir -p "$dir/prog"
+dir=$(realpath "$dir")
 
 cmake --build "$build" --target kerfdmx make_recording >/dev/null
-mkdir -p "$work/prog"
-rec=$work/recording.ts
-if [ ! -f "$rec" ] || [ "$(stat -c %s "$rec")" -lt $((size * 1048576 - 1048576)) ] ||
-   [ "$(stat -c %s "$rec")" -gt $((size * 1048576)) ]; then
-  echo "generating ${size} MiB recording..."
-  # Real MPEG-2 video (the sample clip) so that ffmpeg accepts the streams it copies.
-  "$build/bin/make_recording" "$rec" "$size" "$here/../sample/clip.m2v"
+rec=$dir/recording.ts
+want=$((size * 1048576))
+if [ ! -f "$rec" ] || [ "$(stat -c %s "$rec")" -lt $((want - 1048576)) ] || [ "$(stat -c %s "$rec")" -gt "$want" ]; then
+  echo "generating a ${size} MiB recording in $dir ..."
+  # Real MPEG-2 video (the sample clip), so that ffmpeg accepts the streams it copies.
+  "$build/bin/make_recording" "$rec" "$size" "$here/../sample/clip.m2v" >/dev/null
 fi
-cp "$build/bin/kerfdmx" "$work/prog/kerfdmx"
-touch "$work/prog/lockfile"
-tool=$work/prog/kerfdmx
-
+tool=$dir/prog/kerfdmx
+cp "$build/bin/kerfdmx" "$tool"
+touch "$dir/prog/lockfile"
 bytes=$(stat -c %s "$rec")
 packets=$((bytes / 188))
-start=1000                      # a range like the cutter's: from packet 1000 to 1000 before the end
-end=$((packets - 1001))
-count=$((end - start + 1))
-
-now() { date +%s.%N; }
-elapsed() { echo "$2 - $1" | bc; }
-warm() { cat "$rec" >/dev/null; }
-
-warm
-rm -f "$work/all.ts" "$work/dd.ts"
-printf 'MODE=ALL\r\nNAME=%s\r\n' "$work/all.ts" >"$work/prog/DEMUX.tmp"
-sync
-t0=$(now)
-"$tool" "$rec" -h:1 -s:$(printf %X $start) -e:$(printf %X $end) -d:DEMUX.tmp >"$work/all.log"
-sync
-t1=$(now)
-dd if="$rec" of="$work/dd.ts" bs=1M iflag=skip_bytes,count_bytes skip=$((start * 188)) \
-   count=$((count * 188)) status=none
-sync
-t2=$(now)
-all=$(elapsed "$t0" "$t1")
-dd=$(elapsed "$t1" "$t2")
-cmp -s "$work/all.ts" "$work/dd.ts" && same=identical || same=DIFFERENT
-rm -f "$work/all.ts" "$work/dd.ts"
 
 # The second service, as the cutter would pick it from DEMUX.txt.
 "$tool" "$rec" -h:1 -s:0 -e:C350 -i:DEMUX.txt >/dev/null
-awk 'BEGIN{RS="\r\n\r\n"} /SERVICE_ID=0408/ {print "MODE=DEMUX\r\n\r\n" $0 "\r\n"}' \
-  "$work/prog/DEMUX.txt" | sed "s|NAME=.*PRG[0-9]*\.TS|NAME=$work/one.ts|" >"$work/prog/DEMUX.cfg"
-warm
-rm -f "$work/one.ts" "$work/ffmpeg.ts"
-sync
-t0=$(now)
-"$tool" "$rec" -h:1 -d:DEMUX.cfg >"$work/demux.log"
-sync
-t1=$(now)
-ffmpeg -v error -nostdin -y -i "$rec" -map 0:p:1032 -c copy -f mpegts "$work/ffmpeg.ts" \
-  2>"$work/ffmpeg.log" || true
-sync
-t2=$(now)
-demux=$(elapsed "$t0" "$t1")
-ff=$(elapsed "$t1" "$t2")
-onesize=$(stat -c %s "$work/one.ts")
-ffsize=$(stat -c %s "$work/ffmpeg.ts" 2>/dev/null || echo 0)
-rm -f "$work/one.ts" "$work/ffmpeg.ts"
+service=0408
+awk -v sid="SERVICE_ID=$service" 'BEGIN{RS="\r\n\r\n"} index($0, sid) {print "MODE=DEMUX\r\n\r\n" $0 "\r\n"}' \
+  "$dir/prog/DEMUX.txt" | sed "s|NAME=.*PRG[0-9]*\.TS|NAME=$dir/one.ts|" >"$dir/prog/ONE.cfg"
+printf 'MODE=ALL\r\nNAME=%s\r\n' "$dir/all.ts" >"$dir/prog/ALL.cfg"
+program=$((16#$service))
 
-mib=$(echo "scale=1; $bytes / 1048576" | bc)
-printf 'recording: %s MiB, %d packets, three services\n' "$mib" "$packets"
-printf 'MODE=ALL  %d packets: kerfdmx %6.2f s   dd %6.2f s   ratio kerfdmx/dd %.2f   output %s\n' \
-  "$count" "$all" "$dd" "$(echo "$all / $dd" | bc -l)" "$same"
-printf 'MODE=DEMUX service 0x0408: kerfdmx %6.2f s (%d bytes)   ffmpeg -c copy %6.2f s (%d bytes)   ratio kerfdmx/ffmpeg %.2f\n' \
-  "$demux" "$onesize" "$ff" "$ffsize" "$(echo "$demux / $ff" | bc -l)"
+# Seconds of one command, the input warmed before and (for --disk) the output synced after.
+timed() {
+  [ $disk = 1 ] && cat "$rec" >/dev/null
+  [ $disk = 1 ] && sync
+  local t0 t1
+  t0=$(date +%s.%N)
+  "$@"
+  [ $disk = 1 ] && sync
+  t1=$(date +%s.%N)
+  echo "$t1 - $t0" | bc
+}
+run_all() { "$tool" "$rec" -h:1 -d:ALL.cfg >/dev/null; }
+run_dd() { dd if="$rec" of="$dir/dd.ts" bs=1M status=none; }
+run_one() { "$tool" "$rec" -h:1 -d:ONE.cfg >/dev/null; }
+run_limit() { cat "$rec" >/dev/null; dd if="$dir/limit-in.ts" of="$dir/limit.ts" bs=1M status=none; }
+run_ffmpeg() { ffmpeg -v error -nostdin -y -i "$rec" -map "0:p:$program" -c copy -f mpegts "$dir/ffmpeg.ts"; }
+clean() { rm -f "$dir/all.ts" "$dir/dd.ts" "$dir/one.ts" "$dir/limit.ts" "$dir/ffmpeg.ts"; }
+
+# The copy limit's second file: as large as kerfdmx's output of the service.
+run_one
+head -c "$(stat -c %s "$dir/one.ts")" "$rec" >"$dir/limit-in.ts"
+run_all
+run_dd
+cmp -s "$dir/all.ts" "$dir/dd.ts" && same=identical || same=DIFFERENT
+clean
+haveff=1
+command -v ffmpeg >/dev/null || haveff=0
+
+# A pair in the round's order; prints "kerfdmx peer".
+pair() {
+  local a b
+  if [ $(($2 % 2)) = 0 ]; then a=$(timed "$1"); clean; b=$(timed "$3"); else b=$(timed "$3"); clean; a=$(timed "$1"); fi
+  clean
+  echo "$a $b"
+}
+median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+printf 'recording: %s bytes, %d packets, three services; %d rounds in %s%s\n' "$bytes" "$packets" "$rounds" "$dir" \
+  "$([ $disk = 1 ] && echo ' (page cache, synced)')"
+printf '%5s %22s %22s %22s\n' round "ALL / dd" "DEMUX / copy limit" "DEMUX / ffmpeg"
+: >"$dir/times"
+for r in $(seq 1 "$rounds"); do
+  read -r all dd < <(pair run_all "$r" run_dd)
+  read -r one limit < <(pair run_one "$r" run_limit)
+  one2=0 ff=0
+  [ $haveff = 1 ] && read -r one2 ff < <(pair run_one "$r" run_ffmpeg)
+  echo "$all $dd $one $limit $one2 $ff" >>"$dir/times"
+  printf '%5d %9.3f/%-6.3f %5.2f %9.3f/%-6.3f %5.2f %9.3f/%-6.3f %5.2f\n' "$r" "$all" "$dd" "$(echo "$all / $dd" | bc -l)" \
+    "$one" "$limit" "$(echo "$one / $limit" | bc -l)" "$one2" "$ff" "$( [ $haveff = 1 ] && echo "$one2 / $ff" | bc -l || echo 0)"
+done
+col() { awk -v c="$1" '{print $c}' "$dir/times" | median; }
+ratio() { awk -v a="$1" -v b="$2" '$b > 0 {print $a / $b}' "$dir/times" | median; }
+printf 'median %8.3f/%-6.3f %5.2f %9.3f/%-6.3f %5.2f %9.3f/%-6.3f %5.2f\n' "$(col 1)" "$(col 2)" "$(ratio 1 2)" \
+  "$(col 3)" "$(col 4)" "$(ratio 3 4)" "$(col 5)" "$(col 6)" "$( [ $haveff = 1 ] && ratio 5 6 || echo 0)"
+echo "MODE=ALL output and dd output: $same"
