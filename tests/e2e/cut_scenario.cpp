@@ -11,7 +11,6 @@
 
 #include "resources/ids.h"
 #include "tests/e2e/driver_util.h"
-#include "tests/support/stream_builder.h"
 
 namespace {
 
@@ -39,14 +38,7 @@ int run_cut_scenario(const std::wstring& folder) {
   const size_t parent = folder.find_last_of(L'\\', folder.size() - 2);
   const std::wstring data = folder.substr(0, parent + 1) + L"録画\\";
   CreateDirectoryW(data.c_str(), nullptr);
-  tsb::BroadcastDesc desc;
-  desc.services.clear();
-  for (uint16_t n = 0; n < 3; ++n) {
-    desc.services.push_back({.service_id = uint16_t(0x0400 + n), .pmt_pid = uint16_t(0x01F0 + n),
-                             .video_pid = uint16_t(0x0111 + 0x10 * n), .audio_pid = uint16_t(0x0112 + 0x10 * n)});
-  }
-  desc.packets = 60000;
-  const std::vector<unsigned char> recording = tsb::Broadcast(desc).bytes();
+  const std::vector<unsigned char> recording = three_programme_recording();
   std::vector<unsigned char> longer;
   for (int i = 0; i < 10; ++i) longer.insert(longer.end(), recording.begin(), recording.end());
   const std::wstring input = data + L"入力.ts", longInput = data + L"長い.ts";

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "resources/ids.h"
+#include "tests/support/stream_builder.h"
 
 int failures = 0;
 
@@ -431,4 +432,15 @@ bool Cutter::Quit() {
   CloseHandle(pi_.hProcess);
   CloseHandle(pi_.hThread);
   return ended;
+}
+
+std::vector<unsigned char> three_programme_recording() {
+  tsb::BroadcastDesc desc;
+  desc.services.clear();
+  for (uint16_t n = 0; n < 3; ++n) {
+    desc.services.push_back({.service_id = uint16_t(0x0400 + n), .pmt_pid = uint16_t(0x01F0 + n),
+                             .video_pid = uint16_t(0x0111 + 0x10 * n), .audio_pid = uint16_t(0x0112 + 0x10 * n)});
+  }
+  desc.packets = 60000;
+  return tsb::Broadcast(desc).bytes();
 }

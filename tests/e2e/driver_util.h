@@ -112,6 +112,9 @@ class Cutter {
 };
 
 // The whole file; empty when it does not exist. A file the program holds open is waited for.
+// Three programmes (services 0400-0402, video 0111/0121/0131 with audio), 60000 packets: the
+// recording the cut and player scenarios load.
+std::vector<unsigned char> three_programme_recording();
 std::vector<unsigned char> read_file(const std::wstring& path);
 bool write_file(const std::wstring& path, const std::vector<unsigned char>& bytes);
 void put32(std::vector<unsigned char>& b, size_t at, int32_t v);

@@ -14,7 +14,6 @@
 #include "common/timefmt.h"
 #include "resources/ids.h"
 #include "tests/e2e/driver_util.h"
-#include "tests/support/stream_builder.h"
 
 namespace {
 
@@ -129,14 +128,7 @@ int run_player_scenario(const std::wstring& folder, const std::wstring& standIn)
   if (!check(CopyFileW(standIn.c_str(), player.c_str(), FALSE) != FALSE, "stand-in player in place", standIn)) {
     return failures - before;
   }
-  tsb::BroadcastDesc desc;
-  desc.services.clear();
-  for (uint16_t n = 0; n < 3; ++n) {
-    desc.services.push_back({.service_id = uint16_t(0x0400 + n), .pmt_pid = uint16_t(0x01F0 + n),
-                             .video_pid = uint16_t(0x0111 + 0x10 * n), .audio_pid = uint16_t(0x0112 + 0x10 * n)});
-  }
-  desc.packets = 60000;
-  const std::vector<unsigned char> recording = tsb::Broadcast(desc).bytes();
+  const std::vector<unsigned char> recording = three_programme_recording();
   check(write_file(input, recording), "recording written");
 
   Cutter c;
