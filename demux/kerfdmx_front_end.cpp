@@ -60,8 +60,10 @@ int RunCommandLine(DemuxEngine& engine, const char* commandLine, DemuxResult* re
   }
   if (result) *result = run;
 
-  host.Post(options.callerWindow, engine.message(), kCompletionPost, 0);
-  host.Sleep(100);
+  // Completion is posted twice, 100 ms apart, for the window that waits for it. When the first
+  // post reached nobody (no such window: the tool run from a script) the pause would only delay
+  // the end; the second post is still made.
+  if (host.Post(options.callerWindow, engine.message(), kCompletionPost, 0) != 0) host.Sleep(100);
   host.Post(options.callerWindow, engine.message(), kCompletionPost, 0);
   return tool_exit_for(run.outcome);
 }

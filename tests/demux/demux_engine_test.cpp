@@ -219,8 +219,14 @@ TEST_F(DemuxEngineRun, ExitStatusCarriesTheOutcome) {
   EXPECT_EQ(result_.outcome, DemuxOutcome::InputError);
   tsb::WriteFile(dir_.File("junk.ts"), tsb::Bytes(188 * 10, 0x00));
   EXPECT_EQ(Run("t " + dir_.File("junk.ts") + " -h:1"), kToolExitInput);
+  // Posts that reach no window change nothing of the run; both are made, without the pause.
+  host_ = RecordingHost{};
   host_.postResult = 0;
   EXPECT_EQ(Run("t " + in + " -h:1"), kToolExitDone);
+  ASSERT_GE(host_.posts.size(), 2u);
+  EXPECT_EQ(host_.posts.back().wparam, 2u);
+  EXPECT_EQ(host_.posts[host_.posts.size() - 2].wparam, 2u);
+  EXPECT_TRUE(host_.sleeps.empty());
   // The stop flag (Ctrl-C) reaches the engine through the job; its outcome maps the same way.
   std::atomic<bool> stop{true};
   stop_ = &stop;
