@@ -44,6 +44,7 @@ DemuxResult DemuxEngine::Run(const DemuxJob& job) {
   nullPackets_ = 0;
   syncLosses_ = 0;
   lastPercent_ = -1;
+  percentCheckAt_ = 0;
   writeErrorPrinted_ = false;
 
   DemuxResult result;
@@ -159,6 +160,16 @@ void DemuxEngine::ReadInput(DemuxResult& result) {
   Print(text);
 }
 
+uint32_t DemuxEngine::NextPercentCheck() const {
+  // The per cent, p x 100 / total in double precision, never falls as p grows, so it can first
+  // reach lastPercent_ + 1 at about (lastPercent_ + 1) x total / 100. A few packets before that
+  // estimate the exact formula is used again (packet by packet until it changes), so the posts
+  // and lock-file tests fall on exactly the packets where the per cent changes.
+  const double estimate = double(lastPercent_ + 1) * double(packetsToProcess_) / 100.0 - 2.0;
+  const uint32_t next = packetsProcessed_ + 1;
+  return estimate > double(next) ? (estimate >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(estimate)) : next;
+}
+
 DemuxEngine::LoopEnd DemuxEngine::StoppedAt() const {
   // A stop seen at the last packet of the range leaves nothing out.
   return packetsProcessed_ < packetsToProcess_ ? LoopEnd::Stopped : LoopEnd::Done;
@@ -235,18 +246,29 @@ DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer, PacketReader reader
       end = LoopEnd::WriteFailed;
       break;
     }
-    ++packetsProcessed_;
-
-    // Progress: each whole per cent once; the lock file is looked at only then.
-    const int percent = int(double(packetsProcessed_) * 100.0 / double(packetsToProcess_));
-    if (percent != lastPercent_) {
-      host_.Post(job_->callerWindow, message_, kProgressPost, uint32_t(percent));
-      if (!host_.LockFileExists(lockPath_)) {
-        end = StoppedAt();
+    // A writer that keeps pointers into the reader's block writes them out before it moves.
+    if constexpr (Writer::kPointsIntoReadData) {
+      if (!reader.NextKeepsData() && !writer.Flush()) {
+        WriteError();
+        end = LoopEnd::WriteFailed;
         break;
       }
     }
-    lastPercent_ = percent;
+    ++packetsProcessed_;
+
+    // Progress: each whole per cent once; the lock file is looked at only then.
+    if (packetsProcessed_ >= percentCheckAt_) {
+      const int percent = int(double(packetsProcessed_) * 100.0 / double(packetsToProcess_));
+      if (percent != lastPercent_) {
+        host_.Post(job_->callerWindow, message_, kProgressPost, uint32_t(percent));
+        if (!host_.LockFileExists(lockPath_)) {
+          end = StoppedAt();
+          break;
+        }
+      }
+      lastPercent_ = percent;
+      percentCheckAt_ = NextPercentCheck();
+    }
     if (stop && stop->load(std::memory_order_relaxed)) {
       end = StoppedAt();
       break;

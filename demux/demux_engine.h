@@ -96,6 +96,7 @@ class DemuxEngine {
   enum class LoopEnd { Done, Stopped, InputFailed, WriteFailed };
   // Writes nothing: a run without a control file.
   struct NoWriter {
+    static constexpr bool kPointsIntoReadData = false;
     bool Write(const uint8_t*, uint32_t) { return true; }
   };
 
@@ -117,6 +118,8 @@ class DemuxEngine {
   // reader is the loop's own copy, so that its state stays in registers across the loop.
   template <typename Writer>
   LoopEnd PacketLoop(Writer& writer, PacketReader reader);
+  // The first count of packets processed at which the per cent done may exceed lastPercent_.
+  uint32_t NextPercentCheck() const;
   // The loop's end through the lock file or the stop flag.
   LoopEnd StoppedAt() const;
   DemuxSummary Summary() const;
@@ -143,5 +146,8 @@ class DemuxEngine {
   uint32_t nullPackets_ = 0;
   uint32_t syncLosses_ = 0;
   int lastPercent_ = -1;
+  // The per cent done is worked out again only from this many packets processed on: before it,
+  // it cannot have changed.
+  uint32_t percentCheckAt_ = 0;
   bool writeErrorPrinted_ = false;
 };

@@ -14,6 +14,7 @@ void PlatformDemuxHost::Print(const char* text, size_t length) {
 int PlatformDemuxHost::Post(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lparam) {
   return post_message(handle, message, wparam, lparam);
 }
+bool PlatformDemuxHost::WindowExists(uint32_t handle) { return window_exists(handle); }
 uint32_t PlatformDemuxHost::RegisterMessage(const char* name) { return register_message(name); }
 bool PlatformDemuxHost::LockFileExists(const char* path) { return path_exists(path) != 0; }
 void PlatformDemuxHost::Sleep(uint32_t ms) { sleep_ms(ms); }

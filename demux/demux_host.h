@@ -19,6 +19,8 @@ class DemuxHost {
   // Posts a registered message to a caller window; non-zero when it was handed over.
   virtual int Post(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lparam) = 0;
   virtual uint32_t RegisterMessage(const char* name) = 0;
+  // False when handle names no window that could take a post.
+  virtual bool WindowExists(uint32_t /*handle*/) { return true; }
   // True while the caller's lock file exists.
   virtual bool LockFileExists(const char* path) = 0;
   virtual void Sleep(uint32_t ms) = 0;
@@ -30,6 +32,7 @@ class PlatformDemuxHost : public DemuxHost {
   void Print(const char* text, size_t length) override;
   int Post(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lparam) override;
   uint32_t RegisterMessage(const char* name) override;
+  bool WindowExists(uint32_t handle) override;
   bool LockFileExists(const char* path) override;
   void Sleep(uint32_t ms) override;
 };

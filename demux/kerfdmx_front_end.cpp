@@ -60,10 +60,11 @@ int RunCommandLine(DemuxEngine& engine, const char* commandLine, DemuxResult* re
   }
   if (result) *result = run;
 
-  // Completion is posted twice, 100 ms apart, for the window that waits for it. When the first
-  // post reached nobody (no such window: the tool run from a script) the pause would only delay
-  // the end; the second post is still made.
-  if (host.Post(options.callerWindow, engine.message(), kCompletionPost, 0) != 0) host.Sleep(100);
+  // Completion is posted twice, 100 ms apart, so that the waiting window gets it even when its
+  // queue was full at the first. When the handle names no window at all (the tool run from a
+  // script) the pause would only delay the end; both posts are still made.
+  host.Post(options.callerWindow, engine.message(), kCompletionPost, 0);
+  if (host.WindowExists(options.callerWindow)) host.Sleep(100);
   host.Post(options.callerWindow, engine.message(), kCompletionPost, 0);
   return tool_exit_for(run.outcome);
 }

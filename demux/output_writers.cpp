@@ -22,17 +22,16 @@ bool OutputFiles::Close() {
   return ok;
 }
 
-AllModeWriter::AllModeWriter() : buffer_(new uint8_t[kAllBufferSize]) {}
-
 void AllModeWriter::Start(RawHandle first) {
   first_ = first;
-  used_ = 0;
+  runStart_ = runEnd_ = nullptr;
 }
 
 bool AllModeWriter::Flush() {
-  const size_t n = used_;
-  used_ = 0;
-  if (n == 0 || first_ == kInvalidRawHandle || raw_write(buffer_.get(), 1, n, first_) == n) return true;
+  const uint8_t* const start = runStart_;
+  const size_t n = size_t(runEnd_ - runStart_);
+  runStart_ = runEnd_ = nullptr;
+  if (n == 0 || first_ == kInvalidRawHandle || raw_write(start, 1, n, first_) == n) return true;
   keep_whole_packets(first_);
   return false;
 }

@@ -15,10 +15,6 @@
 #include "demux/psi/table_layer.h"
 #include "ts/ts_packet.h"
 
-constexpr size_t kAllBufferSize = 1048576;   // MODE=ALL output gathering
-// Four fifths of the buffer: every write is large (about 0.8 MiB), and the packet that crosses
-// the mark always fits in the rest.
-constexpr size_t kAllFlushThreshold = 838860;
 // MODE=DEMUX gathers each output's packets and writes them 256 at a time; every buffer is written
 // out before the summary and at closing, so the files are the same as with one write per packet,
 // and a failed write still ends the run with its message.
@@ -47,24 +43,29 @@ class OutputFiles {
   int count_ = 0;
 };
 
-// MODE=ALL: every packet, unchanged, into one file.
+// MODE=ALL: every packet, unchanged, into one file. The packets are not copied: the writer keeps
+// the run of consecutive packets it was handed in the reader's block and writes it straight from
+// there, when a packet does not follow the run (bytes dropped by a resync) and before the reader
+// moves its data (kPointsIntoReadData: the loop calls Flush() then).
 class AllModeWriter {
  public:
-  AllModeWriter();
+  static constexpr bool kPointsIntoReadData = true;
   // first: the first output, or kInvalidRawHandle when there is none (the packets go nowhere).
   void Start(RawHandle first);
   bool Write(const uint8_t* packet, uint32_t /*pid*/) {
-    if (first_ == kInvalidRawHandle) return true;
-    std::memcpy(buffer_.get() + used_, packet, kPacketSize);
-    used_ += kPacketSize;
-    return used_ < kAllFlushThreshold || Flush();
+    if (packet != runEnd_) {
+      if (!Flush()) return false;
+      runStart_ = packet;
+    }
+    runEnd_ = packet + kPacketSize;
+    return true;
   }
-  // Writes out what is gathered and empties the buffer; false when the write fell short.
+  // Writes out the run and forgets it; false when the write fell short.
   bool Flush();
 
  private:
-  std::unique_ptr<uint8_t[]> buffer_;   // kAllBufferSize
-  size_t used_ = 0;
+  const uint8_t* runStart_ = nullptr;
+  const uint8_t* runEnd_ = nullptr;
   RawHandle first_ = kInvalidRawHandle;
 };
 
@@ -77,6 +78,7 @@ void build_service_pat(const uint8_t* packet, uint16_t transportStreamId, uint8_
 // MODE=DEMUX: each output its PIDs.
 class DemuxModeWriter {
  public:
+  static constexpr bool kPointsIntoReadData = false;   // it copies what it keeps
   DemuxModeWriter();
   void Start(const DemuxControl& control, const OutputFiles& files, const TableLayer& tables,
              bool keepNetworkEntry);

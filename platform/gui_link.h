@@ -13,6 +13,10 @@ uint32_t register_message(const char* name);
 // On POSIX a post to kBroadcastHandle reaches no listener and reports success, as on Windows.
 int post_message(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lparam);
 
+// False only when handle names no window that could take a post (no listener on POSIX); the
+// broadcast handle always exists.
+bool window_exists(uint32_t handle);
+
 #ifndef _WIN32
 // Receiving side for POSIX programs and tests: listens for messages posted to handle.
 class GuiLinkListener {

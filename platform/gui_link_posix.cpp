@@ -74,6 +74,18 @@ int post_message(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lp
   return sent == ssize_t(sizeof datagram) ? 1 : 0;
 }
 
+bool window_exists(uint32_t handle) {
+  if (handle == kBroadcastHandle) return true;
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return true;   // cannot tell: as if it existed
+  sockaddr_un addr;
+  const socklen_t len = link_address(handle, addr);
+  const bool refused = connect(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 &&
+                       (errno == ECONNREFUSED || errno == ENOENT);
+  close(fd);
+  return !refused;
+}
+
 GuiLinkListener::GuiLinkListener(uint32_t handle) {
   fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return;

@@ -13,6 +13,10 @@ uint32_t register_message(const char* name) {
   return RegisterWindowMessageW(wide.c_str());
 }
 
+bool window_exists(uint32_t handle) {
+  return handle == kBroadcastHandle || IsWindow(reinterpret_cast<HWND>(uintptr_t(handle))) != FALSE;
+}
+
 int post_message(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lparam) {
   // Window handles fit 32 bits on 64-bit Windows too, which is why one travels as "%X" text.
   const HWND window = reinterpret_cast<HWND>(uintptr_t(handle));

@@ -102,6 +102,11 @@ class PacketReader {
     return packet;
   }
 
+  // True when the next Next() cannot move the held data, so the packets handed out so far stay
+  // where they are until then: only a top-up moves data, and none is due (enough is held, or the
+  // file has ended).
+  bool NextKeepsData() const { return cursor_ < quickEnd_ || eof_; }
+
   TsReadEnd end() const { return end_; }
   // Packets met without a sync byte since Begin, the one that ended the read included.
   uint32_t syncLosses() const { return syncLosses_; }

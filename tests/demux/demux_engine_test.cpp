@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ class RecordingHost : public DemuxHost {
     return postResult;
   }
   uint32_t RegisterMessage(const char*) override { return 0xC123; }
+  bool WindowExists(uint32_t) override { return windowExists; }
   bool LockFileExists(const char* path) override {
     lockPath = path;
     ++lockTests;
@@ -56,6 +58,7 @@ class RecordingHost : public DemuxHost {
   int lockTests = 0;
   int lockGoneAtTest = 1 << 30;
   int postResult = 1;
+  bool windowExists = true;
   std::function<void(uint32_t percent)> onProgress;   // runs inside the packet loop
 };
 
@@ -143,6 +146,22 @@ TEST_F(DemuxEngineRun, LockFileGoneEndsTheRunNormallyAtThatPerCent) {
   ExpectCompletionTwice(1);
 }
 
+// The per cent is worked out only near where it can change; the lock file is still tested at
+// exactly the first packet of each per cent, for a range that does not divide evenly.
+TEST_F(DemuxEngineRun, LockFileIsTestedAtTheFirstPacketOfEveryPerCent) {
+  const uint32_t total = 7919;
+  const std::string in = Recording(total);
+  for (int percent : {1, 37, 99, 100}) {
+    host_ = RecordingHost{};
+    host_.lockGoneAtTest = percent + 1;
+    Run("t " + in + " -h:1 -e:" + (std::stringstream() << std::hex << (total - 1)).str());
+    uint32_t first = 1;
+    while (int(double(first) * 100.0 / double(total)) < percent) ++first;
+    EXPECT_EQ(result_.summary.packets, first) << percent;
+    EXPECT_EQ(Progress().back(), uint32_t(percent));
+  }
+}
+
 TEST_F(DemuxEngineRun, StopFlagEndsTheRunNormally) {
   const std::string in = Recording(50);
   std::atomic<bool> stop{true};
@@ -219,9 +238,15 @@ TEST_F(DemuxEngineRun, ExitStatusCarriesTheOutcome) {
   EXPECT_EQ(result_.outcome, DemuxOutcome::InputError);
   tsb::WriteFile(dir_.File("junk.ts"), tsb::Bytes(188 * 10, 0x00));
   EXPECT_EQ(Run("t " + dir_.File("junk.ts") + " -h:1"), kToolExitInput);
-  // Posts that reach no window change nothing of the run; both are made, without the pause.
+  // Posts that fail change nothing of the run; the pause between the completion posts stays
+  // while the window exists (its queue may be full) and goes when there is none.
   host_ = RecordingHost{};
   host_.postResult = 0;
+  EXPECT_EQ(Run("t " + in + " -h:1"), kToolExitDone);
+  ExpectCompletionTwice(1);
+  host_ = RecordingHost{};
+  host_.postResult = 0;
+  host_.windowExists = false;
   EXPECT_EQ(Run("t " + in + " -h:1"), kToolExitDone);
   ASSERT_GE(host_.posts.size(), 2u);
   EXPECT_EQ(host_.posts.back().wparam, 2u);

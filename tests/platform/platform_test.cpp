@@ -219,12 +219,18 @@ TEST(GuiLink, RegisteredMessageIsStableAndInTheRegisteredRange) {
   EXPECT_NE(register_message("KERFCUT_01"), a);
 }
 
-TEST(GuiLink, PostToAHandleNobodyOwnsFails) {
+TEST(GuiLink, PostToAHandleNobodyOwnsFailsAndTheWindowDoesNotExist) {
 #ifdef _WIN32
-  EXPECT_EQ(post_message(0x7FFFFFF0u, register_message(kLinkName), 1, 0), 0);
+  const uint32_t nobody = 0x7FFFFFF0u;
 #else
-  EXPECT_EQ(post_message(0x30000000u | uint32_t(getpid()), register_message(kLinkName), 1, 0), 0);
+  const uint32_t nobody = 0x30000000u | uint32_t(getpid());
 #endif
+  EXPECT_EQ(post_message(nobody, register_message(kLinkName), 1, 0), 0);
+  EXPECT_FALSE(window_exists(nobody));
+  EXPECT_TRUE(window_exists(kBroadcastHandle));
+  Receiver receiver;
+  ASSERT_TRUE(receiver.ok());
+  EXPECT_TRUE(window_exists(receiver.handle()));
 }
 
 TEST(GuiLink, PostsReachTheReceiverInOrder) {
