@@ -4,14 +4,13 @@
 // the extraction and the searches and whether the PCR PID is the video PID; the rest is the file.
 // Nothing may read outside the read buffer or the ES buffer, every read ends, the walk reports
 // headers in file order within the file, and the searches land on the right side of the packet.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "core/input_measure.h"
+#include "fuzz/fuzz_file.h"
 #include "mpeg2/extract.h"
 #include "mpeg2/sequence_headers.h"
 
@@ -21,25 +20,15 @@ struct NullSink : MessageSink {
   bool Report(MessageKind, const char*) override { return true; }
 };
 
-// The input file, one per fuzzing process, removed when the process ends.
-struct InputFile {
-  InputFile() { std::snprintf(path, sizeof path, "/tmp/kerf_ts_reader_fuzz_%d.ts", int(getpid())); }
-  ~InputFile() { std::remove(path); }
-  char path[64];
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kCutterReadBufferSize]);
   static std::unique_ptr<uint8_t[]> esData(new uint8_t[kEsBufferSize]);
-  static InputFile input;
-  const char* path = input.path;
-  if (size < 2) return 0;
-  FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) return 0;
-  std::fwrite(data + 2, 1, size - 2, f);
-  std::fclose(f);
+  static FuzzFolder folder;
+  const std::string input = folder.File("in.ts");
+  const char* path = input.c_str();
+  if (size < 2 || !folder.Write("in.ts", data + 2, size - 2)) return 0;
   const double fileSize = double(size - 2);
 
   PcrScanner scanner(readBuffer.get());
