@@ -16,7 +16,7 @@
 #                that the figures are the programs' and not the disk's)
 #   --disk       the page-cache variant: DIR defaults to a folder under $TMPDIR or /tmp, the input
 #                is read once before each timing and every timing ends with sync
-# Not part of CTest. Needs bc, dd, cmp and (for the third pair) ffmpeg.
+# Not part of CTest. Needs dd, cmp, awk and (for the third pair) ffmpeg.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 rounds=5
@@ -72,8 +72,9 @@ timed() {
   "$@"
   [ $disk = 1 ] && sync
   t1=$(date +%s.%N)
-  echo "$t1 - $t0" | bc
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f\n", b - a }'
 }
+div() { awk -v a="$1" -v b="$2" 'BEGIN { print (b > 0 ? a / b : 0) }'; }
 run_all() { "$tool" "$rec" -h:1 -d:ALL.cfg >/dev/null; }
 run_dd() { dd if="$rec" of="$dir/dd.ts" bs=1M status=none; }
 run_one() { "$tool" "$rec" -h:1 -d:ONE.cfg >/dev/null; }
@@ -110,8 +111,8 @@ for r in $(seq 1 "$rounds"); do
   one2=0 ff=0
   [ $haveff = 1 ] && read -r one2 ff < <(pair run_one "$r" run_ffmpeg)
   echo "$all $dd $one $limit $one2 $ff" >>"$dir/times"
-  printf '%5d %9.3f/%-6.3f %5.2f %9.3f/%-6.3f %5.2f %9.3f/%-6.3f %5.2f\n' "$r" "$all" "$dd" "$(echo "$all / $dd" | bc -l)" \
-    "$one" "$limit" "$(echo "$one / $limit" | bc -l)" "$one2" "$ff" "$( [ $haveff = 1 ] && echo "$one2 / $ff" | bc -l || echo 0)"
+  printf '%5d %9.3f/%-6.3f %5.2f %9.3f/%-6.3f %5.2f %9.3f/%-6.3f %5.2f\n' "$r" "$all" "$dd" "$(div "$all" "$dd")" \
+    "$one" "$limit" "$(div "$one" "$limit")" "$one2" "$ff" "$(div "$one2" "$ff")"
 done
 col() { awk -v c="$1" '{print $c}' "$dir/times" | median; }
 ratio() { awk -v a="$1" -v b="$2" '$b > 0 {print $a / $b}' "$dir/times" | median; }
