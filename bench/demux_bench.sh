@@ -9,20 +9,24 @@
 # It prints every round and the medians of the times and of the per-pair ratios (kerfdmx / peer),
 # and checks that MODE=ALL writes the same bytes as dd.
 #
-# Usage: bench/demux_bench.sh [--rounds N] [--size MiB] [--dir DIR] [--disk] [BUILD_DIR]
+# Usage: bench/demux_bench.sh [--rounds N] [--size MiB] [--dir DIR] [--disk] [--cpu N] [BUILD_DIR]
 #   --rounds N   pairs of each kind (default 5)
 #   --size MiB   the recording's size (default 376)
 #   --dir DIR    where the recording and the outputs live (default /dev/shm/kerf-bench: tmpfs, so
 #                that the figures are the programs' and not the disk's)
 #   --disk       the page-cache variant: DIR defaults to a folder under $TMPDIR or /tmp, the input
 #                is read once before each timing and every timing ends with sync
-# Not part of CTest. Needs dd, cmp, awk and (for the third pair) ffmpeg.
+#   --cpu N      the CPU every timed command but ffmpeg runs on (default: the last one; "any"
+#                lets the system choose). Both sides of a pair then run on the same CPU: on a
+#                virtual machine the CPUs can differ by a third in speed, which swamps the ratios.
+# Not part of CTest. Needs dd, cmp, awk, taskset and (for the third pair) ffmpeg.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 rounds=5
 size=376
 dir=
 disk=0
+cpu=$(($(nproc) - 1))
 build=$here/../build/native
 while [ $# -gt 0 ]; do
   case $1 in
@@ -30,7 +34,8 @@ while [ $# -gt 0 ]; do
     --size) size=$2; shift 2 ;;
     --dir) dir=$2; shift 2 ;;
     --disk) disk=1; shift ;;
-    -h | --help) sed -n 2,21p "$0"; exit 0 ;;
+    --cpu) cpu=$2; shift 2 ;;
+    -h | --help) sed -n 2,24p "$0"; exit 0 ;;
     *) build=$1; shift ;;
   esac
 done
@@ -63,6 +68,9 @@ awk -v sid="SERVICE_ID=$service" 'BEGIN{RS="\r\n\r\n"} index($0, sid) {print "MO
 printf 'MODE=ALL\r\nNAME=%s\r\n' "$dir/all.ts" >"$dir/prog/ALL.cfg"
 program=$((16#$service))
 
+pin=()
+[ "$cpu" != any ] && command -v taskset >/dev/null && pin=(taskset -c "$cpu")
+
 # Seconds of one command, the input warmed before and (for --disk) the output synced after.
 timed() {
   [ $disk = 1 ] && cat "$rec" >/dev/null
@@ -75,10 +83,14 @@ timed() {
   awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f\n", b - a }'
 }
 div() { awk -v a="$1" -v b="$2" 'BEGIN { print (b > 0 ? a / b : 0) }'; }
-run_all() { "$tool" "$rec" -h:1 -d:ALL.cfg >/dev/null; }
-run_dd() { dd if="$rec" of="$dir/dd.ts" bs=1M status=none; }
-run_one() { "$tool" "$rec" -h:1 -d:ONE.cfg >/dev/null; }
-run_limit() { cat "$rec" >/dev/null; dd if="$dir/limit-in.ts" of="$dir/limit.ts" bs=1M status=none; }
+run_all() { "${pin[@]}" "$tool" "$rec" -h:1 -d:ALL.cfg >/dev/null; }
+run_dd() { "${pin[@]}" dd if="$rec" of="$dir/dd.ts" bs=1M status=none; }
+run_one() { "${pin[@]}" "$tool" "$rec" -h:1 -d:ONE.cfg >/dev/null; }
+run_limit() {
+  "${pin[@]}" cat "$rec" >/dev/null
+  "${pin[@]}" dd if="$dir/limit-in.ts" of="$dir/limit.ts" bs=1M status=none
+}
+# ffmpeg is left free to use every CPU it likes.
 run_ffmpeg() { ffmpeg -v error -nostdin -y -i "$rec" -map "0:p:$program" -c copy -f mpegts "$dir/ffmpeg.ts"; }
 clean() { rm -f "$dir/all.ts" "$dir/dd.ts" "$dir/one.ts" "$dir/limit.ts" "$dir/ffmpeg.ts"; }
 
@@ -101,8 +113,8 @@ pair() {
 }
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
-printf 'recording: %s bytes, %d packets, three services; %d rounds in %s%s\n' "$bytes" "$packets" "$rounds" "$dir" \
-  "$([ $disk = 1 ] && echo ' (page cache, synced)')"
+printf 'recording: %s bytes, %d packets, three services; %d rounds in %s%s; %s\n' "$bytes" "$packets" "$rounds" "$dir" \
+  "$([ $disk = 1 ] && echo ' (page cache, synced)')" "$([ ${#pin[@]} -gt 0 ] && echo "all on CPU $cpu" || echo "CPUs as the system chooses")"
 printf '%5s %22s %22s %22s\n' round "ALL / dd" "DEMUX / copy limit" "DEMUX / ffmpeg"
 : >"$dir/times"
 for r in $(seq 1 "$rounds"); do

@@ -29,6 +29,27 @@ int raw_seek(RawHandle h, uint32_t low, int32_t high, int origin);
 // cannot be cut (a device) or unit is 0.
 int raw_cut_to_whole(RawHandle h, uint32_t unit);
 
+// Memory for blocks that file reads fill over and over. Its pages are made present when it is
+// allocated (one call, where the system has it, instead of a page fault at each page's first
+// use: faults are dear in virtual machines). Throws std::bad_alloc when there is no memory.
+class RawBlock {
+ public:
+  // mirror: where the system can, the bytes appear a second time right after themselves (the
+  // same memory mapped twice), so that a stretch running past the end goes on at the start
+  // without being moved; bytes must then be a multiple of 4096. mirrored() tells whether it is.
+  explicit RawBlock(size_t bytes, bool mirror = false);
+  ~RawBlock();
+  RawBlock(const RawBlock&) = delete;
+  RawBlock& operator=(const RawBlock&) = delete;
+  uint8_t* get() const { return data_; }
+  bool mirrored() const { return mirrored_; }
+
+ private:
+  uint8_t* data_ = nullptr;
+  size_t mapped_ = 0;
+  bool mirrored_ = false;
+};
+
 // Owns one handle and closes it when it goes out of scope, so no path out of a function leaves a
 // file open. Close() closes earlier and reports the result, for writers that must know it.
 class RawFile {

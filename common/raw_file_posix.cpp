@@ -1,10 +1,12 @@
 // The file layer on POSIX descriptors with 64-bit offsets.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <new>
 
 #include "common/raw_file.h"
 
@@ -116,3 +118,43 @@ int raw_cut_to_whole(RawHandle h, uint32_t unit) {
   if (ftruncate(int(h), whole) != 0) return -1;
   return lseek(int(h), whole, SEEK_SET) < 0 ? -1 : 0;
 }
+
+RawBlock::RawBlock(size_t bytes, bool mirror) {
+#ifdef __linux__
+  // Two views of one memory file, side by side in an area reserved for both.
+  if (mirror && bytes > 0 && bytes % 4096 == 0) {
+    const int fd = memfd_create("kerf-block", MFD_CLOEXEC);
+    if (fd >= 0 && ftruncate(fd, off_t(bytes)) == 0) {
+      void* area = mmap(nullptr, 2 * bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (area != MAP_FAILED) {
+        uint8_t* const at = static_cast<uint8_t*>(area);
+        const int rw = PROT_READ | PROT_WRITE, shared = MAP_SHARED | MAP_FIXED | MAP_POPULATE;
+        if (mmap(at, bytes, rw, shared, fd, 0) != MAP_FAILED &&
+            mmap(at + bytes, bytes, rw, shared, fd, 0) != MAP_FAILED) {
+          close(fd);
+          data_ = at;
+          mapped_ = 2 * bytes;
+          mirrored_ = true;
+          return;
+        }
+        munmap(area, 2 * bytes);
+      }
+    }
+    if (fd >= 0) close(fd);
+  }
+#else
+  (void)mirror;
+#endif
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  data_ = static_cast<uint8_t*>(p);
+  mapped_ = bytes;
+  // Linux 5.14 and later fault the pages in at once; elsewhere the first reads do it as usual.
+#ifdef MADV_POPULATE_WRITE
+  madvise(p, bytes, MADV_POPULATE_WRITE);
+#elif defined(__linux__)
+  madvise(p, bytes, 23);
+#endif
+}
+
+RawBlock::~RawBlock() { munmap(data_, mapped_); }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <new>
 #include <string>
 
 #include "common/raw_file.h"
@@ -116,3 +117,12 @@ int raw_cut_to_whole(RawHandle h, uint32_t unit) {
   if (!SetFilePointerEx(as_handle(h), whole, nullptr, FILE_BEGIN)) return -1;
   return SetEndOfFile(as_handle(h)) ? 0 : -1;
 }
+
+// Windows gets the plain block: reads then move what is held to the front as usual.
+RawBlock::RawBlock(size_t bytes, bool /*mirror*/) {
+  data_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!data_) throw std::bad_alloc();
+  mapped_ = bytes;
+}
+
+RawBlock::~RawBlock() { VirtualFree(data_, 0, MEM_RELEASE); }

@@ -2,6 +2,7 @@
 // summary and the progress link to the caller (see demux_engine.h).
 #include "demux/demux_engine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -20,7 +21,7 @@ DemuxEngine::DemuxEngine(DemuxHost& host, const char* programFolder)
     : host_(host),
       control_(new DemuxControl),
       tables_(new TableLayer),
-      readBuffer_(new uint8_t[kDemuxReadBlockSize]) {
+      readBuffer_(kDemuxReadBlockSize, true) {
   std::snprintf(programFolder_, sizeof programFolder_, "%s", programFolder);
   std::snprintf(lockPath_, sizeof lockPath_, "%slockfile", programFolder_);
   message_ = host_.RegisterMessage(kMessageName);
@@ -203,7 +204,9 @@ bool DemuxEngine::CloseOutputs() {
 
 DemuxEngine::LoopEnd DemuxEngine::RunLoop(RawHandle input) {
   const int32_t s = job_->startPacket, e = job_->endPacket;
-  PacketReader reader(readBuffer_.get(), PacketReaderConfig::Blocks(kDemuxReadBlockSize));
+  PacketReaderConfig config = PacketReaderConfig::Blocks(kDemuxReadBlockSize);
+  config.ring = readBuffer_.mirrored();
+  PacketReader reader(readBuffer_.get(), config);
   bool positioned;
   if (s > 0) {
     packetsToProcess_ = e > s ? uint32_t(e - s) + 1 : e >= 0 ? 1 : kOpenRange;
@@ -233,32 +236,64 @@ DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer, PacketReader reader
   TableLayer& tables = *tables_;
   const std::atomic<bool>* const stop = job_->stop;
   LoopEnd end = LoopEnd::Done;
-  while (const uint8_t* const packet = reader.Next()) {
-    const uint32_t pid = ts_pid(packet);
-    tables.CountPid(pid);
-    if (pid == kTsNullPid) {
-      ++nullPackets_;
-    } else {
-      tables.HandlePacket(packet, pid);
+  // The counts live in registers; the members get them back at each bookkeeping point and at
+  // the end.
+  uint32_t processed = packetsProcessed_;
+  uint32_t nulls = nullPackets_;
+  // The next count at which more than the packet is due: a per-cent check, a look at the stop
+  // flag (at least every kStopCheckPackets packets) or the range's end.
+  auto nextDue = [&] {
+    uint32_t due = std::min(percentCheckAt_, packetsToProcess_);
+    if (stop && due - processed > kStopCheckPackets) due = processed + kStopCheckPackets;
+    return due;
+  };
+  uint32_t due = nextDue();
+  for (;;) {
+    // A stretch of packets up to the next bookkeeping point: the quick ones straight from the
+    // reader's block, or one packet through the reader's slower steps (a top-up, a resync).
+    const uint8_t* first;
+    size_t count = reader.NextRun(due - processed, first);
+    if (count == 0) {
+      first = reader.Next();
+      if (!first) break;
+      count = 1;
     }
-    if (!writer.Write(packet, pid)) {
+    // Each packet goes to the table layer and then (MODE=DEMUX) to the writer: what the tables
+    // learn from a packet applies to the packet itself.
+    size_t done = 0;
+    for (const uint8_t* packet = first; done < count; ++done, packet += kPacketSize) {
+      const uint32_t pid = ts_pid(packet);
+      if (pid == kTsNullPid) {
+        tables.CountPid(pid);
+        ++nulls;
+      } else {
+        tables.HandlePacket(packet, pid);
+      }
+      if constexpr (!Writer::kPointsIntoReadData) {
+        if (!writer.Write(packet, pid)) break;
+      }
+    }
+    // MODE=ALL takes the stretch where it stands in the reader's block and writes it out before
+    // the block's data moves; a failure counts the packets before the one being written.
+    if constexpr (Writer::kPointsIntoReadData) {
+      if (!writer.Append(first, count)) {
+        done = 0;
+      } else if (!reader.NextKeepsData() && !writer.Flush()) {
+        done = count - 1;
+      }
+    }
+    processed += uint32_t(done);
+    if (done < count) {
       WriteError();
       end = LoopEnd::WriteFailed;
       break;
     }
-    // A writer that keeps pointers into the reader's block writes them out before it moves.
-    if constexpr (Writer::kPointsIntoReadData) {
-      if (!reader.NextKeepsData() && !writer.Flush()) {
-        WriteError();
-        end = LoopEnd::WriteFailed;
-        break;
-      }
-    }
-    ++packetsProcessed_;
+    if (processed < due) continue;
+    packetsProcessed_ = processed;
 
     // Progress: each whole per cent once; the lock file is looked at only then.
-    if (packetsProcessed_ >= percentCheckAt_) {
-      const int percent = int(double(packetsProcessed_) * 100.0 / double(packetsToProcess_));
+    if (processed >= percentCheckAt_) {
+      const int percent = int(double(processed) * 100.0 / double(packetsToProcess_));
       if (percent != lastPercent_) {
         host_.Post(job_->callerWindow, message_, kProgressPost, uint32_t(percent));
         if (!host_.LockFileExists(lockPath_)) {
@@ -273,8 +308,11 @@ DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer, PacketReader reader
       end = StoppedAt();
       break;
     }
-    if (packetsProcessed_ >= packetsToProcess_) break;
+    if (processed >= packetsToProcess_) break;
+    due = nextDue();
   }
+  packetsProcessed_ = processed;
+  nullPackets_ = nulls;
   // The reader tells why it handed out no packet; the end of the file ends the run normally.
   switch (reader.end()) {
     case TsReadEnd::None:

@@ -20,6 +20,8 @@
 // The input is read in blocks of 4096 packets (770048 bytes), topped up when fewer than 1024
 // packets are held.
 constexpr size_t kDemuxReadBlockSize = 4096 * kPacketSize;
+// A job's stop flag is looked at least this often (in packets), between the per-cent checks.
+constexpr uint32_t kStopCheckPackets = 1024;
 
 class TableLayer;
 
@@ -134,7 +136,7 @@ class DemuxEngine {
 
   std::unique_ptr<DemuxControl> control_;
   std::unique_ptr<TableLayer> tables_;
-  std::unique_ptr<uint8_t[]> readBuffer_;   // the reader's blocks
+  RawBlock readBuffer_;   // the reader's blocks
   OutputFiles outputs_;
   AllModeWriter allWriter_;
   DemuxModeWriter demuxWriter_;

@@ -45,19 +45,21 @@ class OutputFiles {
 
 // MODE=ALL: every packet, unchanged, into one file. The packets are not copied: the writer keeps
 // the run of consecutive packets it was handed in the reader's block and writes it straight from
-// there, when a packet does not follow the run (bytes dropped by a resync) and before the reader
-// moves its data (kPointsIntoReadData: the loop calls Flush() then).
+// there, when packets do not follow the run (bytes dropped by a resync) and before the reader's
+// next top-up moves or reads over them (kPointsIntoReadData: the loop calls Flush() then).
 class AllModeWriter {
  public:
   static constexpr bool kPointsIntoReadData = true;
   // first: the first output, or kInvalidRawHandle when there is none (the packets go nowhere).
   void Start(RawHandle first);
-  bool Write(const uint8_t* packet, uint32_t /*pid*/) {
-    if (packet != runEnd_) {
+  // Takes count consecutive packets from first; false when writing out a run they do not follow
+  // fell short.
+  bool Append(const uint8_t* first, size_t count) {
+    if (first != runEnd_) {
       if (!Flush()) return false;
-      runStart_ = packet;
+      runStart_ = first;
     }
-    runEnd_ = packet + kPacketSize;
+    runEnd_ = first + count * kPacketSize;
     return true;
   }
   // Writes out the run and forgets it; false when the write fell short.

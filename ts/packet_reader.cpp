@@ -25,15 +25,23 @@ const uint8_t* PacketReader::NextSlowly() {
 
 void PacketReader::Refill() {
   const size_t held = filled_ - cursor_;
-  std::memmove(buffer_, buffer_ + cursor_, held);
-  base_ += cursor_;
-  cursor_ = 0;
+  if (!ring_) {
+    std::memmove(buffer_, buffer_ + cursor_, held);
+    base_ += cursor_;
+    cursor_ = 0;
+    filled_ = held;
+  } else if (cursor_ >= blockSize_) {
+    // The same bytes a block further back: the read below then ends within the second view.
+    base_ += blockSize_;
+    cursor_ -= blockSize_;
+    filled_ -= blockSize_;
+  }
   const size_t want = blockSize_ - held;
   size_t got = 0;
   // A failed read ends the data like the end of the file, but is told apart from it.
-  if (!raw_read_checked(buffer_ + held, want, file_, got)) readFailed_ = true;
+  if (!raw_read_checked(buffer_ + filled_, want, file_, got)) readFailed_ = true;
   if (got < want || readFailed_) eof_ = true;
-  filled_ = held + got;
+  filled_ += got;
   quickEnd_ = filled_ >= refillBelow_ ? filled_ - refillBelow_ + 1 : 0;
 }
 

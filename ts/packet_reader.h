@@ -18,6 +18,9 @@ struct PacketReaderConfig {
   uint32_t packetSize = kPacketSize;   // stride between packets (188)
   size_t blockSize = 0;                  // bytes of the caller's buffer; a full read fills it
   size_t refillBelow = 0;                // top up when fewer bytes than this are held
+  // The buffer's blockSize bytes appear again right after themselves (RawBlock's mirror): a
+  // top-up then reads after the held bytes in the ring instead of moving them to the front.
+  bool ring = false;
 
   // A buffer of blockSize bytes topped up below kTsRefillPackets packets.
   static PacketReaderConfig Blocks(size_t blockSize, uint32_t packetSize = kPacketSize) {
@@ -63,6 +66,7 @@ class PacketReader {
         ps_(config.packetSize),
         blockSize_(config.blockSize),
         refillBelow_(config.refillBelow),
+        ring_(config.ring),
         usable_(config.usable()) {}
 
   // Reads on from the file's current position, which the caller states (0 for a file just
@@ -102,9 +106,25 @@ class PacketReader {
     return packet;
   }
 
-  // True when the next Next() cannot move the held data, so the packets handed out so far stay
-  // where they are until then: only a top-up moves data, and none is due (enough is held, or the
-  // file has ended).
+  // The packets Next() would hand out now one after another without a top-up or a resync, at
+  // most max of them: consecutive packets from the cursor, each with its sync byte in place. They
+  // are taken at once (position() is then the last one's); *first is the first, and the count is
+  // returned, 0 when the next packet needs Next()'s slower steps. Lets a loop work through a
+  // stretch of packets with nothing but a pointer and a count.
+  size_t NextRun(size_t max, const uint8_t*& first) {
+    first = buffer_ + cursor_;
+    if (cursor_ >= quickEnd_) return 0;
+    const size_t quick = (quickEnd_ - cursor_ + ps_ - 1) / ps_;
+    const size_t limit = quick < max ? quick : max;
+    size_t n = 0;
+    while (n < limit && first[n * ps_] == kSyncByte) ++n;
+    cursor_ += n * ps_;
+    return n;
+  }
+
+  // True when the next Next() cannot move the held data or read over what was handed out, so the
+  // packets handed out so far stay as they are until then: only a top-up changes the buffer, and
+  // none is due (enough is held, or the file has ended).
   bool NextKeepsData() const { return cursor_ < quickEnd_ || eof_; }
 
   TsReadEnd end() const { return end_; }
@@ -121,8 +141,8 @@ class PacketReader {
   }
   // Next() with every rule: the top-up, the end of the file, the sync check and the resync.
   const uint8_t* NextSlowly();
-  // The unread rest moves to the front and one read fills the buffer behind it; data is moved
-  // only here, once per block.
+  // The unread rest moves to the front (or, in a ring, stays where it is) and one read tops it up
+  // to a block behind it; data is moved only here, once per block.
   void Refill();
   // At a packet without its sync byte: counts the loss and searches the grid again; false when
   // the read has ended (the loss limit, or no grid in the held data).
@@ -134,11 +154,12 @@ class PacketReader {
   size_t ps_;
   size_t blockSize_;
   size_t refillBelow_;
+  bool ring_;
   bool usable_;
 
   RawHandle file_ = kInvalidRawHandle;
   size_t cursor_ = 0;    // next unread byte in buffer_
-  size_t filled_ = 0;    // bytes read into buffer_: filled_ - cursor_ are held, unread
+  size_t filled_ = 0;    // end of the bytes read into buffer_: filled_ - cursor_ are held, unread
   size_t quickEnd_ = 0;  // below it, at least refillBelow_ bytes are held from the cursor
   bool eof_ = true;      // a read came back short (or nothing has begun)
   bool readFailed_ = false;  // the short read was a failure of the system, not the file's end

@@ -2,7 +2,9 @@
 // version), the programme tables and the counters.
 #include "demux/psi/table_layer.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "common/bytes.h"
 #include "demux/psi/table_state.h"
@@ -43,7 +45,9 @@ uint32_t crc32_mpeg2(const uint8_t* data, uint32_t length) {
   return crc;
 }
 
-TableLayer::State::State() {
+TableLayer::State::State()
+    : tables(static_cast<ProgrammeTable*>(std::calloc(kMaxProgrammeTables, sizeof(ProgrammeTable)))) {
+  if (!tables) throw std::bad_alloc();
   SectionSlot* next = slots;
   int used = 0;
   auto assign = [&](SectionStore& store, int count, AssemblerVariant variant) {
@@ -61,6 +65,8 @@ TableLayer::State::State() {
   assign(dit, kClockSlots, AssemblerVariant::kClock);
   Reset();
 }
+
+TableLayer::State::~State() { std::free(tables); }
 
 void TableLayer::State::Reset() {
   general.Clear();
@@ -116,7 +122,6 @@ void TableLayer::State::RebuildRoutes() {
 
 void TableLayer::State::HandlePacket(const uint8_t* packet, uint32_t pid) {
   if (pid >= kPidCount) return;
-  CountPid(pid);
   const Route route = Route(routes[pid]);
   SectionStore* store;
   switch (route) {
@@ -238,13 +243,13 @@ bool TableLayer::State::InPatPidList(int32_t programNumber) const {
 
 // --- TableLayer -------------------------------------------------------------------------------
 
-TableLayer::TableLayer() : state_(new State) {}
+TableLayer::TableLayer() : state_(new State), routes_(state_->routes), pidSeen_(state_->pidSeen) {}
 TableLayer::~TableLayer() { delete state_; }
 void TableLayer::Reset() { state_->Reset(); }
-void TableLayer::HandlePacket(const uint8_t* packet, uint32_t pid) {
+void TableLayer::HandleRoutedPacket(const uint8_t* packet, uint32_t pid) {
   state_->HandlePacket(packet, pid);
 }
-void TableLayer::CountPid(uint32_t pid) { state_->CountPid(pid); }
+void TableLayer::CountNewPid(uint32_t pid) { state_->CountPid(pid); }
 int TableLayer::currentTable() const { return state_->currentTable; }
 const ProgrammeTable& TableLayer::table(int index) const {
   static const ProgrammeTable kEmpty{};

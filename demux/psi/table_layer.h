@@ -5,6 +5,8 @@
 #include <cstdint>
 #include "demux/psi/programme_table.h"
 
+constexpr uint32_t kPidCount = 8192;   // 13-bit PIDs
+
 class TableLayer {
  public:
   TableLayer();
@@ -15,10 +17,17 @@ class TableLayer {
   // Clears every table, store and counter, as at the start of a run.
   void Reset();
   // The packet entry: 188 bytes and their PID. The PID is counted as seen (as CountPid does);
-  // null packets (0x1FFF) and PIDs routed nowhere do nothing more. Never allocates.
-  void HandlePacket(const uint8_t* packet, uint32_t pid);
+  // null packets (0x1FFF) and PIDs routed nowhere do nothing more. Never allocates. Inline, as
+  // most packets of a recording (video, audio) take no route: they cost two table lookups.
+  void HandlePacket(const uint8_t* packet, uint32_t pid) {
+    if (pid >= kPidCount) return;
+    CountPid(pid);
+    if (routes_[pid] != 0) HandleRoutedPacket(packet, pid);
+  }
   // Counts a PID in the distinct-PID count the first time it is seen (packets, PAT and PMT entries).
-  void CountPid(uint32_t pid);
+  void CountPid(uint32_t pid) {
+    if (pid < kPidCount && !(pidSeen_[pid >> 3] & (1u << (pid & 7)))) CountNewPid(pid);
+  }
 
   // Programme tables 0..currentTable; -1 before the first PAT.
   int currentTable() const;
@@ -36,7 +45,13 @@ class TableLayer {
 
  private:
   struct State;
+  void HandleRoutedPacket(const uint8_t* packet, uint32_t pid);
+  void CountNewPid(uint32_t pid);
+
   State* state_;   // the large fixed stores, allocated once with the object
+  // The state's PID route table (0: no route) and seen-PID bits, read by the inline entries.
+  const uint8_t* routes_;
+  const uint8_t* pidSeen_;
 };
 
 // CRC-32/MPEG-2 (polynomial 0x04C11DB7, MSB first, initial 0xFFFFFFFF, no reflection, no final

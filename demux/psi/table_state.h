@@ -9,8 +9,6 @@
 #include "demux/psi/section_store.h"
 #include "demux/psi/table_layer.h"
 
-constexpr uint32_t kPidCount = 8192;   // 13-bit PIDs
-
 // Where a PID's packets go (the fixed SI PIDs of ARIB STD-B10 vol. 2, 5.1; then the PAT's PIDs).
 enum Route : uint8_t {
   kRouteNone = 0,
@@ -47,7 +45,11 @@ constexpr int kTotalSlots =
 
 struct TableLayer::State final : CompleteTableSink, DescriptorHandler {
   State();
+  ~State();
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
   void Reset();
+  // A packet of a PID that has a route (TableLayer has counted the PID already).
   void HandlePacket(const uint8_t* packet, uint32_t pid);
   void CountPid(uint32_t pid);
 
@@ -97,8 +99,9 @@ struct TableLayer::State final : CompleteTableSink, DescriptorHandler {
   SectionStore clock;
   SectionStore dit;
 
-  // Programme tables.
-  ProgrammeTable tables[kMaxProgrammeTables];
+  // Programme tables, zero-filled by calloc: the pages of tables a run never opens are then
+  // never touched (the zero value is each field's default).
+  ProgrammeTable* const tables;
   int currentTable = -1;
   PatPidEntry patPids[kMaxServices];
   int patPidCount = 0;

@@ -160,6 +160,55 @@ TEST_F(PacketReaderTest, ResyncSearchesOnlyTheHeldData) {
   EXPECT_EQ(r.pids, (std::vector<uint32_t>{0, 1, 0, 1, 2}));
 }
 
+TEST_F(PacketReaderTest, RingBufferAndRunsHandOutWhatNextDoesFromAPlainBuffer) {
+  // A damaged stream of several blocks: garbage between packets, damaged sync bytes, a stretch of
+  // garbage across a top-up. Read through a plain buffer with Next() alone, and through a mirrored
+  // ring taking runs of varying length between single packets: the same packets, positions, end.
+  tsb::TsStream ts;
+  for (size_t i = 0; i < 9000; ++i) {
+    tsb::PacketDesc p;
+    p.pid = uint16_t(i % 0x1FFF);
+    p.payload = Bytes(184, 0x11);
+    ts.Packet(p);
+  }
+  Bytes& b = ts.bytes();
+  for (size_t at : {size_t(1000), size_t(3100), size_t(4096), size_t(7777)}) b[at * 188] = 0x00;
+  b.insert(b.begin() + 188 * 2000 + 5, 300, 0x47);
+  b.insert(b.begin() + 188 * 5000, 188 * 3 + 11, 0x00);
+  b.resize(b.size() - 100);
+  PacketReaderConfig config = PacketReaderConfig::Blocks(1024 * 188);   // a multiple of 4096 bytes
+  config.refillBelow = 256 * 188;
+  const Read plain = ReadAll(Open(b, config));
+  ASSERT_EQ(plain.end, TsReadEnd::EndOfFile);
+  ASSERT_EQ(plain.losses, 6u);
+
+  RawBlock ring(config.blockSize, true);
+#ifdef __linux__
+  EXPECT_TRUE(ring.mirrored());
+#endif
+  config.ring = ring.mirrored();
+  PacketReader reader(ring.get(), config);
+  ASSERT_TRUE(reader.BeginAt(file_, 0));
+  Read r;
+  for (size_t k = 0;; ++k) {
+    const uint8_t* first;
+    const size_t n = reader.NextRun(k % 7 * 50, first);
+    for (size_t i = 0; i < n; ++i) {
+      r.pids.push_back(ts_pid(first + i * 188));
+      r.positions.push_back(reader.position() - (n - 1 - i) * 188);
+    }
+    if (n > 0) continue;
+    const uint8_t* p = reader.Next();
+    if (!p) break;
+    r.pids.push_back(ts_pid(p));
+    r.positions.push_back(reader.position());
+  }
+  EXPECT_EQ(r.pids, plain.pids);
+  EXPECT_EQ(r.positions, plain.positions);
+  EXPECT_EQ(reader.end(), plain.end);
+  EXPECT_EQ(reader.syncLosses(), plain.losses);
+}
+
 TEST_F(PacketReaderTest, ThousandthLossEndsTheRead) {
   // Three good packets, then a stray byte: one loss per round.
   auto lossy = [](int rounds) {
