@@ -356,6 +356,56 @@ __attribute__((target("ssse3"))) void store_intra_rows_ssse3(
   }
 }
 
+// AVX-512 (BW): a whole row of the macroblock from one register. The row's 16 luma samples and
+// its 8 + 8 chroma samples fill the 32 words of a register; two word permutations lay them out as
+// the row's 48 samples (pixel x: luma x, Cb and Cr of x / 2), one 64-byte and one 32-byte store.
+// The rows are worked out here from the blocks: samples holds blocks 0-3 (luma), 4 (Cb), 5 (Cr).
+struct RowPermutation {
+  int16_t first[32], rest[32];
+  constexpr RowPermutation() : first(), rest() {
+    for (int j = 0; j < 48; ++j) {
+      const int x = j / 3, k = j % 3;
+      const int16_t word = int16_t(k == 0 ? x : (k == 1 ? 16 + x / 2 : 24 + x / 2));
+      (j < 32 ? first[j] : rest[j - 32]) = word;
+    }
+  }
+};
+constexpr RowPermutation kRowPermutation;
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// Rows y_first..y_last of the macroblock go to stored row top_row - y, at sample x_sample.
+__attribute__((target("avx512f,avx512bw"))) void store_intra_rows_avx512(
+    int16_t* buffer, int32_t top_row, int32_t stride, int32_t x_sample, const int16_t (*s)[64],
+    int dct_type, bool progressive, int y_first, int y_last) {
+  const __m512i first = _mm512_loadu_si512(kRowPermutation.first);
+  const __m512i rest = _mm512_loadu_si512(kRowPermutation.rest);
+  for (int y = y_first; y <= y_last; ++y) {
+    const int upper = dct_type ? 2 * (y & 1) : 2 * (y >= 8);
+    const int line = dct_type ? (y >> 1) : (y & 7);
+    const int16_t* luma = s[upper] + 8 * line;
+    const int16_t* cb = s[4] + 8 * chroma_row(y, progressive);
+    __m512i v = _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(luma)));
+    v = _mm512_inserti32x4(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma + 64)), 1);
+    v = _mm512_inserti32x4(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb)), 2);
+    v = _mm512_inserti32x4(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + 64)), 3);
+    int16_t* d = buffer + size_t(top_row - y) * size_t(stride) + size_t(x_sample);
+    _mm512_storeu_si512(d, _mm512_permutexvar_epi16(first, v));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 32),
+                        _mm512_castsi512_si256(_mm512_permutexvar_epi16(rest, v)));
+  }
+}
+#pragma GCC diagnostic pop
+
+bool have_avx512bw() {
+  static const bool avx512bw = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0;
+  }();
+  return avx512bw;
+}
+
 bool have_ssse3() {
   static const bool ssse3 = [] {
     __builtin_cpu_init();
@@ -390,6 +440,14 @@ void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags
   const int16_t(*s)[64] = c.samples;
 
 #if defined(KERF_STORE_VECTOR)
+  if (intra && pixels == 16 && have_avx512bw()) {
+    // The rows inside the buffer: stored rows 0..maxRows - 1.
+    const int y_first = top_row - (c.maxRows - 1) > 0 ? top_row - (c.maxRows - 1) : 0;
+    const int y_last = top_row < 15 ? top_row : 15;
+    store_intra_rows_avx512(cur, top_row, g.rowStride, 3 * x0, s, dct_type, progressive, y_first,
+                            y_last);
+    return;
+  }
   if (intra && pixels == 16 && have_ssse3()) {
     const int16_t* left[16];
     const int16_t* right[16];
