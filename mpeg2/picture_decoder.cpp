@@ -372,9 +372,12 @@ struct RowPermutation {
 };
 constexpr RowPermutation kRowPermutation;
 
+// GCC 12 warns of an uninitialised value inside its own AVX-512 headers (_mm512_undefined).
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 // Rows y_first..y_last of the macroblock go to stored row top_row - y, at sample x_sample.
 __attribute__((target("avx512f,avx512bw"))) void store_intra_rows_avx512(
     int16_t* buffer, int32_t top_row, int32_t stride, int32_t x_sample, const int16_t (*s)[64],
