@@ -4,17 +4,40 @@
 // the extraction and the searches and whether the PCR PID is the video PID; the rest is the file.
 // Nothing may read outside the read buffer or the ES buffer, every read ends, the walk reports
 // headers in file order within the file, and the searches land on the right side of the packet.
+// The reader itself, through a small mirrored ring taking runs of packets, hands out exactly what
+// it hands out packet by packet from a plain buffer.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "core/input_measure.h"
 #include "fuzz/fuzz_file.h"
 #include "mpeg2/extract.h"
 #include "mpeg2/sequence_headers.h"
+#include "ts/packet_reader.h"
 
 namespace {
+
+// Positions of every packet handed out, then the end and the losses.
+std::vector<uint64_t> read_through(RawHandle file, uint8_t* buffer, const PacketReaderConfig& config,
+                                   size_t runLength) {
+  std::vector<uint64_t> seen;
+  PacketReader reader(buffer, config);
+  if (!reader.BeginAt(file, 0)) std::abort();
+  for (size_t k = 1;; ++k) {
+    const uint8_t* first;
+    const size_t n = runLength ? reader.NextRun(k % runLength, first) : 0;
+    for (size_t i = 0; i < n; ++i) seen.push_back(reader.position() - (n - 1 - i) * kPacketSize);
+    if (n > 0) continue;
+    if (!reader.Next()) break;
+    seen.push_back(reader.position());
+  }
+  seen.push_back(uint64_t(reader.end()));
+  seen.push_back(reader.syncLosses());
+  return seen;
+}
 
 struct NullSink : MessageSink {
   bool Report(MessageKind, const char*) override { return true; }
@@ -65,5 +88,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (before > position) std::abort();
   const int64_t after = sequence_header_after(file.get(), 0x0100, position, walkBuffer.get(), end);
   if (after >= 0 && after <= position) std::abort();
+
+  // One page of ring, topped up below four packets: it wraps every 22 packets or so.
+  static RawBlock ring(4096, true);
+  static std::unique_ptr<uint8_t[]> plain(new uint8_t[4096]);
+  PacketReaderConfig config = PacketReaderConfig::Blocks(4096);
+  config.refillBelow = 4 * kPacketSize;
+  const std::vector<uint64_t> one = read_through(file.get(), plain.get(), config, 0);
+  config.ring = ring.mirrored();
+  if (read_through(file.get(), ring.get(), config, 2 + data[0] % 9) != one) std::abort();
   return 0;
 }
