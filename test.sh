@@ -19,10 +19,10 @@ run_preset() {
 
 run_preset native
 run_preset asan
-# Every fuzz target built and run for 20 s on its corpus, so that none rots; a finding fails the
+# Every fuzz target built and run for 10 s on its corpus, so that none rots; a finding fails the
 # run and names its reproducer.
-echo "== fuzz: build and run every target for 20 s"
-scripts/fuzz.sh 20
+echo "== fuzz: build and run every target for 10 s"
+scripts/fuzz.sh 10
 # The Windows tests run under Wine; windowed ones need a display, which Xvfb provides. Wine's
 # server is waited for before the display goes away, so nothing complains about a lost X connection.
 xvfb-run -a -s '-screen 0 1280x1024x24' bash -c "$(declare -f run_preset); jobs=$jobs; rc=0; \
