@@ -314,6 +314,15 @@ constexpr int chroma_row(int y, bool progressive) {
   return progressive ? (y >> 1) : (((y >> 1) & ~1) | (y & 1));
 }
 
+// Left half of pixel row y's luma (the right half is the next block, 64 samples on): frame DCT
+// takes row y mod 8 of blocks 0/1 (upper) or 2/3 (lower); field DCT takes row y/2 of blocks 0/1
+// (top field, even y) or 2/3 (bottom field, odd y).
+inline const int16_t* luma_row(const int16_t (*s)[64], int y, int dct_type) {
+  const int upper = dct_type ? 2 * (y & 1) : 2 * (y >= 8);
+  const int line = dct_type ? (y >> 1) : (y & 7);
+  return s[upper] + 8 * line;
+}
+
 #if defined(KERF_STORE_VECTOR)
 // Eight pixels of an intra row with SSSE3 byte shuffles: luma y0..y7 and the chroma pairs
 // (cb, cr) of pixels 0-1, 2-3, 4-5, 6-7 interleaved into 24 samples, three 16-byte stores.
@@ -385,9 +394,7 @@ __attribute__((target("avx512f,avx512bw"))) void store_intra_rows_avx512(
   const __m512i first = _mm512_loadu_si512(kRowPermutation.first);
   const __m512i rest = _mm512_loadu_si512(kRowPermutation.rest);
   for (int y = y_first; y <= y_last; ++y) {
-    const int upper = dct_type ? 2 * (y & 1) : 2 * (y >= 8);
-    const int line = dct_type ? (y >> 1) : (y & 7);
-    const int16_t* luma = s[upper] + 8 * line;
+    const int16_t* luma = luma_row(s, y, dct_type);
     const int16_t* cb = s[4] + 8 * chroma_row(y, progressive);
     __m512i v = _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(luma)));
     v = _mm512_inserti32x4(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma + 64)), 1);
@@ -461,10 +468,8 @@ void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags
       const int32_t row = top_row - y;
       if (row < 0 || row >= c.maxRows) continue;
       rows |= 1u << y;
-      const int upper = dct_type ? 2 * (y & 1) : 2 * (y >= 8);
-      const int line = dct_type ? (y >> 1) : (y & 7);
-      left[y] = s[upper] + 8 * line;
-      right[y] = s[upper + 1] + 8 * line;
+      left[y] = luma_row(s, y, dct_type);
+      right[y] = left[y] + 64;
       cb[y] = s[4] + 8 * chroma_row(y, progressive);
       cr[y] = s[5] + 8 * chroma_row(y, progressive);
     }
@@ -477,12 +482,8 @@ void store_macroblock(SliceContext& c, int32_t mb_col, int32_t mb_row, int flags
     const int32_t row = top_row - y;
     if (row < 0 || row >= c.maxRows) continue;
     int16_t* dst = cur + size_t(row) * size_t(g.rowStride) + size_t(3 * x0);
-    // Luma of this pixel row: frame DCT takes row y mod 8 of blocks 0/1 (upper) or 2/3 (lower);
-    // field DCT takes row y/2 of blocks 0/1 (top field, even y) or 2/3 (bottom field, odd y).
-    const int upper = dct_type ? 2 * (y & 1) : 2 * (y >= 8);
-    const int line = dct_type ? (y >> 1) : (y & 7);
-    const int16_t* left = s[upper] + 8 * line;
-    const int16_t* right = s[upper + 1] + 8 * line;
+    const int16_t* left = luma_row(s, y, dct_type);
+    const int16_t* right = left + 64;
     const int16_t* cb = s[4] + 8 * chroma_row(y, progressive);
     const int16_t* cr = s[5] + 8 * chroma_row(y, progressive);
     if (intra) {
