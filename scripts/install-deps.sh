@@ -12,6 +12,9 @@ packages=(
   ffmpeg libavcodec-dev libavformat-dev libavutil-dev  # reference decodes, stream checks, benchmarks
   libaribb24-dev                              # independent ARIB text decoder for tests
   python3                                     # small test helpers
+  ccache pkg-config                           # rebuilds compile only what changed; library flags
+  stress-ng                                   # the end-to-end runs under load (scripts/)
+  nlohmann-json3-dev                          # kerf's JSON output
 )
 
 missing=()
