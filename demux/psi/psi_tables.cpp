@@ -66,8 +66,11 @@ void TableLayer::State::ParsePmt(const uint8_t* section, uint32_t length) {
   }
   pos += program_info_length;
 
+  PmtStreamEntry entries[kMaxStreams];
+  int entryCount = 0;
   for (int32_t index = 0; pos + 5 <= end; ++index) {
     const uint16_t elementary_PID = uint16_t(be_read13(section + pos + 1));
+    if (entryCount < kMaxStreams) entries[entryCount++] = PmtStreamEntry{section[pos], elementary_PID};
     const uint32_t ES_info_length = std::min(be_read12(section + pos + 3), end - pos - 5);
     pos += 5;
     // The CA handler may have changed the table; look the service up again for each stream.
@@ -98,6 +101,7 @@ void TableLayer::State::ParsePmt(const uint8_t* section, uint32_t length) {
     }
     pos += ES_info_length;
   }
+  if (observer) observer->OnPmt(program_number, uint8_t((section[5] >> 1) & 0x1F), pcr_pid, entries, entryCount);
 }
 
 void TableLayer::State::OnCaDescriptor(const DescriptorContext& context, const uint8_t* descriptor,

@@ -113,6 +113,13 @@ void TableLayer::State::WalkEit(const uint8_t* section, uint32_t length) {
   if (end < 14) return;
   const int32_t service_id = int32_t(be_read16(section + 3));
   uint32_t pos = 14;
+  // event_id (16), start_time (40), duration (24) of the present event.
+  if (observer && section[0] == 0x4E && section[6] == 0 && pos + 12 <= end) {
+    const uint8_t* e = section + pos;
+    const uint64_t start_time = (uint64_t(be_read16(e + 2)) << 24) | (uint64_t(e[4]) << 16) | be_read16(e + 5);
+    const uint32_t duration = (uint32_t(e[7]) << 16) | be_read16(e + 8);
+    observer->OnPresentEvent(uint16_t(service_id), uint16_t(be_read16(e)), start_time, duration);
+  }
   for (int32_t index = 0; pos + 12 <= end; ++index) {
     const uint32_t n = clamp_length(pos + 12, be_read12(section + pos + 10), end);
     Loop(section + pos + 12, n, make_context(section, service_id, index));

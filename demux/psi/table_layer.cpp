@@ -246,6 +246,7 @@ bool TableLayer::State::InPatPidList(int32_t programNumber) const {
 TableLayer::TableLayer() : state_(new State), routes_(state_->routes), pidSeen_(state_->pidSeen) {}
 TableLayer::~TableLayer() { delete state_; }
 void TableLayer::Reset() { state_->Reset(); }
+void TableLayer::SetObserver(TableObserver* observer) { state_->observer = observer; }
 void TableLayer::HandleRoutedPacket(const uint8_t* packet, uint32_t pid) {
   state_->HandlePacket(packet, pid);
 }

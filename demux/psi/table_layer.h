@@ -7,6 +7,29 @@
 
 constexpr uint32_t kPidCount = 8192;   // 13-bit PIDs
 
+// One entry of a PMT's elementary-stream loop.
+struct PmtStreamEntry {
+  uint8_t stream_type = 0;
+  uint16_t elementary_PID = 0;
+};
+
+// Told of the tables as the layer parses them: each PMT section of a new version (again after a
+// new PAT) and each new version of a service's present event. Tables whose timing matters to a
+// caller (where a programme starts, where its streams change) are read here rather than twice.
+class TableObserver {
+ public:
+  // streams: the section's loop in order, at most kMaxStreams entries.
+  virtual void OnPmt(uint16_t program_number, uint8_t version_number, uint16_t pcr_pid,
+                     const PmtStreamEntry* streams, int count) = 0;
+  // The first event of section 0 of the actual stream's present/following EIT (table 0x4E).
+  // start_time: 16-bit MJD and 6 BCD digits; duration: 6 BCD digits (all ones: undefined).
+  virtual void OnPresentEvent(uint16_t service_id, uint16_t event_id, uint64_t start_time,
+                              uint32_t duration) = 0;
+
+ protected:
+  ~TableObserver() = default;
+};
+
 class TableLayer {
  public:
   TableLayer();
@@ -14,8 +37,10 @@ class TableLayer {
   TableLayer(const TableLayer&) = delete;
   TableLayer& operator=(const TableLayer&) = delete;
 
-  // Clears every table, store and counter, as at the start of a run.
+  // Clears every table, store and counter, as at the start of a run (the observer stays).
   void Reset();
+  // null: no observer (the default).
+  void SetObserver(TableObserver* observer);
   // The packet entry: 188 bytes and their PID. The PID is counted as seen (as CountPid does);
   // null packets (0x1FFF) and PIDs routed nowhere do nothing more. Never allocates. Inline, as
   // most packets of a recording (video, audio) take no route: they cost two table lookups.

@@ -114,6 +114,8 @@ struct TableLayer::State final : CompleteTableSink, DescriptorHandler {
   DescriptorKinds descriptorKinds;
   uint32_t crcErrors = 0;
 
+  TableObserver* observer = nullptr;
+
   char aribText[kAribTextMax + 1];
   // Section buffers of every slot; left uninitialised, only written bytes are read.
   uint8_t buffers[kTotalSlots][kSlotBytes];

@@ -25,9 +25,10 @@ LAYERS = {
     "demux": ["demux/psi", "demux/arib", "ts", "platform", "common"],
     "mpeg2": ["ts", "common"],
     "core": ["demux", "demux/psi", "demux/arib", "mpeg2", "ts", "platform", "common"],
+    "cm": ["mpeg2", "demux/psi", "demux/arib", "ts", "common"],
     "cutter": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "resources", "ui",
                "platform", "common"],
-    "cli": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
+    "cli": ["cm", "core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
 }
 
 # Folders read for nothing: they may include anything.

@@ -1,0 +1,352 @@
+// ScanRecording: one pass of the packet reader; the table layer tells which PIDs are the
+// programme's and when its present event and PMT change; audio PES go to the decoder and the
+// silence finder, video PES that open with a sequence header to the key-picture ring. A silence
+// or a table change waits until a key picture after it has arrived, then the pictures around it
+// are looked at.
+#include "cm/cm_scan.h"
+
+#include <memory>
+#include <vector>
+
+#include "cm/audio_decoder.h"
+#include "cm/key_pictures.h"
+#include "cm/silences.h"
+#include "common/path.h"
+#include "common/raw_file.h"
+#include "demux/psi/table_layer.h"
+#include "mpeg2/sequence_scanner.h"
+#include "ts/packet_reader.h"
+#include "ts/ts_packet.h"
+
+namespace {
+
+// Read block: large enough that reads cost little next to the work per packet.
+constexpr size_t kReadBlock = size_t(4) << 20;
+// Packets between two looks at the stop flag and the progress.
+constexpr int64_t kProgressPackets = 1 << 16;
+constexpr int64_t kPtsWrap = int64_t(1) << 33;
+
+// 33-bit stamps (90 kHz) unwrapped into milliseconds from an origin, each stream on its own
+// tracker since each runs nearly monotonic.
+class StampTrack {
+ public:
+  int64_t Ms(int64_t origin, int64_t raw) {
+    if (!set_) {
+      set_ = true;
+      ticks_ = signed33(raw - origin);
+    } else {
+      ticks_ += signed33(raw - last_);
+    }
+    last_ = raw;
+    return ticks_ / 90;
+  }
+
+ private:
+  static int64_t signed33(int64_t d) {
+    d &= kPtsWrap - 1;
+    return d >= kPtsWrap / 2 ? d - kPtsWrap : d;
+  }
+  bool set_ = false;
+  int64_t last_ = 0, ticks_ = 0;
+};
+
+// A PES header at the start of payload p (n bytes): the offset of its data and its PTS (-1 none).
+bool pes_header(const uint8_t* p, int32_t n, int32_t& dataAt, int64_t& pts) {
+  if (n < 9 || p[0] != 0 || p[1] != 0 || p[2] != 1) return false;
+  dataAt = 9 + p[8];
+  pts = -1;
+  if ((p[7] & 0x80) && n >= 14)
+    pts = (int64_t(p[9] & 0x0E) << 29) | (int64_t(p[10]) << 22) | (int64_t(p[11] & 0xFE) << 14) |
+          (int64_t(p[12]) << 7) | (p[13] >> 1);
+  return dataAt <= n;
+}
+
+int32_t find_sequence_header(const uint8_t* p, int32_t n) {
+  for (int32_t i = 0; i + 3 < n; ++i)
+    if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && p[i + 3] == 0xB3) return i;
+  return -1;
+}
+
+bool is_audio_stream_type(uint8_t t) { return t == 0x03 || t == 0x04 || t == 0x0F || t == 0x11 || t == 0x81; }
+bool is_video_stream_type(uint8_t t) { return t == 0x01 || t == 0x02; }
+
+class Scan final : TableObserver, SilenceSink {
+ public:
+  explicit Scan(const ScanRequest& request) : request_(request), silences_(*this) {
+    tables_.SetObserver(this);
+  }
+  ScanResult Run();
+
+ private:
+  void OnPmt(uint16_t program_number, uint8_t version_number, uint16_t pcr_pid, const PmtStreamEntry* streams,
+             int count) override;
+  void OnPresentEvent(uint16_t service_id, uint16_t event_id, uint64_t start_time, uint32_t duration) override;
+  void OnSilence(const Silence& silence) override;
+  bool ChooseService();
+  void Packet(const uint8_t* packet, uint32_t pid, int64_t number);
+  void Video(const uint8_t* packet, const uint8_t* payload, int32_t n, int64_t number);
+  void Audio(const uint8_t* payload, int32_t n, bool unitStart);
+  void Resolve(bool final);
+  bool ResolveBoundary(Boundary& b, bool final);
+  bool ResolveChange(TableChange& c, bool final);
+  void Finish();
+
+  const ScanRequest& request_;
+  ScanResult result_;
+  TableLayer tables_;
+  AudioDecoder audio_;
+  SilenceFinder silences_;
+  KeyPictureRing ring_;
+  std::vector<Boundary> pendingBoundaries_;
+  std::vector<TableChange> pendingChanges_;
+  int serviceChosen_ = 0;     // 0 not yet, 1 chosen, -1 the PAT lacks it
+  uint16_t pcrPid_ = 0;
+  int pmtVersion_ = -1;
+  int eventId_ = -1;
+  bool haveOrigin_ = false;
+  int64_t origin_ = 0;        // PCR base of the recording's first PCR: time 0
+  StampTrack pcrTrack_, videoTrack_, audioTrack_;
+  int64_t nowMs_ = 0;         // the programme clock (its PCR)
+  bool stopEarly_ = false;
+};
+
+bool Scan::ChooseService() {
+  if (serviceChosen_ != 0) return serviceChosen_ == 1;
+  const int t = tables_.currentTable();
+  if (t < 0) return false;
+  const ProgrammeTable& table = tables_.table(t);
+  if (request_.programme < 1 || request_.programme > table.serviceCount) {
+    serviceChosen_ = -1;
+    result_.outcome = ScanOutcome::NoProgramme;
+    stopEarly_ = true;
+    return false;
+  }
+  result_.serviceId = table.services[request_.programme - 1].serviceId;
+  serviceChosen_ = 1;
+  return true;
+}
+
+void Scan::OnPmt(uint16_t program_number, uint8_t version_number, uint16_t pcr_pid, const PmtStreamEntry* streams,
+                 int count) {
+  if (!ChooseService() || program_number != result_.serviceId) return;
+  uint16_t video = 0, audio = 0;
+  uint8_t audioType = 0;
+  for (int i = 0; i < count; ++i) {
+    if (!video && is_video_stream_type(streams[i].stream_type)) video = streams[i].elementary_PID;
+    if (!audio && is_audio_stream_type(streams[i].stream_type)) {
+      audio = streams[i].elementary_PID;
+      audioType = streams[i].stream_type;
+    }
+  }
+  pcrPid_ = pcr_pid;
+  if (!video || !audio) {
+    result_.outcome = video ? ScanOutcome::NoAudio : ScanOutcome::NoVideo;
+    stopEarly_ = true;
+    return;
+  }
+  if (audio != result_.audioPid || audioType != result_.audioStreamType) {
+    if (!audio_.Open(audio_coding_of_stream_type(audioType))) {
+      result_.audioStreamType = audioType;
+      result_.outcome = ScanOutcome::UnknownAudio;
+      stopEarly_ = true;
+      return;
+    }
+  }
+  result_.videoPid = video;
+  result_.audioPid = audio;
+  result_.audioStreamType = audioType;
+  if (pmtVersion_ >= 0 && version_number != pmtVersion_) {
+    TableChange c;
+    c.kind = TableChangeKind::PmtVersion;
+    c.value = version_number;
+    c.ms = nowMs_;
+    pendingChanges_.push_back(c);
+  }
+  pmtVersion_ = version_number;
+}
+
+void Scan::OnPresentEvent(uint16_t service_id, uint16_t event_id, uint64_t, uint32_t) {
+  if (!ChooseService() || service_id != result_.serviceId || event_id == eventId_) return;
+  eventId_ = event_id;
+  TableChange c;
+  c.kind = TableChangeKind::PresentEvent;
+  c.value = event_id;
+  c.ms = nowMs_;
+  pendingChanges_.push_back(c);
+}
+
+void Scan::OnSilence(const Silence& silence) {
+  ++result_.silences;
+  Boundary b;
+  b.silence = silence;
+  pendingBoundaries_.push_back(b);
+  Resolve(false);
+}
+
+void Scan::Packet(const uint8_t* packet, uint32_t pid, int64_t number) {
+  tables_.HandlePacket(packet, pid);
+  if (pid == pcrPid_ && ts_has_pcr(packet)) {
+    const int64_t base = int64_t(ts_pcr(packet).base);
+    if (!haveOrigin_) {
+      haveOrigin_ = true;
+      origin_ = base;
+    }
+    nowMs_ = pcrTrack_.Ms(origin_, base);
+  }
+  if (!haveOrigin_ || (pid != result_.videoPid && pid != result_.audioPid)) return;
+  const uint8_t* payload = nullptr;
+  int32_t n = 0;
+  if (!ts_video_payload(packet, kPacketSize, payload, n) || n <= 0) return;
+  if (pid == result_.videoPid)
+    Video(packet, payload, n, number);
+  else
+    Audio(payload, n, ts_unit_start(packet));
+}
+
+void Scan::Video(const uint8_t* packet, const uint8_t* payload, int32_t n, int64_t number) {
+  if (!ts_unit_start(packet)) {
+    ring_.Append(payload, n);
+    return;
+  }
+  if (ring_.collecting()) {
+    ring_.End();
+    Resolve(false);
+  }
+  int32_t dataAt = 0;
+  int64_t pts = -1;
+  if (!pes_header(payload, n, dataAt, pts) || pts < 0) return;
+  const int64_t ms = videoTrack_.Ms(origin_, pts);
+  const int32_t k = find_sequence_header(payload + dataAt, n - dataAt);
+  if (k < 0) return;
+  ++result_.keyPictures;
+  ring_.Begin(number, ms);
+  ring_.Append(payload + dataAt + k, n - dataAt - k);
+}
+
+void Scan::Audio(const uint8_t* payload, int32_t n, bool unitStart) {
+  if (unitStart) {
+    int32_t dataAt = 0;
+    int64_t pts = -1;
+    if (!pes_header(payload, n, dataAt, pts)) return;
+    if (pts >= 0) silences_.SetClock(audioTrack_.Ms(origin_, pts));
+    payload += dataAt;
+    n -= dataAt;
+  }
+  audio_.Feed(payload, size_t(n), silences_);
+}
+
+void Scan::Resolve(bool final) {
+  size_t done = 0;
+  while (done < pendingBoundaries_.size() && ResolveBoundary(pendingBoundaries_[done], final)) {
+    result_.findings.boundaries.push_back(pendingBoundaries_[done]);
+    ++done;
+  }
+  pendingBoundaries_.erase(pendingBoundaries_.begin(), pendingBoundaries_.begin() + long(done));
+  done = 0;
+  while (done < pendingChanges_.size() && ResolveChange(pendingChanges_[done], final)) {
+    result_.findings.changes.push_back(pendingChanges_[done]);
+    ++done;
+  }
+  pendingChanges_.erase(pendingChanges_.begin(), pendingChanges_.begin() + long(done));
+}
+
+bool Scan::ResolveBoundary(Boundary& b, bool final) {
+  const int count = ring_.count();
+  if (count == 0 || ring_.at(count - 1).ms < b.silence.endMs) {
+    if (!final) return false;
+    if (count == 0) return true;
+  }
+  int lo = -1, hi = count - 1;
+  for (int i = 0; i < count; ++i)
+    if (ring_.at(i).ms <= b.silence.startMs) lo = i;
+  for (int i = count; i-- > 0;)
+    if (ring_.at(i).ms >= b.silence.endMs) hi = i;
+  b.change = -1;
+  b.picture = CutPoint{ring_.at(hi).ms, ring_.at(hi).packet};
+  if (lo < 0) return true;   // the pictures before the silence are gone (or never came)
+  for (int i = lo; i < hi; ++i) {
+    const KeyPicture& a = ring_.Decoded(i);
+    const KeyPicture& z = ring_.Decoded(i + 1);
+    if (!a.usable || !z.usable) continue;
+    const float change = picture_change(a.signature, z.signature);
+    if (change > b.change) {
+      b.change = change;
+      b.picture = CutPoint{z.ms, z.packet};
+    }
+  }
+  return true;
+}
+
+bool Scan::ResolveChange(TableChange& c, bool final) {
+  const int count = ring_.count();
+  if (!final && (count == 0 || ring_.at(count - 1).ms < c.ms)) return false;
+  for (int i = 0; i < count; ++i) {
+    const KeyPicture& p = ring_.at(i);
+    if (p.ms <= c.ms) c.before = CutPoint{p.ms, p.packet};
+    if (p.ms >= c.ms && c.after.packet < 0) c.after = CutPoint{p.ms, p.packet};
+  }
+  return true;
+}
+
+void Scan::Finish() {
+  ring_.End();
+  audio_.Flush(silences_);
+  silences_.Finish();
+  Resolve(true);
+  result_.findings.endMs = nowMs_;
+  result_.decodes = ring_.decodes();
+  result_.levels = silences_.windows();
+  result_.audioErrors = audio_.errors();
+}
+
+ScanResult Scan::Run() {
+  RawFile file(request_.path.c_str(), "rb");
+  if (!file.ok()) {
+    result_.outcome = ScanOutcome::CannotOpen;
+    return result_;
+  }
+  const double size = path_file_size(request_.path.c_str());
+  RawBlock block(kReadBlock);
+  PacketReader reader(block.get(), PacketReaderConfig::Blocks(kReadBlock));
+  reader.Begin(file.get());
+  int64_t number = 0;
+  while (const uint8_t* packet = reader.Next()) {
+    number = int64_t(reader.position() / kPacketSize);
+    Packet(packet, ts_pid(packet), number);
+    if (stopEarly_) return result_;
+    if ((number + 1) % kProgressPackets != 0) continue;
+    if (request_.progress && size > 0) request_.progress->OnProgress(int(double(reader.position()) * 100 / size));
+    if (request_.stop && request_.stop->load()) {
+      result_.outcome = ScanOutcome::Stopped;
+      break;
+    }
+  }
+  if (result_.outcome == ScanOutcome::Done && reader.end() != TsReadEnd::EndOfFile)
+    result_.outcome = ScanOutcome::ReadError;
+  result_.findings.packets = number + 1;
+  Finish();
+  if (result_.outcome == ScanOutcome::Done && serviceChosen_ != 1) result_.outcome = ScanOutcome::NoProgramme;
+  if (result_.outcome == ScanOutcome::Done && !result_.videoPid) result_.outcome = ScanOutcome::NoVideo;
+  return result_;
+}
+
+}  // namespace
+
+ScanResult ScanRecording(const ScanRequest& request) {
+  auto scan = std::make_unique<Scan>(request);
+  return scan->Run();
+}
+
+const char* scan_outcome_text(ScanOutcome outcome) {
+  switch (outcome) {
+    case ScanOutcome::Done: return "done";
+    case ScanOutcome::Stopped: return "stopped";
+    case ScanOutcome::CannotOpen: return "cannot open the recording";
+    case ScanOutcome::ReadError: return "reading the recording failed (or its packet grid was lost)";
+    case ScanOutcome::NoProgramme: return "the recording has no such programme";
+    case ScanOutcome::NoVideo: return "the programme has no MPEG-2 video";
+    case ScanOutcome::NoAudio: return "the programme has no audio";
+    case ScanOutcome::UnknownAudio: return "the programme's audio is of a coding the decoder does not know";
+  }
+  return "";
+}
