@@ -103,6 +103,8 @@ class Scan final : TableObserver, SilenceSink {
   uint16_t pcrPid_ = 0;
   int pmtVersion_ = -1;
   int eventId_ = -1;
+  int32_t firstPcrPid_ = -1;
+  int64_t firstPcr_ = 0;
   bool haveOrigin_ = false;
   int64_t origin_ = 0;        // PCR base of the recording's first PCR: time 0
   StampTrack pcrTrack_, videoTrack_, audioTrack_;
@@ -185,13 +187,21 @@ void Scan::OnSilence(const Silence& silence) {
 
 void Scan::Packet(const uint8_t* packet, uint32_t pid, int64_t number) {
   tables_.HandlePacket(packet, pid);
-  if (pid == pcrPid_ && ts_has_pcr(packet)) {
+  if (ts_has_pcr(packet)) {
     const int64_t base = int64_t(ts_pcr(packet).base);
-    if (!haveOrigin_) {
-      haveOrigin_ = true;
-      origin_ = base;
+    // Time 0 is the recording's first PCR, as kerf measures it; PCRs come before the PMT that
+    // names the programme's PCR PID, so the first one is kept until the PMT is known.
+    if (firstPcrPid_ < 0) {
+      firstPcrPid_ = int32_t(pid);
+      firstPcr_ = base;
     }
-    nowMs_ = pcrTrack_.Ms(origin_, base);
+    if (pid == pcrPid_) {
+      if (!haveOrigin_) {
+        haveOrigin_ = true;
+        origin_ = firstPcrPid_ == int32_t(pid) ? firstPcr_ : base;
+      }
+      nowMs_ = pcrTrack_.Ms(origin_, base);
+    }
   }
   if (!haveOrigin_ || (pid != result_.videoPid && pid != result_.audioPid)) return;
   const uint8_t* payload = nullptr;
