@@ -1,0 +1,135 @@
+// The whole read: on a rendered recording every break is found and every programme stretch lies
+// within half a second of the truth; recordings the finder cannot work on end with their reason.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cm/cm_scan.h"
+#include "tests/cm/cm_recording.h"
+#include "tests/support/stream_builder.h"
+
+namespace {
+
+constexpr double kBoundarySlack = 0.5;   // seconds a found boundary may lie from the truth
+
+struct Truth {
+  StretchKind kind;
+  double start, end;   // on the recording clock, seconds
+};
+
+// The stretches the layout makes: other events outside, commercials inside as breaks, the
+// programme (and its credits) between.
+std::vector<Truth> truth_of(const cmrec::Layout& l, const cmrec::Recording& r) {
+  std::map<int, double> shown;
+  for (const cmrec::Segment& s : l.segments) shown[s.event] += s.seconds;
+  int programme = 0;
+  for (const auto& [event, seconds] : shown)
+    if (seconds > shown[programme]) programme = event;
+  std::vector<Truth> truth;
+  for (size_t i = 0; i < l.segments.size(); ++i) {
+    const cmrec::Segment& s = l.segments[i];
+    const StretchKind kind = s.event != programme                ? StretchKind::Outside
+                             : s.part == cmrec::Part::Commercial ? StretchKind::Break
+                                                                 : StretchKind::Programme;
+    const double start = r.starts[i] + r.clockOffsetMs / 1000;
+    if (!truth.empty() && truth.back().kind == kind)
+      truth.back().end = start + s.seconds;
+    else
+      truth.push_back({kind, i ? start : 0.0, start + s.seconds});
+  }
+  return truth;
+}
+
+class CmScan : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) return;
+    dir_ = new tsb::TempDir();
+    layout_ = cmrec::StandardLayout();
+    recording_ = cmrec::Build(layout_, dir_->path(), "cm.ts");
+  }
+  static void TearDownTestSuite() { delete dir_; }
+  void SetUp() override {
+    if (!dir_) GTEST_SKIP() << "ffmpeg is not installed";
+  }
+  static tsb::TempDir* dir_;
+  static cmrec::Layout layout_;
+  static cmrec::Recording recording_;
+};
+tsb::TempDir* CmScan::dir_ = nullptr;
+cmrec::Layout CmScan::layout_;
+cmrec::Recording CmScan::recording_;
+
+TEST_F(CmScan, EveryBreakFoundAndEveryBoundaryWithinHalfASecond) {
+  ScanRequest request;
+  request.path = recording_.path;
+  const ScanResult scan = ScanRecording(request);
+  ASSERT_EQ(scan.outcome, ScanOutcome::Done);
+  EXPECT_EQ(scan.audioErrors, 0u);
+  const std::vector<Stretch> found = plan_stretches(scan.findings);
+  const std::vector<Truth> truth = truth_of(layout_, recording_);
+  std::string listing;
+  for (const Stretch& s : found)
+    listing += std::string(stretch_kind_text(s.kind)) + " " + clock_text(s.start.ms) + " - " + clock_text(s.end.ms) +
+               ": " + s.why + "\n";
+  ASSERT_EQ(found.size(), truth.size()) << listing;
+  for (size_t i = 0; i < truth.size(); ++i) {
+    EXPECT_EQ(found[i].kind, truth[i].kind) << i << "\n" << listing;
+    EXPECT_NEAR(double(found[i].start.ms) / 1000, truth[i].start, kBoundarySlack) << i << "\n" << listing;
+    if (i + 1 < truth.size()) {
+      EXPECT_NEAR(double(found[i].end.ms) / 1000, truth[i].end, kBoundarySlack) << i << "\n" << listing;
+    }
+    EXPECT_FALSE(found[i].uncertainStart || found[i].uncertainEnd) << i << "\n" << listing;
+    EXPECT_EQ(found[i].start.packet, i ? found[i - 1].end.packet : 0) << "stretches leave no gap";
+  }
+}
+
+// A recording of PSI only: PAT, a PMT listing streams, PCRs.
+std::string tables_only(const tsb::TempDir& dir, const std::vector<tsb::PmtStream>& streams, bool pat = true) {
+  tsb::TsStream ts;
+  for (int round = 0; round < 20; ++round) {
+    if (pat) {
+      ts.Section(0x0000, tsb::Pat(0x7FE0, {{0x0400, 0x01F0}}));
+      ts.Section(0x01F0, tsb::Pmt(0x0400, 0x0100, streams));
+    }
+    ts.PcrPacket(0x0100);
+    ts.Null(50);
+  }
+  return dir.Write("tables.ts", ts.bytes());
+}
+
+TEST(CmScanOutcome, RecordingsTheFinderCannotWorkOn) {
+  const tsb::PmtStream video{0x02, 0x0100, tsb::StreamIdentifierDescriptor(0x00)};
+  const tsb::PmtStream aac{0x0F, 0x0110, tsb::StreamIdentifierDescriptor(0x10)};
+  const tsb::PmtStream ac3{0x81, 0x0110, tsb::StreamIdentifierDescriptor(0x10)};
+  struct Case {
+    const char* name;
+    std::vector<tsb::PmtStream> streams;
+    bool pat;
+    int programme;
+    ScanOutcome outcome;
+  };
+  const Case cases[] = {
+      {"no audio", {video}, true, 1, ScanOutcome::NoAudio},
+      {"no video", {aac}, true, 1, ScanOutcome::NoVideo},
+      {"audio the decoder does not know", {video, ac3}, true, 1, ScanOutcome::UnknownAudio},
+      {"programme 2 of 1", {video, aac}, true, 2, ScanOutcome::NoProgramme},
+      {"no PAT", {}, false, 1, ScanOutcome::NoProgramme},
+  };
+  tsb::TempDir dir;
+  for (const Case& c : cases) {
+    ScanRequest request;
+    request.path = tables_only(dir, c.streams, c.pat);
+    request.programme = c.programme;
+    EXPECT_EQ(ScanRecording(request).outcome, c.outcome) << c.name;
+  }
+  ScanRequest missing;
+  missing.path = dir.File("missing.ts");
+  EXPECT_EQ(ScanRecording(missing).outcome, ScanOutcome::CannotOpen);
+}
+
+}  // namespace
