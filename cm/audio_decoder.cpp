@@ -8,6 +8,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 namespace {
@@ -64,6 +65,9 @@ bool AudioDecoder::Open(AudioCoding coding) {
   lib_.reset();
   if (coding == AudioCoding::None) return false;
   const AVCodecID id = coding == AudioCoding::AacAdts ? AV_CODEC_ID_AAC : AV_CODEC_ID_MP2;
+  // The library's own complaints about damaged frames would go to stderr line by line; the
+  // decoder counts refused frames instead, and the caller says what matters.
+  av_log_set_level(AV_LOG_QUIET);
   const AVCodec* codec = avcodec_find_decoder(id);
   if (!codec) return false;
   auto lib = std::make_unique<Library>();

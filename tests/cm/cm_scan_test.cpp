@@ -2,6 +2,7 @@
 // within half a second of the truth; recordings the finder cannot work on end with their reason.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -86,6 +87,26 @@ TEST_F(CmScan, EveryBreakFoundAndEveryBoundaryWithinHalfASecond) {
     EXPECT_FALSE(found[i].uncertainStart || found[i].uncertainEnd) << i << "\n" << listing;
     EXPECT_EQ(found[i].start.packet, i ? found[i - 1].end.packet : 0) << "stretches leave no gap";
   }
+}
+
+TEST_F(CmScan, StopsWhenAskedAndSurvivesDamage) {
+  std::atomic<bool> stop{true};
+  ScanRequest request;
+  request.path = recording_.path;
+  request.stop = &stop;
+  EXPECT_EQ(ScanRecording(request).outcome, ScanOutcome::Stopped);
+
+  // Bytes of every 97th packet's payload overwritten (video, audio and tables alike): the read
+  // goes through without a fault, and the sound decoder counts what it refused.
+  tsb::Bytes bytes = tsb::ReadFile(recording_.path);
+  uint32_t seed = 12345;
+  for (size_t p = 0; p + tsb::kPacketSize <= bytes.size(); p += 97 * tsb::kPacketSize)
+    for (size_t k = 8; k < tsb::kPacketSize; k += 3) bytes[p + k] = uint8_t(seed = seed * 1103515245 + 12345);
+  request.path = dir_->Write("damaged.ts", bytes);
+  request.stop = nullptr;
+  const ScanResult damaged = ScanRecording(request);
+  EXPECT_EQ(damaged.outcome, ScanOutcome::Done);
+  EXPECT_GT(damaged.audioErrors, 0u);
 }
 
 // A recording of PSI only: PAT, a PMT listing streams, PCRs.
