@@ -109,7 +109,7 @@ CutPoint place_change(const Findings& f, const TableChange& c, bool keepBefore, 
   if (b) {
     why += format("; silence %s-%s at a picture change", clock_text(b->silence.startMs).c_str(),
                   clock_text(b->silence.endMs).c_str());
-    return b->picture;
+    return keepBefore ? b->programmeStart() : b->picture;
   }
   uncertain = true;
   why += "; uncertain: no silence at a picture change within 5 s";
@@ -231,7 +231,7 @@ std::vector<Stretch> plan_stretches(const Findings& f) {
   CutPoint at = e.start;
   bool atUncertain = e.uncertainStart;
   for (const Chain& c : chains) {
-    CutPoint a = f.boundaries[c.front()].picture, z = f.boundaries[c.back()].picture;
+    CutPoint a = f.boundaries[c.front()].picture, z = f.boundaries[c.back()].programmeStart();
     const std::string why = chain_why(f.boundaries, c);
     if (z.packet <= e.start.packet || a.packet >= e.end.packet) {
       std::string& side = z.packet <= e.start.packet ? before : after;

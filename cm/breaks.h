@@ -34,13 +34,23 @@ struct CutPoint {
   int64_t packet = -1;   // packet of the key picture; -1: none known
 };
 
+// A key picture this close after a silence's end is taken to be at the cut itself.
+constexpr int64_t kKeyAtCutMs = 100;
+
 // A place where a commercial may begin or end: a silence and the pictures around it.
 struct Boundary {
   Silence silence;
   float change = -1;     // largest change between consecutive key pictures across it; -1: unknown
   CutPoint picture;      // the key picture after that change (first of the new scene)
+  CutPoint earlier;      // the key picture before that change
   int64_t ms() const { return silence.middleMs(); }
   bool scene() const { return change >= kSceneChange && picture.packet >= 0; }
+  // Where a programme starts after this boundary: at the new scene's first key picture when that
+  // lies at the cut; otherwise the cut lies between two key pictures, and the earlier one keeps
+  // all of the programme (and up to one group of pictures of what went before).
+  CutPoint programmeStart() const {
+    return picture.ms <= silence.endMs + kKeyAtCutMs || earlier.packet < 0 ? picture : earlier;
+  }
 };
 
 enum class TableChangeKind : uint8_t { PresentEvent, PmtVersion };

@@ -282,6 +282,7 @@ bool Scan::ResolveBoundary(Boundary& b, bool final) {
     if (change > b.change) {
       b.change = change;
       b.picture = CutPoint{z.ms, z.packet};
+      b.earlier = CutPoint{a.ms, a.packet};
     }
   }
   return true;

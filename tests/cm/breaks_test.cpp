@@ -22,6 +22,15 @@ Boundary at(double s, float change = 0.3f, int64_t silenceMs = 400) {
   return b;
 }
 
+// A boundary whose new scene's first key picture comes 0.4 s after the silence, the one before
+// 0.3 s before its middle.
+Boundary late(double s) {
+  Boundary b = at(s);
+  b.picture = CutPoint{b.ms() + 400, b.ms() + 400};
+  b.earlier = CutPoint{b.ms() - 300, b.ms() - 300};
+  return b;
+}
+
 std::vector<std::vector<double>> chain_times(const std::vector<Boundary>& b) {
   std::vector<std::vector<double>> out;
   for (const Chain& c : find_chains(b)) {
@@ -90,6 +99,9 @@ TEST(CmPlan, StretchesCoverTheRecording) {
       {"an event change far from any boundary keeps the programme and says so",
        {at(100), at(115)}, {event(1, 0), event(2, 40), event(3, 580)},
        "out 0-39700 ?>\npro 39700-100000 ?<\ncom 100000-115000\npro 115000-580200 ?>\nout 580200-600000 ?<\n"},
+      {"a key picture after the silence: the programme starts at the one before the cut",
+       {at(100), late(115)}, {},
+       "pro 0-100000\ncom 100000-114700\npro 114700-600000\n"},
       {"a break running into the programme's start is cut at the start",
        {at(20), at(35), at(50)}, {event(1, 0), event(2, 33)},
        "out 0-35000\ncom 35000-50000\npro 50000-600000\n"},
