@@ -18,7 +18,7 @@ int units_between(int64_t ms) {
   return std::llabs(ms - k * kUnitMs) <= kSpacingToleranceMs ? int(k) : 0;
 }
 
-bool eligible(const Boundary& b) { return b.scene() && b.silence.lengthMs() <= kMaxBoundarySilenceMs; }
+bool eligible(const CmBoundary& b) { return b.scene() && b.silence.lengthMs() <= kMaxBoundarySilenceMs; }
 
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char* pattern, ...) {
@@ -36,7 +36,7 @@ struct Link {
   size_t prev = SIZE_MAX;
 };
 
-std::vector<Link> link_boundaries(const std::vector<Boundary>& b) {
+std::vector<Link> link_boundaries(const std::vector<CmBoundary>& b) {
   std::vector<Link> best(b.size());
   for (size_t i = 0; i < b.size(); ++i) {
     if (!eligible(b[i])) continue;
@@ -81,9 +81,9 @@ EventRuns longest_event(const std::vector<const TableChange*>& events, int64_t e
 }
 
 // The boundary at a picture change nearest to ms within kTableSnapMs, or null.
-const Boundary* boundary_near(const std::vector<Boundary>& boundaries, int64_t ms) {
-  const Boundary* best = nullptr;
-  for (const Boundary& b : boundaries) {
+const CmBoundary* boundary_near(const std::vector<CmBoundary>& boundaries, int64_t ms) {
+  const CmBoundary* best = nullptr;
+  for (const CmBoundary& b : boundaries) {
     if (!b.scene() || std::llabs(b.ms() - ms) > kTableSnapMs) continue;
     if (!best || std::llabs(b.ms() - ms) < std::llabs(best->ms() - ms)) best = &b;
   }
@@ -91,7 +91,7 @@ const Boundary* boundary_near(const std::vector<Boundary>& boundaries, int64_t m
 }
 
 // The PMT version changes near an event change, as words for the why.
-std::string pmt_near(const Findings& f, int64_t ms) {
+std::string pmt_near(const CmFindings& f, int64_t ms) {
   std::string text;
   for (const TableChange& c : f.changes)
     if (c.kind == TableChangeKind::PmtVersion && std::llabs(c.ms - ms) <= kTableSnapMs)
@@ -101,10 +101,10 @@ std::string pmt_near(const Findings& f, int64_t ms) {
 
 // One end of the extent at the event change c: a boundary near it, or the key picture on the
 // side that keeps the programme (keepBefore: the one at or before, for a start).
-CutPoint place_change(const Findings& f, const TableChange& c, bool keepBefore, bool& uncertain,
+CutPoint place_change(const CmFindings& f, const TableChange& c, bool keepBefore, bool& uncertain,
                       std::string& why, const char* what) {
   why = format("present event %04X %s at %s", unsigned(c.value), what, clock_text(c.ms).c_str());
-  const Boundary* b = boundary_near(f.boundaries, c.ms);
+  const CmBoundary* b = boundary_near(f.boundaries, c.ms);
   why += pmt_near(f, c.ms);
   if (b) {
     why += format("; silence %s-%s at a picture change", clock_text(b->silence.startMs).c_str(),
@@ -117,10 +117,10 @@ CutPoint place_change(const Findings& f, const TableChange& c, bool keepBefore, 
   return p.packet >= 0 ? p : keepBefore ? CutPoint{0, 0} : CutPoint{f.endMs, f.packets};
 }
 
-std::string chain_why(const std::vector<Boundary>& b, const Chain& chain) {
+std::string chain_why(const std::vector<CmBoundary>& b, const CmChain& chain) {
   std::string spacings, silences;
   for (size_t k = 0; k < chain.size(); ++k) {
-    const Boundary& x = b[chain[k]];
+    const CmBoundary& x = b[chain[k]];
     if (k) spacings += format("%s%.2f", k > 1 ? " + " : "", double(x.ms() - b[chain[k - 1]].ms()) / 1000);
     silences += format("%s%.2f", k ? ", " : "", double(x.silence.lengthMs()) / 1000);
   }
@@ -135,22 +135,22 @@ std::string clock_text(int64_t ms) {
   return format("%" PRId64 ":%02d:%02d.%03d", ms / 3600000, int(ms / 60000 % 60), int(ms / 1000 % 60), int(ms % 1000));
 }
 
-const char* stretch_kind_text(StretchKind kind) {
+const char* cm_stretch_kind_text(CmStretchKind kind) {
   switch (kind) {
-    case StretchKind::Programme: return "programme";
-    case StretchKind::Break: return "commercial break";
-    case StretchKind::Outside: return "outside the programme";
+    case CmStretchKind::Programme: return "programme";
+    case CmStretchKind::Break: return "commercial break";
+    case CmStretchKind::Outside: return "outside the programme";
   }
   return "";
 }
 
-std::vector<Chain> find_chains(const std::vector<Boundary>& boundaries) {
+std::vector<CmChain> find_chains(const std::vector<CmBoundary>& boundaries) {
   const std::vector<Link> best = link_boundaries(boundaries);
   std::vector<bool> used(boundaries.size(), false);
-  std::vector<Chain> chains;
+  std::vector<CmChain> chains;
   for (size_t i = boundaries.size(); i-- > 0;) {
     if (used[i] || best[i].count < 2) continue;
-    Chain chain;
+    CmChain chain;
     for (size_t k = i; k != SIZE_MAX && !used[k]; k = best[k].prev) chain.push_back(k);
     std::reverse(chain.begin(), chain.end());
     // The last spacing obeys the edge rule too.
@@ -165,8 +165,8 @@ std::vector<Chain> find_chains(const std::vector<Boundary>& boundaries) {
   return chains;
 }
 
-Extent programme_extent(const Findings& f) {
-  Extent e;
+CmExtent programme_extent(const CmFindings& f) {
+  CmExtent e;
   e.start = CutPoint{0, 0};
   e.end = CutPoint{f.endMs, f.packets};
   std::vector<const TableChange*> events;
@@ -194,11 +194,11 @@ namespace {
 
 // Why a stretch is kept as programme: no chain covers it; the boundaries in it that found no
 // chain are said, as they are where a doubtful break would have been.
-std::string programme_why(const Findings& f, const std::vector<bool>& chained, const CutPoint& a,
+std::string programme_why(const CmFindings& f, const std::vector<bool>& chained, const CutPoint& a,
                           const CutPoint& z) {
   int lone = 0;
   for (size_t i = 0; i < f.boundaries.size(); ++i) {
-    const Boundary& b = f.boundaries[i];
+    const CmBoundary& b = f.boundaries[i];
     if (!chained[i] && b.scene() && b.picture.packet > a.packet && b.picture.packet < z.packet) ++lone;
   }
   if (lone == 0) return "in no chain of 15-s units";
@@ -208,17 +208,17 @@ std::string programme_why(const Findings& f, const std::vector<bool>& chained, c
 
 }  // namespace
 
-std::vector<Stretch> plan_stretches(const Findings& f) {
-  const Extent e = programme_extent(f);
-  const std::vector<Chain> chains = find_chains(f.boundaries);
+std::vector<CmStretch> plan_stretches(const CmFindings& f) {
+  const CmExtent e = programme_extent(f);
+  const std::vector<CmChain> chains = find_chains(f.boundaries);
   std::vector<bool> chained(f.boundaries.size(), false);
-  for (const Chain& c : chains)
+  for (const CmChain& c : chains)
     for (size_t i : c) chained[i] = true;
 
-  std::vector<Stretch> out;
-  auto push = [&](StretchKind kind, CutPoint a, CutPoint z, std::string why, bool ua, bool uz) {
+  std::vector<CmStretch> out;
+  auto push = [&](CmStretchKind kind, CutPoint a, CutPoint z, std::string why, bool ua, bool uz) {
     if (z.packet <= a.packet) return;
-    Stretch s;
+    CmStretch s;
     s.kind = kind;
     s.start = a;
     s.end = z;
@@ -230,7 +230,7 @@ std::vector<Stretch> plan_stretches(const Findings& f) {
   std::string before = "before the programme: " + e.startWhy, after = "after the programme: " + e.endWhy;
   CutPoint at = e.start;
   bool atUncertain = e.uncertainStart;
-  for (const Chain& c : chains) {
+  for (const CmChain& c : chains) {
     CutPoint a = f.boundaries[c.front()].picture, z = f.boundaries[c.back()].programmeStart();
     const std::string why = chain_why(f.boundaries, c);
     if (z.packet <= e.start.packet || a.packet >= e.end.packet) {
@@ -240,16 +240,16 @@ std::vector<Stretch> plan_stretches(const Findings& f) {
     }
     if (a.packet < e.start.packet) a = e.start;
     if (z.packet > e.end.packet) z = e.end;
-    push(StretchKind::Programme, at, a, programme_why(f, chained, at, a), atUncertain, false);
-    push(StretchKind::Break, a, z, why, false, false);
+    push(CmStretchKind::Programme, at, a, programme_why(f, chained, at, a), atUncertain, false);
+    push(CmStretchKind::Break, a, z, why, false, false);
     at = z;
     atUncertain = false;
   }
-  push(StretchKind::Programme, at, e.end, programme_why(f, chained, at, e.end), atUncertain, e.uncertainEnd);
-  std::vector<Stretch> all;
+  push(CmStretchKind::Programme, at, e.end, programme_why(f, chained, at, e.end), atUncertain, e.uncertainEnd);
+  std::vector<CmStretch> all;
   if (e.start.packet > 0) {
-    Stretch s;
-    s.kind = StretchKind::Outside;
+    CmStretch s;
+    s.kind = CmStretchKind::Outside;
     s.start = CutPoint{0, 0};
     s.end = e.start;
     s.uncertainEnd = e.uncertainStart;
@@ -258,8 +258,8 @@ std::vector<Stretch> plan_stretches(const Findings& f) {
   }
   all.insert(all.end(), out.begin(), out.end());
   if (e.end.packet < f.packets) {
-    Stretch s;
-    s.kind = StretchKind::Outside;
+    CmStretch s;
+    s.kind = CmStretchKind::Outside;
     s.start = e.end;
     s.end = CutPoint{f.endMs, f.packets};
     s.uncertainStart = e.uncertainEnd;

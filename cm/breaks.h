@@ -38,7 +38,7 @@ struct CutPoint {
 constexpr int64_t kKeyAtCutMs = 100;
 
 // A place where a commercial may begin or end: a silence and the pictures around it.
-struct Boundary {
+struct CmBoundary {
   Silence silence;
   float change = -1;     // largest change between consecutive key pictures across it; -1: unknown
   CutPoint picture;      // the key picture after that change (first of the new scene)
@@ -63,16 +63,16 @@ struct TableChange {
 };
 
 // Everything the read found, in time order.
-struct Findings {
-  std::vector<Boundary> boundaries;
+struct CmFindings {
+  std::vector<CmBoundary> boundaries;
   std::vector<TableChange> changes;
   int64_t endMs = 0;        // the recording's length on its clock
   int64_t packets = 0;      // packets read
 };
 
-enum class StretchKind : uint8_t { Programme, Break, Outside };
-struct Stretch {
-  StretchKind kind = StretchKind::Programme;
+enum class CmStretchKind : uint8_t { Programme, Break, Outside };
+struct CmStretch {
+  CmStretchKind kind = CmStretchKind::Programme;
   CutPoint start;               // its first key picture (packet 0 at the recording's start)
   CutPoint end;                 // where the next stretch starts (the recording's end: packets)
   bool uncertainStart = false;  // the start rests on a table change not met by a boundary
@@ -82,20 +82,20 @@ struct Stretch {
 };
 
 // A chain: indices into the boundaries, in time order, at least two.
-using Chain = std::vector<size_t>;
-std::vector<Chain> find_chains(const std::vector<Boundary>& boundaries);
+using CmChain = std::vector<size_t>;
+std::vector<CmChain> find_chains(const std::vector<CmBoundary>& boundaries);
 
 // The programme's extent from the present event that covers most of the recording.
-struct Extent {
+struct CmExtent {
   CutPoint start, end;
   bool uncertainStart = false, uncertainEnd = false;
   std::string startWhy, endWhy;
 };
-Extent programme_extent(const Findings& f);
+CmExtent programme_extent(const CmFindings& f);
 
 // The stretches, in order, covering the whole recording without gaps.
-std::vector<Stretch> plan_stretches(const Findings& f);
+std::vector<CmStretch> plan_stretches(const CmFindings& f);
 
-const char* stretch_kind_text(StretchKind kind);
+const char* cm_stretch_kind_text(CmStretchKind kind);
 // Milliseconds as "h:mm:ss.sss".
 std::string clock_text(int64_t ms);

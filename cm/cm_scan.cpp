@@ -1,4 +1,4 @@
-// ScanRecording: one pass of the packet reader; the table layer tells which PIDs are the
+// CmScanRecording: one pass of the packet reader; the table layer tells which PIDs are the
 // programme's and when its present event and PMT change; audio PES go to the decoder and the
 // silence finder, video PES that open with a sequence header to the key-picture ring. A silence
 // or a table change waits until a key picture after it has arrived, then the pictures around it
@@ -72,10 +72,10 @@ bool is_video_stream_type(uint8_t t) { return t == 0x01 || t == 0x02; }
 
 class Scan final : TableObserver, SilenceSink {
  public:
-  explicit Scan(const ScanRequest& request) : request_(request), silences_(*this) {
+  explicit Scan(const CmScanRequest& request) : request_(request), silences_(*this) {
     tables_.SetObserver(this);
   }
-  ScanResult Run();
+  CmScanResult Run();
 
  private:
   void OnPmt(uint16_t program_number, uint8_t version_number, uint16_t pcr_pid, const PmtStreamEntry* streams,
@@ -87,17 +87,17 @@ class Scan final : TableObserver, SilenceSink {
   void Video(const uint8_t* packet, const uint8_t* payload, int32_t n, int64_t number);
   void Audio(const uint8_t* payload, int32_t n, bool unitStart);
   void Resolve(bool final);
-  bool ResolveBoundary(Boundary& b, bool final);
+  bool ResolveBoundary(CmBoundary& b, bool final);
   bool ResolveChange(TableChange& c, bool final);
   void Finish();
 
-  const ScanRequest& request_;
-  ScanResult result_;
+  const CmScanRequest& request_;
+  CmScanResult result_;
   TableLayer tables_;
   AudioDecoder audio_;
   SilenceFinder silences_;
   KeyPictureRing ring_;
-  std::vector<Boundary> pendingBoundaries_;
+  std::vector<CmBoundary> pendingBoundaries_;
   std::vector<TableChange> pendingChanges_;
   int serviceChosen_ = 0;     // 0 not yet, 1 chosen, -1 the PAT lacks it
   uint16_t pcrPid_ = 0;
@@ -119,7 +119,7 @@ bool Scan::ChooseService() {
   const ProgrammeTable& table = tables_.table(t);
   if (request_.programme < 1 || request_.programme > table.serviceCount) {
     serviceChosen_ = -1;
-    result_.outcome = ScanOutcome::NoProgramme;
+    result_.outcome = CmScanOutcome::NoProgramme;
     stopEarly_ = true;
     return false;
   }
@@ -142,14 +142,14 @@ void Scan::OnPmt(uint16_t program_number, uint8_t version_number, uint16_t pcr_p
   }
   pcrPid_ = pcr_pid;
   if (!video || !audio) {
-    result_.outcome = video ? ScanOutcome::NoAudio : ScanOutcome::NoVideo;
+    result_.outcome = video ? CmScanOutcome::NoAudio : CmScanOutcome::NoVideo;
     stopEarly_ = true;
     return;
   }
   if (audio != result_.audioPid || audioType != result_.audioStreamType) {
     if (!audio_.Open(audio_coding_of_stream_type(audioType))) {
       result_.audioStreamType = audioType;
-      result_.outcome = ScanOutcome::UnknownAudio;
+      result_.outcome = CmScanOutcome::UnknownAudio;
       stopEarly_ = true;
       return;
     }
@@ -179,7 +179,7 @@ void Scan::OnPresentEvent(uint16_t service_id, uint16_t event_id, uint64_t, uint
 
 void Scan::OnSilence(const Silence& silence) {
   ++result_.silences;
-  Boundary b;
+  CmBoundary b;
   b.silence = silence;
   pendingBoundaries_.push_back(b);
   Resolve(false);
@@ -260,7 +260,7 @@ void Scan::Resolve(bool final) {
   pendingChanges_.erase(pendingChanges_.begin(), pendingChanges_.begin() + long(done));
 }
 
-bool Scan::ResolveBoundary(Boundary& b, bool final) {
+bool Scan::ResolveBoundary(CmBoundary& b, bool final) {
   const int count = ring_.count();
   if (count == 0 || ring_.at(count - 1).ms < b.silence.endMs) {
     if (!final) return false;
@@ -310,10 +310,10 @@ void Scan::Finish() {
   result_.audioErrors = audio_.errors();
 }
 
-ScanResult Scan::Run() {
+CmScanResult Scan::Run() {
   RawFile file(request_.path.c_str(), "rb");
   if (!file.ok()) {
-    result_.outcome = ScanOutcome::CannotOpen;
+    result_.outcome = CmScanOutcome::CannotOpen;
     return result_;
   }
   const double size = path_file_size(request_.path.c_str());
@@ -328,36 +328,36 @@ ScanResult Scan::Run() {
     if ((number + 1) % kProgressPackets != 0) continue;
     if (request_.progress && size > 0) request_.progress->OnProgress(int(double(reader.position()) * 100 / size));
     if (request_.stop && request_.stop->load()) {
-      result_.outcome = ScanOutcome::Stopped;
+      result_.outcome = CmScanOutcome::Stopped;
       break;
     }
   }
-  if (result_.outcome == ScanOutcome::Done && reader.end() != TsReadEnd::EndOfFile)
-    result_.outcome = ScanOutcome::ReadError;
+  if (result_.outcome == CmScanOutcome::Done && reader.end() != TsReadEnd::EndOfFile)
+    result_.outcome = CmScanOutcome::ReadError;
   result_.findings.packets = number + 1;
   Finish();
-  if (result_.outcome == ScanOutcome::Done && serviceChosen_ != 1) result_.outcome = ScanOutcome::NoProgramme;
-  if (result_.outcome == ScanOutcome::Done && !result_.videoPid) result_.outcome = ScanOutcome::NoVideo;
+  if (result_.outcome == CmScanOutcome::Done && serviceChosen_ != 1) result_.outcome = CmScanOutcome::NoProgramme;
+  if (result_.outcome == CmScanOutcome::Done && !result_.videoPid) result_.outcome = CmScanOutcome::NoVideo;
   return result_;
 }
 
 }  // namespace
 
-ScanResult ScanRecording(const ScanRequest& request) {
+CmScanResult CmScanRecording(const CmScanRequest& request) {
   auto scan = std::make_unique<Scan>(request);
   return scan->Run();
 }
 
-const char* scan_outcome_text(ScanOutcome outcome) {
+const char* cm_scan_outcome_text(CmScanOutcome outcome) {
   switch (outcome) {
-    case ScanOutcome::Done: return "done";
-    case ScanOutcome::Stopped: return "stopped";
-    case ScanOutcome::CannotOpen: return "cannot open the recording";
-    case ScanOutcome::ReadError: return "reading the recording failed (or its packet grid was lost)";
-    case ScanOutcome::NoProgramme: return "the recording has no such programme";
-    case ScanOutcome::NoVideo: return "the programme has no MPEG-2 video";
-    case ScanOutcome::NoAudio: return "the programme has no audio";
-    case ScanOutcome::UnknownAudio: return "the programme's audio is of a coding the decoder does not know";
+    case CmScanOutcome::Done: return "done";
+    case CmScanOutcome::Stopped: return "stopped";
+    case CmScanOutcome::CannotOpen: return "cannot open the recording";
+    case CmScanOutcome::ReadError: return "reading the recording failed (or its packet grid was lost)";
+    case CmScanOutcome::NoProgramme: return "the recording has no such programme";
+    case CmScanOutcome::NoVideo: return "the programme has no MPEG-2 video";
+    case CmScanOutcome::NoAudio: return "the programme has no audio";
+    case CmScanOutcome::UnknownAudio: return "the programme's audio is of a coding the decoder does not know";
   }
   return "";
 }

@@ -8,7 +8,7 @@
 
 #include "cm/breaks.h"
 
-enum class ScanOutcome : uint8_t {
+enum class CmScanOutcome : uint8_t {
   Done,
   Stopped,        // the stop flag was raised: the findings cover what was read
   CannotOpen,
@@ -20,24 +20,24 @@ enum class ScanOutcome : uint8_t {
 };
 
 // Receives how far the read has come.
-class ScanProgress {
+class CmScanProgress {
  public:
   virtual void OnProgress(int percent) = 0;
 
  protected:
-  ~ScanProgress() = default;
+  ~CmScanProgress() = default;
 };
 
-struct ScanRequest {
+struct CmScanRequest {
   std::string path;
   int programme = 1;                       // ordinal in the PAT, from 1 (as kerf info lists them)
   const std::atomic<bool>* stop = nullptr;
-  ScanProgress* progress = nullptr;
+  CmScanProgress* progress = nullptr;
 };
 
-struct ScanResult {
-  ScanOutcome outcome = ScanOutcome::Done;
-  Findings findings;
+struct CmScanResult {
+  CmScanOutcome outcome = CmScanOutcome::Done;
+  CmFindings findings;
   uint16_t serviceId = 0;
   uint16_t videoPid = 0, audioPid = 0;
   uint8_t audioStreamType = 0;
@@ -49,6 +49,6 @@ struct ScanResult {
   uint32_t audioErrors = 0;
 };
 
-ScanResult ScanRecording(const ScanRequest& request);
+CmScanResult CmScanRecording(const CmScanRequest& request);
 // A sentence for an outcome other than Done.
-const char* scan_outcome_text(ScanOutcome outcome);
+const char* cm_scan_outcome_text(CmScanOutcome outcome);

@@ -12,8 +12,8 @@ namespace {
 constexpr int64_t kPacketsPerSecond = 1000;   // the fixtures' key pictures: packet = ms
 
 // A boundary whose silence is centred on second s; change is the picture change across it.
-Boundary at(double s, float change = 0.3f, int64_t silenceMs = 400) {
-  Boundary b;
+CmBoundary at(double s, float change = 0.3f, int64_t silenceMs = 400) {
+  CmBoundary b;
   const int64_t ms = int64_t(s * 1000);
   b.silence.startMs = ms - silenceMs / 2;
   b.silence.endMs = ms + silenceMs / 2;
@@ -24,16 +24,16 @@ Boundary at(double s, float change = 0.3f, int64_t silenceMs = 400) {
 
 // A boundary whose new scene's first key picture comes 0.4 s after the silence, the one before
 // 0.3 s before its middle.
-Boundary late(double s) {
-  Boundary b = at(s);
+CmBoundary late(double s) {
+  CmBoundary b = at(s);
   b.picture = CutPoint{b.ms() + 400, b.ms() + 400};
   b.earlier = CutPoint{b.ms() - 300, b.ms() - 300};
   return b;
 }
 
-std::vector<std::vector<double>> chain_times(const std::vector<Boundary>& b) {
+std::vector<std::vector<double>> chain_times(const std::vector<CmBoundary>& b) {
   std::vector<std::vector<double>> out;
-  for (const Chain& c : find_chains(b)) {
+  for (const CmChain& c : find_chains(b)) {
     out.emplace_back();
     for (size_t i : c) out.back().push_back(double(b[i].ms()) / 1000);
   }
@@ -42,7 +42,7 @@ std::vector<std::vector<double>> chain_times(const std::vector<Boundary>& b) {
 
 struct ChainCase {
   const char* name;
-  std::vector<Boundary> boundaries;
+  std::vector<CmBoundary> boundaries;
   std::vector<std::vector<double>> chains;
 };
 
@@ -72,17 +72,17 @@ TableChange event(uint32_t id, double s) {
   return c;
 }
 
-std::string describe(const std::vector<Stretch>& stretches) {
+std::string describe(const std::vector<CmStretch>& stretches) {
   std::string text;
-  for (const Stretch& s : stretches)
-    text += std::string(stretch_kind_text(s.kind)).substr(0, 3) + " " + std::to_string(s.start.packet) + "-" +
+  for (const CmStretch& s : stretches)
+    text += std::string(cm_stretch_kind_text(s.kind)).substr(0, 3) + " " + std::to_string(s.start.packet) + "-" +
             std::to_string(s.end.packet) + (s.uncertainStart ? " ?<" : "") + (s.uncertainEnd ? " ?>" : "") + "\n";
   return text;
 }
 
 struct PlanCase {
   const char* name;
-  std::vector<Boundary> boundaries;
+  std::vector<CmBoundary> boundaries;
   std::vector<TableChange> changes;
   std::string stretches;
 };
@@ -107,7 +107,7 @@ TEST(CmPlan, StretchesCoverTheRecording) {
        "out 0-35000\ncom 35000-50000\npro 50000-600000\n"},
   };
   for (const PlanCase& c : cases) {
-    Findings f;
+    CmFindings f;
     f.boundaries = c.boundaries;
     f.changes = c.changes;
     f.endMs = 600000;

@@ -18,7 +18,7 @@ namespace {
 constexpr double kBoundarySlack = 0.5;   // seconds a found boundary may lie from the truth
 
 struct Truth {
-  StretchKind kind;
+  CmStretchKind kind;
   double start, end;   // on the recording clock, seconds
 };
 
@@ -33,9 +33,9 @@ std::vector<Truth> truth_of(const cmrec::Layout& l, const cmrec::Recording& r) {
   std::vector<Truth> truth;
   for (size_t i = 0; i < l.segments.size(); ++i) {
     const cmrec::Segment& s = l.segments[i];
-    const StretchKind kind = s.event != programme                ? StretchKind::Outside
-                             : s.part == cmrec::Part::Commercial ? StretchKind::Break
-                                                                 : StretchKind::Programme;
+    const CmStretchKind kind = s.event != programme                ? CmStretchKind::Outside
+                             : s.part == cmrec::Part::Commercial ? CmStretchKind::Break
+                                                                 : CmStretchKind::Programme;
     const double start = r.starts[i] + r.clockOffsetMs / 1000;
     if (!truth.empty() && truth.back().kind == kind)
       truth.back().end = start + s.seconds;
@@ -66,16 +66,16 @@ cmrec::Layout CmScan::layout_;
 cmrec::Recording CmScan::recording_;
 
 TEST_F(CmScan, EveryBreakFoundAndEveryBoundaryWithinHalfASecond) {
-  ScanRequest request;
+  CmScanRequest request;
   request.path = recording_.path;
-  const ScanResult scan = ScanRecording(request);
-  ASSERT_EQ(scan.outcome, ScanOutcome::Done);
+  const CmScanResult scan = CmScanRecording(request);
+  ASSERT_EQ(scan.outcome, CmScanOutcome::Done);
   EXPECT_EQ(scan.audioErrors, 0u);
-  const std::vector<Stretch> found = plan_stretches(scan.findings);
+  const std::vector<CmStretch> found = plan_stretches(scan.findings);
   const std::vector<Truth> truth = truth_of(layout_, recording_);
   std::string listing;
-  for (const Stretch& s : found)
-    listing += std::string(stretch_kind_text(s.kind)) + " " + clock_text(s.start.ms) + " - " + clock_text(s.end.ms) +
+  for (const CmStretch& s : found)
+    listing += std::string(cm_stretch_kind_text(s.kind)) + " " + clock_text(s.start.ms) + " - " + clock_text(s.end.ms) +
                ": " + s.why + "\n";
   ASSERT_EQ(found.size(), truth.size()) << listing;
   for (size_t i = 0; i < truth.size(); ++i) {
@@ -91,10 +91,10 @@ TEST_F(CmScan, EveryBreakFoundAndEveryBoundaryWithinHalfASecond) {
 
 TEST_F(CmScan, StopsWhenAskedAndSurvivesDamage) {
   std::atomic<bool> stop{true};
-  ScanRequest request;
+  CmScanRequest request;
   request.path = recording_.path;
   request.stop = &stop;
-  EXPECT_EQ(ScanRecording(request).outcome, ScanOutcome::Stopped);
+  EXPECT_EQ(CmScanRecording(request).outcome, CmScanOutcome::Stopped);
 
   // Bytes of every 97th packet's payload overwritten (video, audio and tables alike): the read
   // goes through without a fault, and the sound decoder counts what it refused.
@@ -104,8 +104,8 @@ TEST_F(CmScan, StopsWhenAskedAndSurvivesDamage) {
     for (size_t k = 8; k < tsb::kPacketSize; k += 3) bytes[p + k] = uint8_t(seed = seed * 1103515245 + 12345);
   request.path = dir_->Write("damaged.ts", bytes);
   request.stop = nullptr;
-  const ScanResult damaged = ScanRecording(request);
-  EXPECT_EQ(damaged.outcome, ScanOutcome::Done);
+  const CmScanResult damaged = CmScanRecording(request);
+  EXPECT_EQ(damaged.outcome, CmScanOutcome::Done);
   EXPECT_GT(damaged.audioErrors, 0u);
 }
 
@@ -132,25 +132,25 @@ TEST(CmScanOutcome, RecordingsTheFinderCannotWorkOn) {
     std::vector<tsb::PmtStream> streams;
     bool pat;
     int programme;
-    ScanOutcome outcome;
+    CmScanOutcome outcome;
   };
   const Case cases[] = {
-      {"no audio", {video}, true, 1, ScanOutcome::NoAudio},
-      {"no video", {aac}, true, 1, ScanOutcome::NoVideo},
-      {"audio the decoder does not know", {video, ac3}, true, 1, ScanOutcome::UnknownAudio},
-      {"programme 2 of 1", {video, aac}, true, 2, ScanOutcome::NoProgramme},
-      {"no PAT", {}, false, 1, ScanOutcome::NoProgramme},
+      {"no audio", {video}, true, 1, CmScanOutcome::NoAudio},
+      {"no video", {aac}, true, 1, CmScanOutcome::NoVideo},
+      {"audio the decoder does not know", {video, ac3}, true, 1, CmScanOutcome::UnknownAudio},
+      {"programme 2 of 1", {video, aac}, true, 2, CmScanOutcome::NoProgramme},
+      {"no PAT", {}, false, 1, CmScanOutcome::NoProgramme},
   };
   tsb::TempDir dir;
   for (const Case& c : cases) {
-    ScanRequest request;
+    CmScanRequest request;
     request.path = tables_only(dir, c.streams, c.pat);
     request.programme = c.programme;
-    EXPECT_EQ(ScanRecording(request).outcome, c.outcome) << c.name;
+    EXPECT_EQ(CmScanRecording(request).outcome, c.outcome) << c.name;
   }
-  ScanRequest missing;
+  CmScanRequest missing;
   missing.path = dir.File("missing.ts");
-  EXPECT_EQ(ScanRecording(missing).outcome, ScanOutcome::CannotOpen);
+  EXPECT_EQ(CmScanRecording(missing).outcome, CmScanOutcome::CannotOpen);
 }
 
 }  // namespace
