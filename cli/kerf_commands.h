@@ -4,5 +4,7 @@
 #include <string>
 #include <vector>
 
-int kerf_cut(const std::vector<std::string>& argv);
-int kerf_scan(const std::vector<std::string>& argv);
+int Info(const std::vector<std::string>& argv);
+int Cut(const std::vector<std::string>& argv);
+int Scan(const std::vector<std::string>& argv);
+int Frame(const std::vector<std::string>& argv);

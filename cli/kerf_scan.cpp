@@ -1,18 +1,16 @@
 // kerf scan: every sequence header of a programme's video in one read of the whole recording,
-// so cut points can be chosen without a window.
+// so cut points can be chosen without a window. The scan is planned and run by
+// plans/scan_plan.h; this file reads the options and reports.
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/cli_text.h"
 #include "cli/kerf_commands.h"
 #include "cli/kerf_session.h"
-#include "common/raw_file.h"
-#include "core/scan_window.h"
-#include "mpeg2/sequence_headers.h"
+#include "plans/scan_plan.h"
 #include "platform/console.h"
 
 namespace {
@@ -32,12 +30,38 @@ const char kScanHelp[] =
 
 std::atomic<bool> g_stop{false};
 
-// The PCR's clock time in milliseconds, rounded.
-int32_t pcr_ms(int64_t ticks) { return int32_t((ticks * 1000 + 13500000) / 27000000); }
+void PrintScanJson(const ScanPlan& plan, const ScanResult& result, int status, const char* outcome) {
+  std::printf("{\n  \"file\": %s,\n  \"status\": %d,\n  \"outcome\": \"%s\",\n  \"programme\": %d,\n",
+              json_string(path_for_terminal(plan.rec.path)).c_str(), status, outcome, plan.programme);
+  std::printf("  \"videoPid\": %d,\n  \"pcrPid\": %d,\n  \"headers\": [", int(plan.videoPid), int(plan.pcrPid));
+  for (size_t i = 0; i < result.headers.size(); ++i) {
+    const SequenceHeaderAt& h = result.headers[i];
+    const int32_t ms = plan.rec.ToMs(int32_t(h.packet));
+    std::printf("%s\n    {\"packet\": %lld, \"ms\": %d, \"time\": %s, \"pcr\": ", i ? "," : "",
+                static_cast<long long>(h.packet), int(ms), json_string(ms_text(ms)).c_str());
+    if (h.pcrTicks < 0)
+      std::printf("null, \"pcrTime\": null}");
+    else
+      std::printf("%lld, \"pcrTime\": %s}", static_cast<long long>(h.pcrTicks),
+                  json_string(ms_text(pcr_ms(h.pcrTicks))).c_str());
+  }
+  std::printf("%s]\n}\n", result.headers.empty() ? "" : "\n  ");
+}
+
+void PrintScanText(const ScanPlan& plan, const ScanResult& result) {
+  std::printf("programme %d, video PID %04X: %zu sequence headers\n", plan.programme, unsigned(plan.videoPid),
+              result.headers.size());
+  std::printf("packet    time          PCR\n");
+  for (const SequenceHeaderAt& h : result.headers) {
+    std::printf("%08llX  %s  %s\n", static_cast<unsigned long long>(h.packet),
+                ms_text(plan.rec.ToMs(int32_t(h.packet))).c_str(),
+                h.pcrTicks < 0 ? "-" : ms_text(pcr_ms(h.pcrTicks)).c_str());
+  }
+}
 
 }  // namespace
 
-int kerf_scan(const std::vector<std::string>& argv) {
+int Scan(const std::vector<std::string>& argv) {
   Args args;
   std::string error;
   int32_t method = 0;
@@ -51,82 +75,26 @@ int kerf_scan(const std::vector<std::string>& argv) {
   if (int status = open_recording(args.positional[0], method, rec)) return status;
   int32_t listAt = 0;
   if (!position_of(args, "list-at", rec, 0, listAt, error)) return usage_error(error, kScanHelp);
-  Engine engine;
-  if (!engine.Ready()) return kExitOutput;
-  const std::vector<VideoEntry> videos = analyse(engine, rec, listAt).videos;
-  const VideoEntry* video = programme_video(videos, programme, listAt);
-  if (!video) return kExitInput;
+  WorkEngine engine;
+  ScanPlan plan;
+  if (CommandError planned = PlanScan(rec, programme, listAt, engine, plan)) return report_error(planned, kScanHelp);
 
-  RawFile file(rec.path.c_str(), "rb");
-  if (!file.ok()) {
-    std::fprintf(stderr, "kerf: cannot open %s\n", path_for_terminal(rec.path).c_str());
-    return kExitInput;
-  }
-  std::vector<SequenceHeaderAt> headers;
   TerminalBar bar(true);
   console_on_interrupt(&g_stop);
-  HeaderWalk walk;
-  walk.videoPid = video->videoPid;
-  walk.pcrPid = rec.measured ? rec.m.pcrPid : -1;
-  walk.found = [&headers](const SequenceHeaderAt& at) {
-    headers.push_back(at);
-    return true;
-  };
-  walk.progress = [&bar, &rec](int64_t packet) {
-    bar.Draw(rec.packets > 0 ? int(packet * 100 / rec.packets) : 100);
-    return !g_stop.load();
-  };
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kHeaderWalkBufferSize]);
-  const HeaderWalkEnd end = walk_sequence_headers(file.get(), walk, buffer.get());
-  if (end == HeaderWalkEnd::Done) bar.Draw(100);
+  const ScanResult result = RunScan(plan, [&bar](int percent) { bar.Draw(percent); }, &g_stop);
   bar.End();
-
-  int status = kExitOk;
   const char* outcome = "done";
-  switch (end) {
-    case HeaderWalkEnd::Done: break;
-    case HeaderWalkEnd::Ended:
-      status = kExitStopped;
-      outcome = "stopped";
-      std::fprintf(stderr, "kerf: stopped; the headers found so far are listed\n");
-      break;
-    default:
-      status = kExitInput;
-      outcome = "input error";
-      std::fprintf(stderr, "kerf: %s after packet %08X\n",
-                   end == HeaderWalkEnd::SyncLossLimit ? "too many packets without a sync byte"
-                   : end == HeaderWalkEnd::NoResync    ? "the packet grid was lost for good"
-                                                       : "reading the recording failed",
-                   unsigned(headers.empty() ? 0 : headers.back().packet));
-      break;
+  if (result.outcome == Outcome::Stopped) {
+    outcome = "stopped";
+    std::fprintf(stderr, "kerf: stopped; the headers found so far are listed\n");
+  } else if (result.outcome != Outcome::Done) {
+    outcome = "input error";
+    report_error(result.error, kScanHelp);
   }
-
-  if (args.has("json")) {
-    std::printf("{\n  \"file\": %s,\n  \"status\": %d,\n  \"outcome\": \"%s\",\n  \"programme\": %d,\n",
-                json_string(path_for_terminal(rec.path)).c_str(), status, outcome, int(video->ordinal));
-    std::printf("  \"videoPid\": %d,\n  \"pcrPid\": %d,\n  \"headers\": [", int(video->videoPid), int(walk.pcrPid));
-    for (size_t i = 0; i < headers.size(); ++i) {
-      const SequenceHeaderAt& h = headers[i];
-      const int32_t ms = rec.ToMs(int32_t(h.packet));
-      std::printf("%s\n    {\"packet\": %lld, \"ms\": %d, \"time\": %s, \"pcr\": ", i ? "," : "",
-                  static_cast<long long>(h.packet), int(ms), json_string(ms_text(ms)).c_str());
-      if (h.pcrTicks < 0)
-        std::printf("null, \"pcrTime\": null}");
-      else
-        std::printf("%lld, \"pcrTime\": %s}", static_cast<long long>(h.pcrTicks),
-                    json_string(ms_text(pcr_ms(h.pcrTicks))).c_str());
-    }
-    std::printf("%s]\n}\n", headers.empty() ? "" : "\n  ");
-    return status;
-  }
-
-  std::printf("programme %d, video PID %04X: %zu sequence headers\n", int(video->ordinal),
-              unsigned(video->videoPid), headers.size());
-  std::printf("packet    time          PCR\n");
-  for (const SequenceHeaderAt& h : headers) {
-    std::printf("%08llX  %s  %s\n", static_cast<unsigned long long>(h.packet),
-                ms_text(rec.ToMs(int32_t(h.packet))).c_str(),
-                h.pcrTicks < 0 ? "-" : ms_text(pcr_ms(h.pcrTicks)).c_str());
-  }
+  const int status = exit_status(result.outcome);
+  if (args.has("json"))
+    PrintScanJson(plan, result, status, outcome);
+  else
+    PrintScanText(plan, result);
   return status;
 }

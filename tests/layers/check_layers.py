@@ -28,7 +28,8 @@ LAYERS = {
     "cm": ["mpeg2", "demux/psi", "demux/arib", "ts", "common"],
     "cutter": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "resources", "ui",
                "platform", "common"],
-    "cli": ["cm", "core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
+    "plans": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "common"],
+    "cli": ["plans", "cm", "core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
 }
 
 # Folders read for nothing: they may include anything.

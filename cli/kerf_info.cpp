@@ -1,0 +1,102 @@
+// kerf info: a recording's measurement and the programmes found from a position. The measurement
+// and the analysis are plans/recording.h and plans/work_engine.h; this file reads the options and
+// reports.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_text.h"
+#include "cli/kerf_commands.h"
+#include "cli/kerf_session.h"
+#include "common/cp932_text.h"
+#include "common/timefmt.h"
+#include "core/scan_window.h"
+#include "plans/work_engine.h"
+
+namespace {
+
+const char kInfoHelp[] =
+    "usage: kerf info FILE [--method 1|2|3] [--at POS] [--json]\n"
+    "\n"
+    "Measures FILE from its PCRs (size, packets, PCR PID, first and last PCR, bitrate estimate,\n"
+    "total time, bitrate) and lists the programmes found in the 50001 packets from --at\n"
+    "(default 0): ordinal, service id, name and PIDs with their classes.\n"
+    "  --method 1  total time from the first and last PCR\n"
+    "  --method 2  total time from the bitrate estimated near the start\n"
+    "  --method 3  automatic: method 1 unless its bitrate is more than 10 % off (default)\n"
+    "  --json      the same as a JSON object\n";
+
+void PrintInfoJson(const Recording& rec, int32_t at, const std::vector<Programme>& programmes) {
+  std::printf("{\n  \"file\": %s,\n  \"size\": %.0f,\n  \"packets\": %d,\n",
+              json_string(path_for_terminal(rec.path)).c_str(), rec.size, int(rec.packets));
+  std::printf("  \"measured\": %s,\n  \"pcrPid\": %d,\n  \"firstPcrMs\": %d,\n  \"lastPcrMs\": %d,\n",
+              rec.measured ? "true" : "false", int(rec.m.pcrPid), int(rec.m.startPcrMs), int(rec.m.endPcrMs));
+  std::printf("  \"rateEstimate\": %d,\n  \"method\": %d,\n  \"totalMs\": %d,\n  \"total\": %s,\n",
+              int(rec.m.rateEstimate), int(rec.method) + 1, int(rec.m.totalMs),
+              json_string(ms_text(rec.m.totalMs)).c_str());
+  std::printf("  \"bitrate\": %d,\n  \"programmesAt\": %d,\n  \"programmes\": [", int(rec.bitrate), int(at));
+  for (size_t i = 0; i < programmes.size(); ++i) {
+    const Programme& p = programmes[i];
+    std::printf("%s\n    {\"ordinal\": %d, \"serviceId\": %d, \"name\": %s, \"pids\": [", i ? "," : "",
+                int(p.ordinal), int(p.serviceId), json_string(cp932_to_utf8(p.name)).c_str());
+    for (size_t j = 0; j < p.pids.size(); ++j)
+      std::printf("%s{\"pid\": %d, \"class\": %s}", j ? ", " : "", int(p.pids[j].pid),
+                  json_string(p.pids[j].classText).c_str());
+    std::printf("]}");
+  }
+  std::printf("%s]\n}\n", programmes.empty() ? "" : "\n  ");
+}
+
+void PrintInfoText(const Recording& rec, int32_t at, const std::vector<Programme>& programmes) {
+  char sizeText[32], rateText[32];
+  size_to_text(rec.size, sizeText);
+  bitrate_to_text(rec.bitrate, rateText);
+  std::printf("file        %s\n", path_for_terminal(rec.path).c_str());
+  std::printf("size        %.0f bytes (%s)\n", rec.size, sizeText);
+  std::printf("packets     %d (%08X)\n", int(rec.packets), unsigned(rec.packets));
+  if (rec.measured) {
+    std::printf("PCR PID     0x%04X\n", unsigned(rec.m.pcrPid));
+    std::printf("first PCR   %s\n", ms_text(rec.m.startPcrMs).c_str());
+    std::printf("last PCR    %s\n", ms_text(rec.m.endPcrMs).c_str());
+    std::printf("rate        %d bit/s (estimate from the PCRs near the start)\n", int(rec.m.rateEstimate));
+  } else {
+    std::printf("PCR         not measured\n");
+  }
+  std::printf("total time  %s (method %d)\n", ms_text(rec.m.totalMs).c_str(), int(rec.method) + 1);
+  std::printf("bitrate     %s Mbps\n", rateText);
+  std::printf("\nprogrammes in the %d packets from %08X:%s\n", int(kScanWindowPackets), unsigned(at),
+              programmes.empty() ? " none" : "");
+  for (const Programme& p : programmes) {
+    std::printf("%3d  service %04X  %s\n     ", int(p.ordinal), unsigned(p.serviceId),
+                cp932_to_utf8(p.name.empty() ? std::string("-") : p.name).c_str());
+    for (size_t j = 0; j < p.pids.size(); ++j)
+      std::printf("%s%04X %s", j ? ", " : "", unsigned(p.pids[j].pid),
+                  p.pids[j].classText.empty() ? "(no class)" : p.pids[j].classText.c_str());
+    std::printf("\n");
+  }
+}
+
+}  // namespace
+
+int Info(const std::vector<std::string>& argv) {
+  Args args;
+  std::string error;
+  int32_t method = 0;
+  const ArgDesc desc{{"method", "at"}, {"json", "help"}};
+  if (int status = begin_command(argv, desc, kInfoHelp, args, method); status >= 0) return status;
+
+  Recording rec;
+  if (int status = open_recording(args.positional[0], method, rec)) return status;
+  int32_t at = 0;
+  if (!position_of(args, "at", rec, 0, at, error)) return usage_error(error, kInfoHelp);
+
+  WorkEngine engine;
+  if (CommandError notReady = engine.Ready()) return report_error(notReady, kInfoHelp);
+  const ProgrammeAnalysis analysis = AnalyseProgrammes(engine, rec, at);
+  if (args.has("json"))
+    PrintInfoJson(rec, at, analysis.structure.programmes);
+  else
+    PrintInfoText(rec, at, analysis.structure.programmes);
+  return kExitOk;
+}

@@ -1,0 +1,111 @@
+// Running a cut plan (see cut_plan.h): each stretch through the demux engine in the order of the
+// recording, progress by packets over the whole plan, the outputs measured at the end.
+#include <algorithm>
+
+#include "common/path.h"
+#include "common/ts_packet.h"
+#include "core/control_files.h"
+#include "demux/work_files.h"
+#include "plans/cut_plan.h"
+
+namespace {
+
+// Why a run that did not complete failed.
+CommandError failure_of(const DemuxResult& result, bool control) {
+  if (result.clashingOutput != -1) {
+    if (result.clashingOutput == kInformationClash || result.clashesWith == kClashInput)
+      return command_error(Outcome::OutputError, "an output of the control file is the input file; nothing was written");
+    return command_error(Outcome::OutputError, "two outputs of the control file are one file; nothing was written");
+  }
+  if (result.uncreatedOutput >= 0)
+    return command_error(Outcome::OutputError, "cannot create the output file%s", control ? "s" : "");
+  switch (result.outcome) {
+    case DemuxOutcome::OutputError: return CommandError{Outcome::OutputError, ""};
+    case DemuxOutcome::UsageError: return CommandError{Outcome::Refused, ""};
+    default: return CommandError{Outcome::InputError, ""};
+  }
+}
+
+// The control file of a stretch: the user's own, or one written in the work folder as the cutter
+// writes it.
+CommandError control_file_for(const CutPlan& plan, const Stretch& s, const WorkEngine& engine, std::string& control) {
+  if (!plan.controlFile.empty()) {
+    control = plan.controlFile;
+    return {};
+  }
+  control = engine.folder() + kDemuxControlFileName;
+  const ControlWrite written =
+      plan.programme ? write_programme_control(plan.structurePath.c_str(), plan.programme, s.output.c_str(),
+                                               control.c_str())
+                     : write_all_control(control.c_str(), s.output.c_str());
+  if (written != ControlWrite::Ok) return command_error(Outcome::OutputError, "cannot write the work folder");
+  return {};
+}
+
+// Every file the stretches wrote, once, with its size.
+std::vector<CutOutput> outputs_of(const std::vector<StretchResult>& stretches) {
+  std::vector<CutOutput> outputs;
+  for (const StretchResult& s : stretches)
+    for (const std::string& path : s.demux.written) {
+      if (std::any_of(outputs.begin(), outputs.end(), [&path](const CutOutput& o) { return o.path == path; }))
+        continue;
+      const double bytes = path_file_size(path.c_str());
+      const int64_t whole = bytes < 0 ? 0 : int64_t(bytes);
+      outputs.push_back(CutOutput{path, whole, whole / int64_t(kPacketSize)});
+    }
+  return outputs;
+}
+
+}  // namespace
+
+CutResult RunCut(const CutPlan& plan, WorkEngine& engine, const std::atomic<bool>* stop, const CutEvents& events) {
+  CutResult result;
+  for (size_t index : plan.order) {
+    result.stretches.emplace_back();
+    result.stretches.back().stretch = plan.stretches[index];
+  }
+  double total = 0;
+  for (const Stretch& s : plan.stretches) total += double(s.last) - s.first + 1;
+  double done = 0;
+  for (size_t i = 0; i < result.stretches.size() && result.outcome == Outcome::Done; ++i) {
+    StretchResult& r = result.stretches[i];
+    const Stretch& s = r.stretch;
+    std::string control;
+    if (CommandError error = control_file_for(plan, s, engine, control)) {
+      result.outcome = error.outcome;
+      result.error = error;
+      break;
+    }
+    DemuxJob job;
+    job.inputPath = plan.rec.path.c_str();
+    job.startPacket = s.first;
+    job.endPacket = s.last;
+    job.request = DemuxRequest::Control;
+    job.requestPath = control.c_str();
+    job.keepNetworkEntry = plan.keepNetworkEntry;
+    job.appendOutputs = plan.join && i > 0;
+    job.stop = stop;
+    // The stretch fills its share of the whole, by packets.
+    const double size = double(s.last) - s.first + 1;
+    const int from = total > 0 ? int(done * 100 / total) : 0;
+    const int to = total > 0 ? int((done + size) * 100 / total) : 100;
+    done += size;
+    const PercentCallback progress = [&events, &s, from, to](int percent) {
+      if (!events.progress) return;
+      const int p = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+      events.progress(CutProgress{s.number, p, from + p * (to - from) / 100});
+    };
+    r.demux = engine.Run(job, progress);
+    r.ran = true;
+    r.printed = engine.printed();
+    if (!demux_succeeded(r.demux)) {
+      result.error = failure_of(r.demux, !plan.controlFile.empty());
+      result.outcome = result.error.outcome;
+    } else if (r.demux.outcome == DemuxOutcome::Stopped) {
+      result.outcome = Outcome::Stopped;
+    }
+    if (events.stretchDone) events.stretchDone(r);
+  }
+  result.outputs = outputs_of(result.stretches);
+  return result;
+}

@@ -1,0 +1,53 @@
+// Planning and decoding the picture at a position (see frame_plan.h).
+#include "plans/frame_plan.h"
+
+#include "common/ts_packet.h"
+#include "mpeg2/extract.h"
+
+bool DecodedFrame::progressive() const { return decoder->headers.progressive_frame != 0; }
+
+CommandError PlanFrame(const Recording& rec, int programme, int32_t at, int32_t listAt, bool stopOnError,
+                       WorkEngine& engine, FramePlan& plan) {
+  plan = FramePlan{};
+  plan.rec = rec;
+  plan.at = at;
+  plan.stopOnError = stopOnError;
+  if (CommandError error = engine.Ready()) return error;
+  const ProgrammeAnalysis analysis = AnalyseProgrammes(engine, rec, listAt);
+  CommandError error;
+  const VideoEntry* video = programme_video(analysis, programme, "", error);
+  if (!video) return error;
+  plan.programme = video->ordinal;
+  plan.videoPid = video->videoPid;
+  plan.programmeCount = int32_t(analysis.structure.videos.size());
+  return {};
+}
+
+CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& frame) {
+  PreviewRequest request;
+  request.inputPath = plan.rec.path.c_str();
+  request.inputSize = plan.rec.size;
+  request.packetSize = kPacketSize;
+  request.stopDecodeOnError = plan.stopOnError ? 1 : 0;
+  request.programmeCount = plan.programmeCount;
+  request.videoPid = plan.videoPid;
+  request.pcrPid = plan.rec.m.pcrPid;
+  request.startPacket = plan.at;
+  request.endPacket = plan.rec.packets;
+  request.activePoint = 0;
+  request.startPcrMs = plan.rec.m.startPcrMs;
+  request.endPcrMs = plan.rec.m.endPcrMs;
+
+  // The work areas of one preview, owned here (the decoder's frame stores start zeroed).
+  std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kCutterReadBufferSize]);
+  std::unique_ptr<uint8_t[]> esBuffer(new uint8_t[kEsBufferSize]);
+  frame.previewDib.reset(new uint8_t[kPreviewDibBytes]);
+  frame.decoder.reset(new PreviewDecoder());
+  PreviewDriver driver(readBuffer.get(), esBuffer.get(), *frame.decoder);
+  if (driver.ExtractPreviewStream(request, status) != 0) return CommandError{Outcome::InputError, ""};
+  driver.DecodePreviewStream(request, status, frame.previewDib.get());
+  if (request.pcrRangeSet) frame.pcrRangeText = request.pcrRangeText;
+  frame.converted = driver.pictureConverted();
+  if (!frame.converted) return command_error(Outcome::InputError, "no picture was decoded at this position");
+  return {};
+}

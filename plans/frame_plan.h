@@ -1,0 +1,42 @@
+// The picture at a position as a plain value: the first picture of the video sequence that
+// starts at or after a packet, decoded as the cutter's preview decodes it. Writing it out (a
+// bitmap, planes, a compressed image) is the front end's. Nothing here prints.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/message_sink.h"
+#include "mpeg2/convert.h"
+#include "mpeg2/picture_decoder.h"
+#include "plans/outcome.h"
+#include "plans/recording.h"
+#include "plans/work_engine.h"
+
+struct FramePlan {
+  Recording rec;
+  int programme = 0;            // the ordinal whose video is decoded
+  int32_t videoPid = 0;
+  int32_t programmeCount = 0;   // video streams the analysis found
+  int32_t at = 0;               // the packet the sequence is looked for from
+  bool stopOnError = false;     // the decode stops at its first error, as the cutter's option does
+};
+
+// Finds the video of programme (0: the first video) in the programmes at listAt.
+CommandError PlanFrame(const Recording& rec, int programme, int32_t at, int32_t listAt, bool stopOnError,
+                       WorkEngine& engine, FramePlan& plan);
+
+// A decoded picture: the decoder holding it, and the preview's 360 x 240 bitmap of it.
+struct DecodedFrame {
+  std::unique_ptr<PreviewDecoder> decoder;
+  std::unique_ptr<uint8_t[]> previewDib;   // kPreviewDibBytes, bottom-up BGR
+  std::string pcrRangeText;                // the preview's PCR range text (Shift-JIS), empty for none
+  bool converted = false;                  // a picture was decoded and converted
+
+  PictureView view() const { return current_picture_view(*decoder); }
+  bool progressive() const;
+};
+
+// Extracts and decodes the picture; the preview's status texts (Shift-JIS) go to status. An
+// InputError when nothing could be extracted (status said why) or no picture was decoded.
+CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& frame);

@@ -1,0 +1,115 @@
+// The in-process demux engine and the programme analysis (see work_engine.h).
+#include "plans/work_engine.h"
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "common/path.h"
+#include "core/scan_window.h"
+#include "demux/work_files.h"
+
+namespace {
+
+// The engine's posts never leave the process, so any number of the registered-message range
+// (0xC000..0xFFFF) serves; the first is taken.
+constexpr uint32_t kInProcessMessage = 0xC000;
+
+}  // namespace
+
+// The engine's surroundings inside kerf: its text is collected (and shown by the front end),
+// progress posts reach the caller's callback, and there is no lock file (the job's stop flag ends
+// a run instead).
+class WorkEngineHost : public DemuxHost {
+ public:
+  void Print(const char* text, size_t length) override { printed.append(text, length); }
+  int Post(uint32_t, uint32_t, uint32_t wparam, uint32_t lparam) override {
+    if (wparam == kProgressPost && progress && *progress) (*progress)(int(lparam));
+    return 1;
+  }
+  uint32_t RegisterMessage(const char*) override { return kInProcessMessage; }
+  bool LockFileExists(const char*) override { return true; }
+  void Sleep(uint32_t) override {}
+
+  std::string printed;
+  const PercentCallback* progress = nullptr;
+};
+
+WorkEngine::WorkEngine() : host_(new WorkEngineHost) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path base = fs::temp_directory_path(ec);
+  if (ec) return;
+  std::random_device random;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "kerf-%08x", unsigned(random()));
+    const fs::path folder = base / name;
+    if (fs::create_directory(folder, ec) && !ec) {
+      folder_ = folder.string();
+      folder_ += kPathSeparator;
+      break;
+    }
+  }
+  if (folder_.size() > kPathMax - 16) {   // the engine's file names must fit after it
+    fs::remove_all(folder_, ec);
+    folder_.clear();
+  }
+  if (!folder_.empty()) engine_ = std::make_unique<DemuxEngine>(*host_, folder_.c_str());
+}
+
+WorkEngine::~WorkEngine() {
+  engine_.reset();
+  if (!folder_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+  }
+}
+
+CommandError WorkEngine::Ready() const {
+  if (ok()) return {};
+  return command_error(Outcome::OutputError, "cannot make a work folder");
+}
+
+DemuxResult WorkEngine::Run(const DemuxJob& job, const PercentCallback& progress) {
+  host_->printed.clear();
+  host_->progress = &progress;
+  DemuxResult result = engine_->Run(job);
+  host_->progress = nullptr;
+  return result;
+}
+
+const std::string& WorkEngine::printed() const { return host_->printed; }
+
+ProgrammeAnalysis AnalyseProgrammes(WorkEngine& engine, const Recording& rec, int32_t first) {
+  ProgrammeAnalysis analysis;
+  analysis.first = first;
+  const std::string structure = engine.folder() + kDemuxInfoFileName;
+  DemuxJob job;
+  job.inputPath = rec.path.c_str();
+  job.startPacket = first;
+  job.endPacket = first > INT32_MAX - kScanWindowLast ? INT32_MAX : first + kScanWindowLast;
+  job.request = DemuxRequest::Information;
+  job.requestPath = structure.c_str();
+  analysis.run = engine.Run(job);
+  // The run says whether it wrote the file; a run that wrote none leaves the lists empty.
+  for (const std::string& written : analysis.run.written)
+    if (written == structure) analysis.structurePath = structure;
+  if (!analysis.structurePath.empty()) read_programme_list(structure.c_str(), analysis.structure);
+  return analysis;
+}
+
+const VideoEntry* programme_video(const ProgrammeAnalysis& analysis, int programme, const char* what,
+                                  CommandError& error) {
+  for (const VideoEntry& v : analysis.structure.videos)
+    if (!programme || v.ordinal == programme) return &v;
+  if (programme)
+    error = command_error(Outcome::InputError, "%sprogramme %d has no video stream in the %d packets from %08X",
+                          what, programme, int(kScanWindowPackets), unsigned(analysis.first));
+  else
+    error = command_error(Outcome::InputError, "%sno video stream found in the %d packets from %08X", what,
+                          int(kScanWindowPackets), unsigned(analysis.first));
+  return nullptr;
+}

@@ -1,0 +1,60 @@
+// The demux engine run in-process in a private work folder (removed at the end), and the
+// programme analysis over the scan window that every command starts from.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/programme_list.h"
+#include "demux/demux_engine.h"
+#include "plans/outcome.h"
+#include "plans/recording.h"
+
+// The per cent of a run done, as the engine's progress posts give it.
+using PercentCallback = std::function<void(int percent)>;
+
+class WorkEngine {
+ public:
+  WorkEngine();
+  ~WorkEngine();
+  WorkEngine(const WorkEngine&) = delete;
+  WorkEngine& operator=(const WorkEngine&) = delete;
+
+  // False when no work folder could be made; nothing else may be used then.
+  bool ok() const { return !folder_.empty(); }
+  // An OutputError when !ok().
+  CommandError Ready() const;
+  // The work folder, ending in the path separator.
+  const std::string& folder() const { return folder_; }
+
+  // Runs job in-process; its request path names a file of the work folder or the user's own.
+  // progress (may be empty) hears the per cent of the run. The outcome decides; printed() is for
+  // a person.
+  DemuxResult Run(const DemuxJob& job, const PercentCallback& progress = {});
+  // Shift-JIS text the engine printed in its last run (messages and summary).
+  const std::string& printed() const;
+
+ private:
+  std::string folder_;
+  std::unique_ptr<class WorkEngineHost> host_;
+  std::unique_ptr<DemuxEngine> engine_;
+};
+
+// What the programme analysis found from a packet on.
+struct ProgrammeAnalysis {
+  int32_t first = 0;               // the window's first packet
+  DemuxResult run;                 // the engine's run over the window
+  std::string structurePath;       // the information file it wrote; empty when it wrote none
+  ProgrammeStructure structure;    // read from that file; empty lists when there is none
+};
+
+// Runs the programme analysis over the scan window from first, as the cutter does.
+ProgrammeAnalysis AnalyseProgrammes(WorkEngine& engine, const Recording& rec, int32_t first);
+
+// The first video entry of programme (0: of any programme) of analysis, or null with error set
+// (InputError) when the window holds none; what names the asking option in the message ("" for
+// none).
+const VideoEntry* programme_video(const ProgrammeAnalysis& analysis, int programme, const char* what,
+                                  CommandError& error);
