@@ -1,6 +1,9 @@
 // The preview's MPEG-2 video decoder: walks an elementary stream from start code to start code,
 // decodes the first picture (intra pictures completely, P pictures with a simplified motion
-// compensation, B pictures parsed only) into the frame store.
+// compensation, B pictures parsed only) into the frame store. One file per stage: stream_decoder
+// (start codes, headers, pictures), slice_decoder (slices, macroblock modes), motion (vectors,
+// prediction), blocks (coefficients, inverse quantisation), idct, macroblock_store (reconstruction;
+// its SSSE3 and AVX-512 rows in macroblock_store_x86).
 #pragma once
 #include <cstdint>
 

@@ -68,7 +68,7 @@ void parse_sequence_extension(PreviewDecoder& d, BitReader& br) {
   StreamHeaders& h = d.headers;
   h.profile_and_level_indication = int32_t(br.Get(8));
   h.progressive_sequence = int32_t(br.Get(1));
-  h.chroma_format = int32_t(br.Get(2));
+  h.chroma_format = ChromaFormat(br.Get(2));
   h.horizontal_size_extension = int32_t(br.Get(2));
   h.vertical_size_extension = int32_t(br.Get(2));
   h.bit_rate_extension = int32_t(br.Get(12));
@@ -152,7 +152,7 @@ void parse_picture_coding_extension(PreviewDecoder& d, BitReader& br) {
   h.f_code[1][0] = int32_t(br.Get(4));
   h.f_code[1][1] = int32_t(br.Get(4));
   h.intra_dc_precision = int32_t(br.Get(2));
-  h.picture_structure = int32_t(br.Get(2));
+  h.picture_structure = PictureStructure(br.Get(2));
   h.top_field_first = int32_t(br.Get(1));
   h.frame_pred_frame_dct = int32_t(br.Get(1));
   h.concealment_motion_vectors = int32_t(br.Get(1));
@@ -243,7 +243,7 @@ void ParsePictureHeader(PreviewDecoder& d, const uint8_t* p, const uint8_t* end)
   StreamHeaders& h = d.headers;
   BitReader br = after_start_code(p, end);
   h.temporal_reference = int32_t(br.Get(10));
-  h.picture_coding_type = int32_t(br.Get(3));
+  h.picture_coding_type = PictureCodingType(br.Get(3));
   h.vbv_delay = int32_t(br.Get(16));
   if (h.picture_coding_type == kPictureP || h.picture_coding_type == kPictureB) {
     h.full_pel_forward_vector = int32_t(br.Get(1));

@@ -3,6 +3,12 @@
 #pragma once
 #include <cstdint>
 
+// The coded values of three header fields (Tables 6-5, 6-12 and 6-14). The fields keep every value
+// the stream carries, reserved and forbidden ones included: the fixed underlying type holds them.
+enum ChromaFormat : int32_t { kChroma420 = 1, kChroma422 = 2, kChroma444 = 3 };
+enum PictureCodingType : int32_t { kPictureI = 1, kPictureP = 2, kPictureB = 3 };
+enum PictureStructure : int32_t { kTopField = 1, kBottomField = 2, kFramePicture = 3 };
+
 // Every value kept from the sequence, extension, group and picture headers. Fields are named as
 // the standard names the syntax elements. The record is process-wide and is never reset between
 // previews: a header of a new stream overwrites only the fields it carries.
@@ -28,7 +34,7 @@ struct StreamHeaders {
   // sequence_extension()
   int32_t profile_and_level_indication;
   int32_t progressive_sequence;
-  int32_t chroma_format;
+  ChromaFormat chroma_format;
   int32_t horizontal_size_extension;  // kept, never added to the sizes
   int32_t vertical_size_extension;
   int32_t bit_rate_extension;
@@ -80,7 +86,7 @@ struct StreamHeaders {
 
   // picture_header()
   int32_t temporal_reference;
-  int32_t picture_coding_type;
+  PictureCodingType picture_coding_type;
   int32_t vbv_delay;
   int32_t full_pel_forward_vector;
   int32_t forward_f_code;
@@ -92,7 +98,7 @@ struct StreamHeaders {
   // picture_coding_extension()
   int32_t f_code[2][2];  // [forward/backward][horizontal/vertical]
   int32_t intra_dc_precision;
-  int32_t picture_structure;
+  PictureStructure picture_structure;
   int32_t top_field_first;
   int32_t frame_pred_frame_dct;
   int32_t concealment_motion_vectors;
@@ -126,14 +132,6 @@ struct StreamHeaders {
   int32_t forward_temporal_reference;
   int32_t backward_temporal_reference;
 };
-
-// Picture types (picture_coding_type) and structures (picture_structure).
-constexpr int32_t kPictureI = 1;
-constexpr int32_t kPictureP = 2;
-constexpr int32_t kPictureB = 3;
-constexpr int32_t kTopField = 1;
-constexpr int32_t kBottomField = 2;
-constexpr int32_t kFramePicture = 3;
 
 // Scan tables: raster position of scan index k (ISO/IEC 13818-2 Figures 7-2 and 7-3), and the
 // zigzag index of raster position r.

@@ -23,12 +23,15 @@ struct VlcEntry {
 constexpr int16_t kMacroblockEscape = 0;  // value of macroblock_escape (adds 33)
 extern const std::array<VlcEntry, 2048> kMbaTable11;
 
-// Tables B-2, B-3, B-4 macroblock_type, indexed by the next 6 bits; value = kMb* flags.
-constexpr int16_t kMbQuant = 1;
-constexpr int16_t kMbMotionForward = 2;
-constexpr int16_t kMbMotionBackward = 4;
-constexpr int16_t kMbPattern = 8;
-constexpr int16_t kMbIntra = 16;
+// Tables B-2, B-3, B-4 macroblock_type, indexed by the next 6 bits; the value is a set of these
+// flags, one for each field of macroblock_type the code sets (macroblock_quant, ... _intra).
+enum MacroblockType : int16_t {
+  kMbQuant = 1,
+  kMbMotionForward = 2,
+  kMbMotionBackward = 4,
+  kMbPattern = 8,
+  kMbIntra = 16,
+};
 extern const std::array<VlcEntry, 64> kMbTypeI6;
 extern const std::array<VlcEntry, 64> kMbTypeP6;
 extern const std::array<VlcEntry, 64> kMbTypeB6;
