@@ -53,6 +53,49 @@ double median_ms(std::vector<double>& v) {
   return v[v.size() / 2];
 }
 
+// libavcodec's MPEG-2 decoder with one thread, fed the picture's bytes as one packet and drained
+// each time.
+class Libav {
+ public:
+  explicit Libav(const std::vector<uint8_t>& picture) : size_(int(picture.size())), padded_(picture) {
+    padded_.resize(padded_.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    av_log_set_level(AV_LOG_QUIET);
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO);
+    ctx_ = avcodec_alloc_context3(codec);
+    ctx_->thread_count = 1;
+    open_ = codec && avcodec_open2(ctx_, codec, nullptr) >= 0;
+    pkt_ = av_packet_alloc();
+    frame_ = av_frame_alloc();
+  }
+  ~Libav() {
+    av_frame_free(&frame_);
+    av_packet_free(&pkt_);
+    avcodec_free_context(&ctx_);
+  }
+  bool open() const { return open_; }
+  int frames() const { return frames_; }
+  void Decode() {
+    pkt_->data = padded_.data();
+    pkt_->size = size_;
+    avcodec_send_packet(ctx_, pkt_);
+    avcodec_send_packet(ctx_, nullptr);
+    while (avcodec_receive_frame(ctx_, frame_) == 0) {
+      ++frames_;
+      av_frame_unref(frame_);
+    }
+    avcodec_flush_buffers(ctx_);
+  }
+
+ private:
+  int size_;
+  std::vector<uint8_t> padded_;
+  AVCodecContext* ctx_ = nullptr;
+  AVPacket* pkt_ = nullptr;
+  AVFrame* frame_ = nullptr;
+  bool open_ = false;
+  int frames_ = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,41 +118,22 @@ int main(int argc, char** argv) {
   const int32_t es_length = int32_t(es.size()) + 8;
   es.resize(es.size() + 128, 0);
   auto decoder = std::make_unique<PreviewDecoder>();
-
-  // libavcodec: one thread, the same bytes as one packet, drained each time.
-  av_log_set_level(AV_LOG_QUIET);
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO);
-  AVCodecContext* ctx = avcodec_alloc_context3(codec);
-  ctx->thread_count = 1;
-  if (!codec || avcodec_open2(ctx, codec, nullptr) < 0) {
+  Libav libav(picture);
+  if (!libav.open()) {
     std::fprintf(stderr, "libavcodec mpeg2video unavailable\n");
     return 1;
   }
-  std::vector<uint8_t> padded = picture;
-  padded.resize(padded.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-  AVPacket* pkt = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
 
   // The two decoders take turns, so a change in the machine's load affects both alike.
   std::vector<double> ours, theirs;
-  int frames = 0;
   for (int i = 0; i < iterations + 3; ++i) {
     double t0 = now_ms();
     ResetDecoderRun(*decoder, 0);
     DecodeStream(*decoder, es.data(), es_length, int64_t(es.size()));
     double t1 = now_ms();
     if (i >= 3) ours.push_back(t1 - t0);
-
     t0 = now_ms();
-    pkt->data = padded.data();
-    pkt->size = int(picture.size());
-    avcodec_send_packet(ctx, pkt);
-    avcodec_send_packet(ctx, nullptr);
-    while (avcodec_receive_frame(ctx, frame) == 0) {
-      ++frames;
-      av_frame_unref(frame);
-    }
-    avcodec_flush_buffers(ctx);
+    libav.Decode();
     t1 = now_ms();
     if (i >= 3) theirs.push_back(t1 - t0);
   }
@@ -117,11 +141,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "preview decoder error %d\n", decoder->run.errorCode);
     return 1;
   }
-  av_frame_free(&frame);
-  av_packet_free(&pkt);
-  avcodec_free_context(&ctx);
-  if (frames < iterations) {
-    std::fprintf(stderr, "libavcodec returned %d frames for %d runs\n", frames, iterations + 3);
+  if (libav.frames() < iterations) {
+    std::fprintf(stderr, "libavcodec returned %d frames for %d runs\n", libav.frames(), iterations + 3);
     return 1;
   }
 

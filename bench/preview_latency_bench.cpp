@@ -87,39 +87,35 @@ class NoSink : public MessageSink {
   bool Report(MessageKind, const char*) override { return true; }
 };
 
-}  // namespace
+// The recording under test and the positions previewed in it.
+struct Recording {
+  const char* path;
+  double size;
+  int32_t packets;
+  std::vector<int32_t> positions;  // kPositions spread from 5 % to 80 %
+};
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s REC.ts [rounds]\n", argv[0]);
-    return 2;
-  }
-  const char* path = argv[1];
-  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  struct stat st {};
-  if (stat(path, &st) != 0 || st.st_size < 188 * 100000) {
-    std::fprintf(stderr, "%s: missing or shorter than 100000 packets\n", path);
-    return 1;
-  }
-
-  // kerfcut with the recording loaded and its one programme selected.
+// RefreshPreview on kerfcut's dialog, `rounds` times at every position: cold (the recording's
+// pages evicted before each preview) and warm. Returns false when kerfcut does not start.
+struct RefreshTimes {
+  std::vector<double> cold, warm;
+  double resident = 0;  // largest share of the file still cached after an eviction
+};
+bool measure_refresh(const Recording& rec, int rounds, RefreshTimes& out) {
   char folder[] = "/tmp/kerf-preview-bench-XXXXXX";
-  if (mkdtemp(folder) == nullptr) return 1;
+  if (mkdtemp(folder) == nullptr) return false;
   ui::register_templates(res::dialog_templates(), res::menu_templates());
   auto app = std::make_unique<TMyApp>((std::string(folder) + "/kerfcut.exe").c_str(), "/");
-  if (!app->Start()) return 1;
+  if (!app->Start()) return false;
   MyDialog& dialog = app->dialog();
   Settings& s = app->state().settings;
-  std::snprintf(s.loadedInputPath, sizeof s.loadedInputPath, "%s", path);
-  s.inputSize = double(st.st_size);
+  std::snprintf(s.loadedInputPath, sizeof s.loadedInputPath, "%s", rec.path);
+  s.inputSize = rec.size;
   s.pcrPid = kVideoPid;
   s.programmeList.videoPid[0] = kVideoPid;
   s.programmeList.ordinal[0] = 1;
   s.programmeList.count = 1;
   s.activePoint = 0;
-  const int32_t packets = int32_t(st.st_size / 188);
-  std::vector<int32_t> positions;
-  for (int i = 0; i < kPositions; ++i) positions.push_back(int32_t(int64_t(packets) * (5 + 5 * i) / 100));
 
   auto refresh = [&](int32_t position) {
     s.startPacket = position;
@@ -134,58 +130,84 @@ int main(int argc, char** argv) {
     }
     return t;
   };
-
-  std::vector<double> cold, warm;
-  double resident = 0;
   for (int r = 0; r < rounds; ++r) {
-    for (int32_t p : positions) {
-      resident = std::max(resident, evict(path));
-      cold.push_back(refresh(p));
+    for (int32_t p : rec.positions) {
+      out.resident = std::max(out.resident, evict(rec.path));
+      out.cold.push_back(refresh(p));
     }
   }
-  warm_up(path);
+  warm_up(rec.path);
   for (int r = 0; r < rounds; ++r)
-    for (int32_t p : positions) warm.push_back(refresh(p));
+    for (int32_t p : rec.positions) out.warm.push_back(refresh(p));
+  std::printf("recording %s: %.1f MB, %d packets; picture %dx%d; %d positions from 5%% to 80%%, %d rounds\n",
+              rec.path, rec.size / 1e6, int(rec.packets), dialog.preview().headers().horizontal_size_value,
+              dialog.preview().headers().vertical_size_value, kPositions, rounds);
+  app.reset();
+  const std::string cleanup = std::string("rm -rf '") + folder + "'";
+  return std::system(cleanup.c_str()) == 0;
+}
 
-  // The stages on their own (warm): extraction, then decoding with the conversion.
+// The stages on their own (warm), through the preview driver: extraction, then decoding with the
+// conversion. Returns false when an extraction fails.
+struct StageTimes {
+  std::vector<double> extract, decode;
+  double esBytes = 0;
+};
+bool measure_stages(const Recording& rec, int rounds, StageTimes& out) {
   auto decoder = std::make_unique<PreviewDecoder>();
   std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kPreviewReadSize]);
   std::unique_ptr<uint8_t[]> dib(new uint8_t[kPreviewDibBytes]);
   std::unique_ptr<uint8_t[]> esBuffer(new uint8_t[kEsBufferSize]);
   PreviewDriver driver(readBuffer.get(), esBuffer.get(), *decoder);
   NoSink sink;
-  std::vector<double> extract, decode;
-  double esBytes = 0;
   for (int r = 0; r < rounds; ++r) {
-    for (int32_t p : positions) {
+    for (int32_t p : rec.positions) {
       PreviewRequest request;
-      request.inputPath = path;
-      request.inputSize = double(st.st_size);
+      request.inputPath = rec.path;
+      request.inputSize = rec.size;
       request.programmeCount = 1;
       request.videoPid = kVideoPid;
       request.pcrPid = kVideoPid;
       request.startPacket = p;
       const double t0 = now_ms();
-      if (driver.ExtractPreviewStream(request, sink) != 0) return 1;
+      if (driver.ExtractPreviewStream(request, sink) != 0) return false;
       const double t1 = now_ms();
       driver.DecodePreviewStream(request, sink, dib.get());
       const double t2 = now_ms();
-      extract.push_back(t1 - t0);
-      decode.push_back(t2 - t1);
-      esBytes += double(driver.es().length);
+      out.extract.push_back(t1 - t0);
+      out.decode.push_back(t2 - t1);
+      out.esBytes += double(driver.es().length);
     }
   }
+  return true;
+}
 
-  std::printf("recording %s: %.1f MB, %d packets; picture %dx%d; %d positions from 5%% to 80%%, %d rounds\n", path,
-              double(st.st_size) / 1e6, int(packets), dialog.preview().headers().horizontal_size_value,
-              dialog.preview().headers().vertical_size_value, kPositions, rounds);
-  print("RefreshPreview, cold cache", cold);
-  print("RefreshPreview, warm cache", warm);
-  print("  extraction (warm)", extract);
-  print("  decoding and conversion", decode);
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s REC.ts [rounds]\n", argv[0]);
+    return 2;
+  }
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  struct stat st {};
+  if (stat(argv[1], &st) != 0 || st.st_size < 188 * 100000) {
+    std::fprintf(stderr, "%s: missing or shorter than 100000 packets\n", argv[1]);
+    return 1;
+  }
+  Recording rec{argv[1], double(st.st_size), int32_t(st.st_size / 188), {}};
+  for (int i = 0; i < kPositions; ++i)
+    rec.positions.push_back(int32_t(int64_t(rec.packets) * (5 + 5 * i) / 100));
+
+  RefreshTimes refresh;
+  StageTimes stages;
+  const bool cleaned = measure_refresh(rec, rounds, refresh);
+  if (refresh.warm.empty() || !measure_stages(rec, rounds, stages)) return 1;
+  print("RefreshPreview, cold cache", refresh.cold);
+  print("RefreshPreview, warm cache", refresh.warm);
+  print("  extraction (warm)", stages.extract);
+  print("  decoding and conversion", stages.decode);
   std::printf("sequence extracted: %.0f KB on average; after eviction at most %.1f %% of the file stayed cached\n",
-              esBytes / double(extract.size()) / 1024, resident * 100);
-  app.reset();
-  const std::string cleanup = std::string("rm -rf '") + folder + "'";
-  return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+              stages.esBytes / double(stages.extract.size()) / 1024, refresh.resident * 100);
+  return cleaned ? 0 : 1;
 }
