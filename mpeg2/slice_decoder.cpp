@@ -62,10 +62,10 @@ bool read_address_increment(SliceContext& c, BitReader& br, int32_t& increment) 
 // macroblock_modes() (§6.2.5.1): macroblock_type from Table B-2, B-3 or B-4 by picture type (none
 // in other pictures), the motion type, read or implied by frame_pred_frame_dct, and dct_type.
 MacroblockModes read_macroblock_modes(const StreamHeaders& h, BitReader& br) {
-  static constexpr const std::array<VlcEntry, 64>* kTypeTables[4] = {nullptr, &kMbTypeI6,
-                                                                      &kMbTypeP6, &kMbTypeB6};
+  using TypeTable = std::array<VlcEntry, 64>;
+  static constexpr const TypeTable* kTypeTables[4] = {nullptr, &kMbTypeI6, &kMbTypeP6, &kMbTypeB6};
   const int32_t type = h.picture_coding_type;
-  const std::array<VlcEntry, 64>* table = type >= 0 && type <= kPictureB ? kTypeTables[type] : nullptr;
+  const TypeTable* table = type >= 0 && type <= kPictureB ? kTypeTables[type] : nullptr;
   MacroblockModes m;
   if (table) {
     const VlcEntry& e = (*table)[br.Show(6)];
@@ -82,7 +82,8 @@ MacroblockModes read_macroblock_modes(const StreamHeaders& h, BitReader& br) {
     else
       motion_type = int32_t(br.Get(2));
   }
-  const MotionTypeMeaning& t = (m.framePicture ? kFrameMotionTypes : kFieldMotionTypes)[motion_type];
+  const MotionTypeMeaning& t =
+      (m.framePicture ? kFrameMotionTypes : kFieldMotionTypes)[motion_type];
   m.motion = t.motion;
   m.motion_vector_count = t.motion_vector_count;
   m.fieldVectors = t.fieldVectors;
