@@ -8,3 +8,4 @@ int Info(const std::vector<std::string>& argv);
 int Cut(const std::vector<std::string>& argv);
 int Scan(const std::vector<std::string>& argv);
 int Frame(const std::vector<std::string>& argv);
+int Serve(const std::vector<std::string>& argv);

@@ -21,6 +21,7 @@ const char kUsage[] =
     "  cut FILE     cut stretches of a recording, whole or one programme\n"
     "  scan FILE    list the sequence headers of a programme's video (where cuts can start)\n"
     "  frame FILE   write the preview picture at a position as a BMP file\n"
+    "  serve        serve the cutter to a browser (Linux)\n"
     "\n"
     "Positions are times (hh:mm:ss.sss; 1:2:3 is 01:02:03.000, the fourth number counts\n"
     "milliseconds) or packet numbers (p: and hexadecimal digits, e.g. p:1A2B). Times convert to\n"
@@ -39,6 +40,7 @@ int Main(const std::vector<std::string>& argv) {
   if (command == "cut") return Cut(argv);
   if (command == "scan") return Scan(argv);
   if (command == "frame") return Frame(argv);
+  if (command == "serve") return Serve(argv);
   return usage_error("unknown command " + command, kUsage);
 }
 

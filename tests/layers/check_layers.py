@@ -29,7 +29,8 @@ LAYERS = {
     "cutter": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "resources", "ui",
                "platform", "common"],
     "plans": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "common"],
-    "cli": ["plans", "cm", "core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
+    "serve": ["plans", "core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
+    "cli": ["serve", "plans", "cm", "core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
 }
 
 # Folders read for nothing: they may include anything.

@@ -1,0 +1,78 @@
+// GET /api/files: a folder's sub-folders and recordings; the roots themselves for the empty path.
+#include <memory>
+
+#include "common/message_sink.h"
+#include "core/input_measure.h"
+#include "serve/api_state.h"
+
+namespace {
+
+bool is_recording(const std::string& name) {
+  auto ends = [&](const char* suffix) {
+    const std::string s = suffix;
+    if (name.size() <= s.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i)
+      if (std::tolower(static_cast<unsigned char>(name[name.size() - s.size() + i])) != s[i]) return false;
+    return true;
+  };
+  return ends(".ts") || ends(".m2ts");
+}
+
+struct QuietSink : MessageSink {
+  bool Report(MessageKind, const char*) override { return true; }
+};
+
+}  // namespace
+
+RecordingFacts measure_recording(const Roots& roots, const FileKey& key) {
+  RecordingFacts facts;
+  if (key.root >= roots.size()) return facts;
+  Located where{&roots.at(key.root), key.root, key.rest};
+  RawFile file;
+  if (roots.OpenFile(where, file)) return facts;
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kCutterReadBufferSize]);
+  PcrScanner scanner(buffer.get());
+  QuietSink quiet;
+  const std::string path = handle_path(file.get());
+  if (scanner.MeasureInput(path.c_str(), key.size, kMethodAutomatic, quiet) != 0) return facts;
+  facts.measured = true;
+  facts.totalMs = scanner.result().totalMs;
+  return facts;
+}
+
+void HandleFiles(Api::State& state, const HttpRequest& request, HttpResponse& response) {
+  std::string path;
+  Located where;
+  if (ApiError e = text_param(request, "path", path)) return Api::Fail(e, response);
+  if (ApiError e = state.roots.Locate(path, true, where)) return Api::Fail(e, response);
+  Json folders = Json::array(), recordings = Json::array();
+  if (!where.root) {
+    for (size_t i = 0; i < state.roots.size(); ++i) folders.push_back({{"name", state.roots.at(i).name}});
+    return answer_json({{"path", ""}, {"folders", folders}, {"recordings", recordings}}, response);
+  }
+  std::vector<BeneathEntry> entries;
+  BeneathError error = BeneathError::None;
+  if (!beneath_list(where.root->folder.get(), where.rest, entries, error))
+    return Api::Fail(beneath_api_error(error, path), response);
+  for (const BeneathEntry& entry : entries) {
+    const int64_t modifiedMs = entry.modifiedNs / 1000000;
+    if (entry.folder) {
+      folders.push_back({{"name", entry.name}, {"modifiedMs", modifiedMs}});
+      continue;
+    }
+    if (!is_recording(entry.name)) continue;
+    Json item = {{"name", entry.name}, {"size", entry.size}, {"modifiedMs", modifiedMs}};
+    const FileKey key{where.rootIndex, where.rest.empty() ? entry.name : where.rest + "/" + entry.name, entry.size,
+                      entry.modifiedNs};
+    RecordingFacts facts;
+    if (!state.measurements.Get(key, facts)) {
+      item["pending"] = true;
+    } else {
+      item["measured"] = facts.measured;
+      item["totalMs"] = facts.totalMs;
+      item["programmes"] = facts.programmes;
+    }
+    recordings.push_back(item);
+  }
+  answer_json({{"path", path}, {"folders", folders}, {"recordings", recordings}}, response);
+}
