@@ -23,7 +23,20 @@ void HandleIndex(Api::State&, const HttpRequest&, HttpResponse& response);
 const Route kRoutes[] = {
     {"GET", "/", HandleIndex},
     {"GET", "/api/files", HandleFiles},
+    {"GET", "/api/info", HandleInfo},
+    {"GET", "/api/scan", HandleScan},
+    {"GET", "/api/frame", HandleFrame},
+    {"GET", "/api/timeline", HandleTimeline},
+    {"POST", "/api/cuts", HandleCutStart},
 };
+// Requests about one cut: /api/cuts/ID and /api/cuts/ID/events.
+const char kCutPrefix[] = "/api/cuts/";
+
+// Recordings remembered with their measurement and programmes; scans (a few hundred kB each for
+// a long recording); pictures (tens of kB at the preview's width, a few hundred at full width).
+constexpr size_t kRecordingsKept = 1024;
+constexpr size_t kScansKept = 16;
+constexpr size_t kPicturesKept = 64;
 
 const char kIndexPage[] =
     "<!doctype html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>kerf serve</title></head>\n"
@@ -48,7 +61,12 @@ const char* status_code_word(int status) {
 }  // namespace
 
 Api::State::State(const Roots& r, const GuardConfig& g, int jobsPerRoot)
-    : roots(r), guard(g), jobs(jobsPerRoot), measurements([&r](const FileKey& key) { return measure_recording(r, key); }) {}
+    : roots(r),
+      guard(g),
+      recordings(kRecordingsKept, [&r](const FileKey& key) { return make_recording_state(r, key); }),
+      scans(kScansKept, [&r](const FileKey& key) { return make_scan(r, key); }),
+      pictures(kPicturesKept, [](const FileKey&) { return std::make_shared<const std::string>(); }),
+      jobs(jobsPerRoot) {}
 
 Api::Api(const Roots& roots, const GuardConfig& guard, int jobsPerRoot)
     : state_(std::make_unique<State>(roots, guard, jobsPerRoot)) {}
@@ -103,12 +121,16 @@ void Api::Handle(const HttpRequest& request, HttpResponse& response) {
       return;
     }
   }
+  if (request.path.rfind(kCutPrefix, 0) == 0 && request.path.size() > sizeof kCutPrefix - 1) {
+    pathKnown = true;
+    return HandleCutJob(*state_, request, response);
+  }
   if (pathKnown) return Fail({405, "method_not_allowed", request.method + " is not answered at " + request.path}, response);
   Fail({404, "not_found", "there is no request " + request.path}, response);
 }
 
-void answer_json(const Json& body, HttpResponse& response) {
-  response.status = 200;
+void answer_json(const Json& body, HttpResponse& response, int status) {
+  response.status = status;
   response.contentType = "application/json";
   response.body = body.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
@@ -133,4 +155,19 @@ ApiError int_param(const HttpRequest& request, const char* name, long min, long 
                                             " to " + std::to_string(max));
   value = long(number);
   return {};
+}
+
+std::string url_encode(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+      out += char(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
 }

@@ -1,8 +1,7 @@
 // GET /api/files: a folder's sub-folders and recordings; the roots themselves for the empty path.
 #include <memory>
 
-#include "common/message_sink.h"
-#include "core/input_measure.h"
+#include "common/cp932_text.h"
 #include "serve/api_state.h"
 
 namespace {
@@ -18,27 +17,7 @@ bool is_recording(const std::string& name) {
   return ends(".ts") || ends(".m2ts");
 }
 
-struct QuietSink : MessageSink {
-  bool Report(MessageKind, const char*) override { return true; }
-};
-
 }  // namespace
-
-RecordingFacts measure_recording(const Roots& roots, const FileKey& key) {
-  RecordingFacts facts;
-  if (key.root >= roots.size()) return facts;
-  Located where{&roots.at(key.root), key.root, key.rest};
-  RawFile file;
-  if (roots.OpenFile(where, file)) return facts;
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kCutterReadBufferSize]);
-  PcrScanner scanner(buffer.get());
-  QuietSink quiet;
-  const std::string path = handle_path(file.get());
-  if (scanner.MeasureInput(path.c_str(), key.size, kMethodAutomatic, quiet) != 0) return facts;
-  facts.measured = true;
-  facts.totalMs = scanner.result().totalMs;
-  return facts;
-}
 
 void HandleFiles(Api::State& state, const HttpRequest& request, HttpResponse& response) {
   std::string path;
@@ -64,13 +43,15 @@ void HandleFiles(Api::State& state, const HttpRequest& request, HttpResponse& re
     Json item = {{"name", entry.name}, {"size", entry.size}, {"modifiedMs", modifiedMs}};
     const FileKey key{where.rootIndex, where.rest.empty() ? entry.name : where.rest + "/" + entry.name, entry.size,
                       entry.modifiedNs};
-    RecordingFacts facts;
-    if (!state.measurements.Get(key, facts)) {
+    RecordingPtr facts;
+    if (!state.recordings.Get(key, facts)) {
       item["pending"] = true;
     } else {
-      item["measured"] = facts.measured;
-      item["totalMs"] = facts.totalMs;
-      item["programmes"] = facts.programmes;
+      item["measured"] = facts->opened && facts->rec.measured;
+      item["totalMs"] = facts->rec.m.totalMs;
+      Json names = Json::array();
+      for (const Programme& p : facts->analysis.structure.programmes) names.push_back(cp932_to_utf8(p.name));
+      item["programmes"] = names;
     }
     recordings.push_back(item);
   }

@@ -1,35 +1,103 @@
-// What the API's handlers share: the roots, the guard's settings, the job queue and the caches.
-// Private to serve/.
+// What the API's handlers share: the roots, the guard's settings, the job queue, the caches and
+// the decoding slots. Private to serve/.
 #pragma once
 #include <nlohmann/json.hpp>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 
+#include "plans/scan_plan.h"
+#include "plans/work_engine.h"
 #include "serve/api.h"
+#include "serve/background_cache.h"
 #include "serve/job_queue.h"
-#include "serve/measure_cache.h"
 
 using Json = nlohmann::json;
+
+// A recording measured and its programmes listed (from packet 0), as the cache keeps it.
+struct RecordingState {
+  Recording rec;                  // rec.path names nothing: each use opens the file again
+  ProgrammeAnalysis analysis;
+  bool opened = false;            // false: the file could not be opened or measured
+};
+using RecordingPtr = std::shared_ptr<const RecordingState>;
+using ScanPtr = std::shared_ptr<const ScanResult>;
+
+// Pictures decoded at once: each decoder holds frame stores of several MiB, and two cores are
+// all a small server may have.
+class DecodeSlots {
+ public:
+  explicit DecodeSlots(int count) : free_(count) {}
+  void Acquire() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    freed_.wait(lock, [this] { return free_ > 0; });
+    --free_;
+  }
+  void Release() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++free_;
+    }
+    freed_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  int free_;
+};
 
 struct Api::State {
   State(const Roots& r, const GuardConfig& g, int jobsPerRoot);
 
   const Roots& roots;
   GuardConfig guard;
-  JobQueue jobs;
-  MeasureCache measurements;
+  DecodeSlots decodes{2};
+  BackgroundCache<RecordingPtr> recordings;   // programme 0 of the key
+  BackgroundCache<ScanPtr> scans;
+  BackgroundCache<std::shared_ptr<const std::string>> pictures;   // JPEG files by position and width
+  JobQueue jobs;                              // last: its destructor waits for the running cuts
 };
 
+// A recording a request names, opened beneath its root for as long as the request needs it.
+struct OpenedRecording {
+  Located where;
+  RawFile file;
+  FileKey key;
+  RecordingPtr state;
+  Recording rec;   // state->rec naming the open file
+};
+// Opens the recording path names and finds its measurement (cached, or worked out now).
+ApiError open_recording(Api::State& state, const std::string& path, OpenedRecording& out);
+// Works out a recording's state (the caches call it).
+RecordingPtr make_recording_state(const Roots& roots, const FileKey& key);
+// A whole read of a recording for its key pictures (the scan cache calls it).
+ScanPtr make_scan(const Roots& roots, const FileKey& key);
+// A failed plan or run as an API error; fallback is the message when the plan gave none.
+ApiError command_api_error(const CommandError& error, const char* fallback);
+// A position text of kerf's syntax in rec as a packet number.
+ApiError position_param(const std::string& text, const char* name, const Recording& rec, int32_t& packet);
+
 // Answers with a JSON body and status 200.
-void answer_json(const Json& body, HttpResponse& response);
+void answer_json(const Json& body, HttpResponse& response, int status = 200);
 // A query parameter as a whole number within min..max; fallback when absent. An error names the
 // parameter.
 ApiError int_param(const HttpRequest& request, const char* name, long min, long max, long fallback, long& value);
 // The one parameter name as text (empty when absent); an error when it is given twice.
 ApiError text_param(const HttpRequest& request, const char* name, std::string& value);
+// A time as kerf shows it ("hh:mm:ss.sss").
+std::string time_text(int32_t ms);
+// Text for a query parameter's value.
+std::string url_encode(const std::string& text);
 
-// The handlers, one per request (api_files.cpp and the files beside it).
+// The handlers, one per request.
 void HandleFiles(Api::State& state, const HttpRequest& request, HttpResponse& response);
-// The facts of a recording for the list (measuring it; the measurement cache calls this).
-RecordingFacts measure_recording(const Roots& roots, const FileKey& key);
+void HandleInfo(Api::State& state, const HttpRequest& request, HttpResponse& response);
+void HandleScan(Api::State& state, const HttpRequest& request, HttpResponse& response);
+void HandleFrame(Api::State& state, const HttpRequest& request, HttpResponse& response);
+void HandleTimeline(Api::State& state, const HttpRequest& request, HttpResponse& response);
+void HandleCutStart(Api::State& state, const HttpRequest& request, HttpResponse& response);
+// GET /api/cuts/ID, GET /api/cuts/ID/events, DELETE /api/cuts/ID.
+void HandleCutJob(Api::State& state, const HttpRequest& request, HttpResponse& response);

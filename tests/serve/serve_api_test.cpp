@@ -165,6 +165,7 @@ TEST_F(ServeApi, GuardRefusesWhatItMust) {
   fs::create_symlink(outside_ + "/secret.ts", root_ + "/secret.ts");
   fs::create_symlink("sub", root_ + "/in");                      // a link that stays inside
   fs::create_hard_link(root_ + "/a.ts", root_ + "/sub/same.ts"); // the input under another name
+  tsb::WriteFile(root_ + "/sub/other.ts", {0x47});
   ASSERT_NO_FATAL_FAILURE(Start({"--allow-host", "Kerf.Lan"}));
   const int port = server_->port;
   const std::string t = server_->token, host = "127.0.0.1:" + std::to_string(port);
@@ -220,7 +221,7 @@ TEST_F(ServeApi, GuardRefusesWhatItMust) {
       {"missing", "GET", "/api/files?path=" + enc("rec/none"), bearer, "", 404, "not_found"},
       {"output onto the input", "POST", "/api/cuts", bearer, cut + R"("rec/a.ts","overwrite":true})", 409, "output_is_input"},
       {"output = input through a hard link", "POST", "/api/cuts", bearer, cut + R"("rec/sub/same.ts","overwrite":true})", 409, "output_is_input"},
-      {"output over a file", "POST", "/api/cuts", bearer, cut + R"("rec/sub/same.ts"})", 409, "exists"},
+      {"output over a file", "POST", "/api/cuts", bearer, cut + R"("rec/sub/other.ts"})", 409, "exists"},
       {"output out of the root", "POST", "/api/cuts", bearer, cut + R"("rec/out/new.ts"})", 403, "outside_root"},
       {"body over 64 KiB", "POST", "/api/cuts", bearer, std::string(70000, ' '), 413, "too_large"},
       {"malformed JSON", "POST", "/api/cuts", bearer, "{\"path\":", 400, "bad_body"},
