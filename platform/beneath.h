@@ -58,6 +58,8 @@ bool folder_has_entry(RawHandle folder, const std::string& name);
 // Renames from to to within folder: atomically and only when to does not exist, unless replace.
 bool folder_rename(RawHandle folder, const std::string& from, const std::string& to, bool replace,
                    BeneathError& error);
+// Size of the entry name of folder (not following a link); -1 when there is none.
+double folder_entry_size(RawHandle folder, const std::string& name);
 // Removes the file name of folder; a missing entry is no error.
 void folder_remove(RawHandle folder, const std::string& name);
 // The identity of name in folder, when it exists: true and the same as handle_same_file tells.

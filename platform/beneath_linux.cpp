@@ -140,6 +140,11 @@ bool folder_rename(RawHandle folder, const std::string& from, const std::string&
   return r == 0;
 }
 
+double folder_entry_size(RawHandle folder, const std::string& name) {
+  struct stat st;
+  return fstatat(int(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? double(st.st_size) : -1;
+}
+
 void folder_remove(RawHandle folder, const std::string& name) { unlinkat(int(folder), name.c_str(), 0); }
 
 bool folder_entry_is(RawHandle folder, const std::string& name, RawHandle file) {

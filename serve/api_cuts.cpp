@@ -103,11 +103,14 @@ Json outcome_json(const CutJob& job, const CutResult& result, const ApiError& er
                                       {"nullPackets", c.nullPackets}, {"syncLosses", c.syncLosses},
                                       {"crcErrors", c.crcErrors}}}});
   }
-  for (const CutOutput& o : result.outputs) {
-    const std::string name = o.path.substr(o.path.rfind('/') + 1);
-    for (size_t i = 0; i < job.parts.size(); ++i)
-      if (job.parts[i] == name)
-        outputs.push_back({{"path", job.outputFolder + "/" + job.finals[i]}, {"bytes", o.bytes}, {"packets", o.packets}});
+  // The files are measured here: the engine lists only files it created, and the parts were
+  // created empty before it ran. Once published they carry their final names.
+  (void)result.outputs;
+  for (size_t i = 0; i < job.finals.size(); ++i) {
+    const double bytes = folder_entry_size(job.folder.get(), job.parts.empty() ? job.finals[i] : job.parts[i]);
+    if (bytes < 0 || !job.parts.empty()) continue;
+    outputs.push_back({{"path", job.outputFolder + "/" + job.finals[i]}, {"bytes", bytes},
+                       {"packets", int64_t(bytes) / 188}});
   }
   Json out = {{"file", job.path}, {"stretches", stretches}, {"outputs", outputs}};
   if (error) {

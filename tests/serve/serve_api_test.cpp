@@ -11,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -251,4 +253,197 @@ TEST_F(ServeApi, GuardRefusesWhatItMust) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+
+// Runs the built kerf with args; its standard output.
+std::string kerf_output(const tsb::TempDir& dir, const std::vector<std::string>& args, int* status = nullptr) {
+  std::string line = "'" + built("kerf") + "'";
+  for (const std::string& a : args) line += " '" + a + "'";
+  line += " > '" + dir.File("kerf-out.txt") + "' 2>/dev/null";
+  const int raw = std::system(line.c_str());
+  if (status) *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return slurp(dir.File("kerf-out.txt"));
+}
+
+// The width and height of a baseline JPEG file (its SOF0 segment); 0 x 0 when there is none.
+std::pair<int, int> jpeg_size(const std::string& jpeg) {
+  for (size_t i = 2; i + 9 < jpeg.size();) {
+    if (uint8_t(jpeg[i]) != 0xFF) return {0, 0};
+    const uint8_t marker = uint8_t(jpeg[i + 1]);
+    const size_t length = size_t(uint8_t(jpeg[i + 2])) << 8 | uint8_t(jpeg[i + 3]);
+    if (marker == 0xC0 || marker == 0xC1)
+      return {uint8_t(jpeg[i + 7]) << 8 | uint8_t(jpeg[i + 8]), uint8_t(jpeg[i + 5]) << 8 | uint8_t(jpeg[i + 6])};
+    i += 2 + length;
+  }
+  return {0, 0};
+}
+
+TEST_F(ServeApi, FilesInfoAndScanAnswerAsKerfDoes) {
+  tsb::WriteFile(root_ + "/sub/notes.txt", {'x'});
+  tsb::WriteFile(root_ + "/sub/B.M2TS", *recording_);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Reply r = Get("/api/files?path=");
+  ASSERT_EQ(r.status, 200) << r.body;
+  EXPECT_EQ(r.json()["folders"], Json::parse(R"([{"name":"rec"}])"));
+  Json sub;
+  for (int i = 0; i < 200; ++i) {   // measured in the background: pending at first
+    sub = Get("/api/files?path=rec/sub").json();
+    if (sub["recordings"].size() == 1 && !sub["recordings"][0].contains("pending")) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_EQ(sub["recordings"].size(), 1u) << sub.dump();   // notes.txt is no recording
+  const Json b = sub["recordings"][0];
+  EXPECT_EQ(b["name"], "B.M2TS");
+  EXPECT_EQ(b["size"], double(recording_->size()));
+  EXPECT_EQ(b["programmes"], Json::parse(R"(["ＮＥＷＳ","ＳＰＯＲＴ"])"));
+
+  const Json mine = Get("/api/info?path=rec/a.ts").json();
+  Json theirs = Json::parse(kerf_output(dir_, {"info", root_ + "/a.ts", "--json"}), nullptr, false);
+  ASSERT_TRUE(theirs.is_object());
+  for (const auto& [key, value] : theirs.items()) {
+    if (key == "file") continue;
+    EXPECT_EQ(mine[key], value) << key;
+  }
+  EXPECT_EQ(mine["file"], "rec/a.ts");
+
+  const Json scan = Get("/api/scan?path=rec/a.ts&programme=2").json();
+  theirs = Json::parse(kerf_output(dir_, {"scan", root_ + "/a.ts", "--programme", "2", "--json"}), nullptr, false);
+  ASSERT_TRUE(theirs.is_object());
+  EXPECT_EQ(scan["headers"], theirs["headers"]);
+  EXPECT_EQ(scan["videoPid"], theirs["videoPid"]);
+  EXPECT_GT(scan["headers"].size(), 3u);
+  Json info;
+  for (int i = 0; i < 200 && !info["keyPictures"].is_number(); ++i) {   // counted in the background
+    info = Get("/api/info?path=rec/a.ts").json();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(info["keyPictures"], scan["headers"].size());
+}
+
+TEST_F(ServeApi, FrameAndTimelineArePicturesOfTheKeyPictures) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Reply r = Get("/api/frame?path=rec/a.ts&at=p:100");
+  ASSERT_EQ(r.status, 200) << r.body;
+  EXPECT_EQ(r.headers.find("Content-Type")->second, "image/jpeg");
+  EXPECT_EQ(jpeg_size(r.body), std::make_pair(360, 240));   // the clip's pixels are square
+  r = Get("/api/frame?path=rec/a.ts&at=00:00:01.000&programme=2&width=1920");
+  ASSERT_EQ(r.status, 200) << r.body;
+  EXPECT_EQ(jpeg_size(r.body), std::make_pair(1920, 1080));  // capped at the largest picture
+  EXPECT_EQ(Get("/api/frame?path=rec/a.ts&at=p:100&programme=9").status, 422);
+
+  const Json timeline = Get("/api/timeline?path=rec/a.ts&programme=2&count=5&width=200").json();
+  const Json scan = Get("/api/scan?path=rec/a.ts&programme=2").json();
+  ASSERT_TRUE(timeline["pictures"].is_array()) << timeline.dump();
+  EXPECT_GE(timeline["pictures"].size(), 3u);
+  int64_t last = -1;
+  for (const Json& p : timeline["pictures"]) {
+    const int64_t packet = p["packet"];
+    EXPECT_GT(packet, last);
+    last = packet;
+    bool isHeader = false;
+    for (const Json& h : scan["headers"]) isHeader = isHeader || h["packet"] == packet;
+    EXPECT_TRUE(isHeader) << packet;
+    const Reply picture = Get(p["url"]);
+    EXPECT_EQ(picture.status, 200) << p.dump();
+    EXPECT_EQ(jpeg_size(picture.body), std::make_pair(200, 132));
+  }
+}
+
+// Polls a cut until it has ended; its last view.
+Json wait_for_cut(const std::function<Reply(const std::string&)>& get, const std::string& id) {
+  Json view;
+  for (int i = 0; i < 600; ++i) {
+    view = get("/api/cuts/" + id).json();
+    if (view["state"] != "queued" && view["state"] != "running") break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return view;
+}
+
+TEST_F(ServeApi, CutWritesWhatKerfCutWrites) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  auto get = [this](const std::string& target) { return Get(target); };
+  struct Case {
+    const char* what;
+    std::string body;
+    std::vector<std::string> kerfArgs;   // with -o OUT appended
+    std::vector<std::string> outputs;    // names beneath rec/ (kerf's: the same beneath the folder)
+  };
+  const Case cases[] = {
+      {"one programme, snapped, joined",
+       R"({"path":"rec/a.ts","programme":2,"snap":true,"join":true,"ranges":[{"start":"00:00:04.000","end":"00:00:05.000"},{"start":"p:100","end":"00:00:02.000"}],"output":"rec/sub/joined.ts"})",
+       {"--programme", "2", "--snap", "--join", "--range", "00:00:04.000-00:00:05.000", "--range", "p:100-00:00:02.000"},
+       {"sub/joined.ts"}},
+      {"whole recording, stretches apart, service id",
+       R"({"path":"rec/a.ts","service":"0400","ranges":[{"end":"p:3E8"},{"start":"00:00:06.000"}],"output":"rec/part_%d.ts"})",
+       {"--service", "0400", "--range", "-p:3E8", "--range", "00:00:06.000-"},
+       {"part_1.ts", "part_2.ts"}},
+  };
+  for (const Case& c : cases) {
+    const Reply started = Post("/api/cuts", c.body);
+    ASSERT_EQ(started.status, 202) << c.what << ": " << started.body;
+    const Json done = wait_for_cut(get, started.json()["id"]);
+    ASSERT_EQ(done["state"], "done") << c.what << ": " << done.dump();
+    EXPECT_EQ(done["percent"], 100);
+    ASSERT_EQ(done["outcome"]["outputs"].size(), c.outputs.size()) << done.dump();
+    std::vector<std::string> args = {"cut", root_ + "/a.ts"};
+    args.insert(args.end(), c.kerfArgs.begin(), c.kerfArgs.end());
+    const std::string pattern = c.outputs.size() > 1 ? "kerf_%d.ts" : "kerf.ts";
+    args.insert(args.end(), {"-o", dir_.File(pattern)});
+    int status = -1;
+    kerf_output(dir_, args, &status);
+    ASSERT_EQ(status, 0) << c.what;
+    for (size_t i = 0; i < c.outputs.size(); ++i) {
+      const std::string kerfs = dir_.File(c.outputs.size() > 1 ? "kerf_" + std::to_string(i + 1) + ".ts" : "kerf.ts");
+      EXPECT_EQ(tsb::ReadFile(root_ + "/" + c.outputs[i]), tsb::ReadFile(kerfs)) << c.what << " " << c.outputs[i];
+      EXPECT_EQ(done["outcome"]["outputs"][i]["path"], "rec/" + c.outputs[i]);
+      EXPECT_EQ(done["outcome"]["outputs"][i]["bytes"], fs::file_size(kerfs));
+    }
+  }
+  // An existing output is replaced only when asked, and a finished job tells its end as an event.
+  const std::string again = cases[0].body.substr(0, cases[0].body.size() - 1);
+  EXPECT_EQ(Post("/api/cuts", again + "}").code(), "exists");
+  const Reply replaced = Post("/api/cuts", again + R"(,"overwrite":true})");
+  ASSERT_EQ(replaced.status, 202) << replaced.body;
+  const std::string id = replaced.json()["id"];
+  EXPECT_EQ(wait_for_cut(get, id)["state"], "done");
+  const Reply events = Get("/api/cuts/" + id + "/events");
+  EXPECT_EQ(events.headers.find("Content-Type")->second, "text/event-stream");
+  EXPECT_EQ(events.body.rfind("event: end\ndata: {", 0), 0u) << events.body;
+  EXPECT_NE(events.body.find("\"state\":\"done\""), std::string::npos) << events.body;
+}
+
+TEST_F(ServeApi, QueuedAndStoppedCutsLeaveNothing) {
+  // A long cut: 1000 short stretches joined, each a run of the engine of its own.
+  std::string ranges;
+  for (int i = 0; i < 1000; ++i) {
+    char range[64];
+    std::snprintf(range, sizeof range, R"(%s{"start":"p:%X","end":"p:%X"})", i ? "," : "", i * 20, i * 20 + 9);
+    ranges += range;
+  }
+  ASSERT_NO_FATAL_FAILURE(Start({"--jobs", "1"}));
+  auto get = [this](const std::string& target) { return Get(target); };
+  const Reply first = Post("/api/cuts", R"({"path":"rec/a.ts","join":true,"output":"rec/sub/long.ts","ranges":[)" + ranges + "]}");
+  const Reply second = Post("/api/cuts", R"({"path":"rec/a.ts","ranges":[{"end":"p:3E8"}],"output":"rec/sub/short.ts"})");
+  const Reply third = Post("/api/cuts", R"({"path":"rec/a.ts","ranges":[{"end":"p:3E8"}],"output":"rec/sub/never.ts"})");
+  ASSERT_EQ(first.status, 202) << first.body;
+  ASSERT_EQ(second.status, 202) << second.body;
+  ASSERT_EQ(third.status, 202) << third.body;
+  EXPECT_EQ(second.json()["state"], "queued");
+  EXPECT_EQ(second.json()["queuePosition"], 1);
+  EXPECT_EQ(third.json()["queuePosition"], 2);
+  // Pictures and lists are answered while the cut runs.
+  EXPECT_EQ(Get("/api/frame?path=rec/a.ts&at=p:100").status, 200);
+  EXPECT_EQ(Get("/api/files?path=rec").status, 200);
+  // The queued third leaves the queue at once; the running first stops.
+  const std::string thirdId = third.json()["id"], firstId = first.json()["id"];
+  EXPECT_EQ(call(server_->port, "DELETE", "/api/cuts/" + thirdId, Bearer()).json()["state"], "stopped");
+  EXPECT_EQ(Get("/api/cuts/" + std::string(second.json()["id"])).json()["queuePosition"], 1);
+  EXPECT_EQ(call(server_->port, "DELETE", "/api/cuts/" + firstId, Bearer()).status, 200);
+  EXPECT_EQ(wait_for_cut(get, firstId)["state"], "stopped");
+  EXPECT_EQ(wait_for_cut(get, second.json()["id"])["state"], "done");
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(root_ + "/sub")) left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"short.ts"});   // no half file, no temporary part
+  EXPECT_EQ(Get("/api/cuts/999").code(), "no_such_cut");
+}
 }  // namespace
