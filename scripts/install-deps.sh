@@ -15,6 +15,8 @@ packages=(
   ccache pkg-config                           # rebuilds compile only what changed; library flags
   stress-ng                                   # the end-to-end runs under load (scripts/)
   nlohmann-json3-dev                          # kerf's JSON output
+  libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev  # kerf serve's HTTP (and the headers its flags name)
+  libturbojpeg0-dev                           # kerf serve's pictures (JPEG)
 )
 
 missing=()

@@ -76,7 +76,7 @@ Api::~Api() = default;
 void Api::Fail(const ApiError& error, HttpResponse& response) {
   response.status = error.status;
   response.contentType = "application/json";
-  response.body = Json{{"message", error.message}, {"code", error.code}}.dump();
+  response.body = json_compact(Json{{"message", error.message}, {"code", error.code}});
   response.stream = nullptr;
 }
 
@@ -132,7 +132,7 @@ void Api::Handle(const HttpRequest& request, HttpResponse& response) {
 void answer_json(const Json& body, HttpResponse& response, int status) {
   response.status = status;
   response.contentType = "application/json";
-  response.body = body.dump(-1, ' ', false, Json::error_handler_t::replace);
+  response.body = json_compact(body);
 }
 
 ApiError text_param(const HttpRequest& request, const char* name, std::string& value) {

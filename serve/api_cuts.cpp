@@ -138,18 +138,18 @@ JobEnd run_cut(CutJob& job, JobControl& control) {
   CutResult result;
   if (handle_free_bytes(job.folder.get()) >= 0 && handle_free_bytes(job.folder.get()) < job.bytesNeeded) {
     const ApiError e{507, "no_space", "the disk of " + job.outputFolder + " has too little free space for this cut"};
-    return {JobState::Failed, outcome_json(job, result, e).dump()};
+    return {JobState::Failed, json_compact(outcome_json(job, result, e))};
   }
   CutEvents events;
   events.progress = [&](const CutProgress& p) { control.Progress(p.percent); };
   result = RunCut(job.plan, *job.engine, &control.stopFlag(), events);
   if (result.outcome == Outcome::Stopped)
-    return {JobState::Stopped, outcome_json(job, result, {409, "stopped", "the cut was stopped; nothing was kept"}).dump()};
+    return {JobState::Stopped, json_compact(outcome_json(job, result, {409, "stopped", "the cut was stopped; nothing was kept"}))};
   if (result.outcome != Outcome::Done)
-    return {JobState::Failed, outcome_json(job, result, command_api_error(result.error, "the cut failed")).dump()};
+    return {JobState::Failed, json_compact(outcome_json(job, result, command_api_error(result.error, "the cut failed")))};
   control.Progress(100);
-  if (ApiError e = publish(job)) return {JobState::Failed, outcome_json(job, result, e).dump()};
-  return {JobState::Done, outcome_json(job, result, {}).dump()};
+  if (ApiError e = publish(job)) return {JobState::Failed, json_compact(outcome_json(job, result, e))};
+  return {JobState::Done, json_compact(outcome_json(job, result, {}))};
 }
 
 Json job_json(const JobView& view) {
@@ -220,6 +220,6 @@ void HandleCutJob(Api::State& state, const HttpRequest& request, HttpResponse& r
     if (now.version == *seen) return write(": still here\n\n");
     *seen = now.version;
     *done = ended(now.state);
-    return write("event: " + std::string(*done ? "end" : "state") + "\ndata: " + job_json(now).dump() + "\n\n");
+    return write("event: " + std::string(*done ? "end" : "state") + "\ndata: " + json_compact(job_json(now)) + "\n\n");
   };
 }

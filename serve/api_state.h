@@ -80,6 +80,9 @@ ApiError command_api_error(const CommandError& error, const char* fallback);
 // A position text of kerf's syntax in rec as a packet number.
 ApiError position_param(const std::string& text, const char* name, const Recording& rec, int32_t& packet);
 
+// JSON on one line; text that is not UTF-8 (a file name of another encoding) is replaced, never
+// thrown over.
+inline std::string json_compact(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
 // Answers with a JSON body and status 200.
 void answer_json(const Json& body, HttpResponse& response, int status = 200);
 // A query parameter as a whole number within min..max; fallback when absent. An error names the
