@@ -9,3 +9,5 @@ int Cut(const std::vector<std::string>& argv);
 int Scan(const std::vector<std::string>& argv);
 int Frame(const std::vector<std::string>& argv);
 int Serve(const std::vector<std::string>& argv);
+// In a build without the commercial finder (no audio library) it says so and returns kExitUsage.
+int Cm(const std::vector<std::string>& argv);

@@ -10,6 +10,7 @@
 #include "cli/cli_text.h"
 #include "cli/kerf_commands.h"
 #include "cli/kerf_session.h"
+#include "common/raw_file.h"
 #include "common/ts_packet.h"
 #include "plans/cut_plan.h"
 #include "platform/console.h"
@@ -25,6 +26,9 @@ const char kCutHelp[] =
     "  --range A-B      a stretch from A to B (either may be left out: the beginning, the end);\n"
     "                   give it again for more stretches, all cut in one pass over FILE, each into\n"
     "                   its own file: %d in OUT becomes the stretch's number (1 for the first given)\n"
+    "  --ranges-from F  the stretches of the A-B lines of file F ('-': standard input), as\n"
+    "                   'kerf cm --ranges' prints them (blank lines and lines from # are passed\n"
+    "                   over); after any --range\n"
     "  --join           all stretches into OUT, one after the other in the order of FILE; players\n"
     "                   see each seam as a jump in time\n"
     "  --snap           the start moves back to the packet where the nearest sequence header of the\n"
@@ -46,13 +50,49 @@ const char kCutHelp[] =
 
 std::atomic<bool> g_stop{false};
 
+// The A-B lines of --ranges-from appended to the --range values, so that both are read alike.
+// -1 to go on, otherwise the status to exit with.
+int ReadRangesFrom(const std::string& source, Args& args) {
+  std::string text;
+  char block[4096];
+  if (source == "-") {
+    for (size_t n; (n = std::fread(block, 1, sizeof block, stdin)) > 0;) text.append(block, n);
+  } else {
+    RawFile file(source.c_str(), "rb");
+    if (!file.ok()) {
+      std::fprintf(stderr, "kerf: cannot read %s\n", path_for_terminal(source).c_str());
+      return kExitInput;
+    }
+    for (size_t n; (n = raw_read(block, 1, sizeof block, file.get())) > 0;) text.append(block, n);
+  }
+  size_t added = 0;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    args.lists["range"].push_back(line.substr(first));
+    args.values["range"] = line.substr(first);
+    ++added;
+  }
+  if (added == 0) return usage_error("--ranges-from " + source + " holds no A-B line", kCutHelp);
+  return -1;
+}
+
 // The options of a cut, all but its positions (read once the recording is open, so that a
 // file's problems are told before a position's).
 int ParseCut(const std::vector<std::string>& argv, Args& args, CutRequest& request, int32_t& method) {
-  const ArgDesc desc{{"output", "start", "end", "range", "programme", "service", "control", "list-at", "method"},
+  const ArgDesc desc{{"output", "start", "end", "range", "ranges-from", "programme", "service", "control", "list-at",
+                      "method"},
                      {"network-entry", "force", "help", "join", "snap", "json"},
                      {"range"}};
   if (int status = begin_command(argv, desc, kCutHelp, args, method); status >= 0) return status;
+  if (args.has("ranges-from")) {
+    if (int status = ReadRangesFrom(args.value("ranges-from"), args); status >= 0) return status;
+  }
   const size_t ranges = args.all("range").size();
   if (ranges && (args.has("start") || args.has("end")))
     return usage_error("--range replaces --start and --end", kCutHelp);

@@ -22,6 +22,7 @@ const char kUsage[] =
     "  scan FILE    list the sequence headers of a programme's video (where cuts can start)\n"
     "  frame FILE   write the preview picture at a position as a BMP file\n"
     "  serve        serve the cutter to a browser (Linux)\n"
+    "  cm FILE      find the commercial breaks and the programme's stretches\n"
     "\n"
     "Positions are times (hh:mm:ss.sss; 1:2:3 is 01:02:03.000, the fourth number counts\n"
     "milliseconds) or packet numbers (p: and hexadecimal digits, e.g. p:1A2B). Times convert to\n"
@@ -41,6 +42,7 @@ int Main(const std::vector<std::string>& argv) {
   if (command == "scan") return Scan(argv);
   if (command == "frame") return Frame(argv);
   if (command == "serve") return Serve(argv);
+  if (command == "cm") return Cm(argv);
   return usage_error("unknown command " + command, kUsage);
 }
 

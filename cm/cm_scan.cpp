@@ -354,7 +354,7 @@ const char* cm_scan_outcome_text(CmScanOutcome outcome) {
     case CmScanOutcome::Stopped: return "stopped";
     case CmScanOutcome::CannotOpen: return "cannot open the recording";
     case CmScanOutcome::ReadError: return "reading the recording failed (or its packet grid was lost)";
-    case CmScanOutcome::NoProgramme: return "the recording has no such programme";
+    case CmScanOutcome::NoProgramme: return "no PAT lists the programme asked for (is it a transport stream?)";
     case CmScanOutcome::NoVideo: return "the programme has no MPEG-2 video";
     case CmScanOutcome::NoAudio: return "the programme has no audio";
     case CmScanOutcome::UnknownAudio: return "the programme's audio is of a coding the decoder does not know";

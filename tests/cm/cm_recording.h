@@ -36,6 +36,9 @@ struct Recording {
 // Renders and multiplexes layout into dir/name; throws std::runtime_error when ffmpeg fails.
 Recording Build(const Layout& layout, const std::string& dir, const std::string& name);
 
+// The present event of StandardLayout's programme (the one shown longest).
+constexpr int kProgrammeEvent = 0x1001;
+
 // The timeline of the tests: margins with breaks, a single-unit break after a sponsor credit, a
 // programme part shorter than a minute, a silent pause, the present event changing at both ends.
 // repeat > 1 appends further parts and breaks (15-, 30- and 60-s units) for a longer recording.

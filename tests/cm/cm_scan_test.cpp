@@ -4,8 +4,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,17 +23,12 @@ struct Truth {
 // The stretches the layout makes: other events outside, commercials inside as breaks, the
 // programme (and its credits) between.
 std::vector<Truth> truth_of(const cmrec::Layout& l, const cmrec::Recording& r) {
-  std::map<int, double> shown;
-  for (const cmrec::Segment& s : l.segments) shown[s.event] += s.seconds;
-  int programme = 0;
-  for (const auto& [event, seconds] : shown)
-    if (seconds > shown[programme]) programme = event;
   std::vector<Truth> truth;
   for (size_t i = 0; i < l.segments.size(); ++i) {
     const cmrec::Segment& s = l.segments[i];
-    const CmStretchKind kind = s.event != programme                ? CmStretchKind::Outside
-                             : s.part == cmrec::Part::Commercial ? CmStretchKind::Break
-                                                                 : CmStretchKind::Programme;
+    const CmStretchKind kind = s.event != cmrec::kProgrammeEvent     ? CmStretchKind::Outside
+                               : s.part == cmrec::Part::Commercial ? CmStretchKind::Break
+                                                                   : CmStretchKind::Programme;
     const double start = r.starts[i] + r.clockOffsetMs / 1000;
     if (!truth.empty() && truth.back().kind == kind)
       truth.back().end = start + s.seconds;
@@ -107,6 +100,26 @@ TEST_F(CmScan, StopsWhenAskedAndSurvivesDamage) {
   const CmScanResult damaged = CmScanRecording(request);
   EXPECT_EQ(damaged.outcome, CmScanOutcome::Done);
   EXPECT_GT(damaged.audioErrors, 0u);
+}
+
+// What a user runs: kerf cm's ranges piped into kerf cut. The joined output decodes in ffmpeg
+// without an error, and its pictures last as long as the programme: the breaks and the margins
+// are gone, and nothing of the programme beyond a picture or two at each seam.
+TEST_F(CmScan, RangesPipedIntoCutLeaveTheProgramme) {
+  const char* build = std::getenv("KERF_BUILD_DIR");
+  const std::string kerf = std::string(build ? build : ".") + "/bin/kerf", rec = recording_.path;
+  const std::string out = dir_->File("programme.ts"), frames = dir_->File("frames.txt"), errors = dir_->File("errors.txt");
+  ASSERT_EQ(std::system((kerf + " cm " + rec + " --ranges | " + kerf + " cut " + rec +
+                         " --ranges-from - --join -o " + out + " > /dev/null").c_str()), 0);
+  ASSERT_EQ(std::system(("ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames "
+                         "-of csv=p=0 " + out + " > " + frames + " 2> " + errors).c_str()), 0);
+  EXPECT_TRUE(tsb::ReadFile(errors).empty()) << tsb::ReadFile(errors).data();
+  double programme = 0;
+  int seams = 0;
+  for (const Truth& t : truth_of(layout_, recording_))
+    if (t.kind == CmStretchKind::Programme) programme += t.end - t.start, ++seams;
+  const tsb::Bytes count = tsb::ReadFile(frames);
+  EXPECT_NEAR(std::atof(std::string(count.begin(), count.end()).c_str()) * 1001 / 30000, programme, 0.1 * seams);
 }
 
 // A recording of PSI only: PAT, a PMT listing streams, PCRs.

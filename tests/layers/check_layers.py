@@ -25,7 +25,7 @@ LAYERS = {
     "demux": ["demux/psi", "demux/arib", "ts", "platform", "common"],
     "mpeg2": ["ts", "common"],
     "core": ["demux", "demux/psi", "demux/arib", "mpeg2", "ts", "platform", "common"],
-    "cm": ["mpeg2", "demux/psi", "demux/arib", "ts", "common"],
+    "cm": ["plans", "mpeg2", "demux/psi", "demux/arib", "ts", "common"],
     "cutter": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "resources", "ui",
                "platform", "common"],
     "plans": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "common"],
