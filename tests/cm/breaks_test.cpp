@@ -9,16 +9,14 @@
 
 namespace {
 
-constexpr int64_t kPacketsPerSecond = 1000;   // the fixtures' key pictures: packet = ms
-
-// A boundary whose silence is centred on second s; change is the picture change across it.
+// A boundary whose silence is centred on second s; change is the picture change across it. The
+// fixtures' key pictures have packet numbers equal to their milliseconds.
 CmBoundary at(double s, float change = 0.3f, int64_t silenceMs = 400) {
   CmBoundary b;
   const int64_t ms = int64_t(s * 1000);
-  b.silence.startMs = ms - silenceMs / 2;
-  b.silence.endMs = ms + silenceMs / 2;
+  b.silence = Silence{ms - silenceMs / 2, ms + silenceMs / 2};
   b.change = change;
-  b.picture = CutPoint{ms, ms * kPacketsPerSecond / 1000};
+  b.picture = CutPoint{ms, ms};
   return b;
 }
 
@@ -64,12 +62,8 @@ TEST(CmChains, WhichSilencesMakeBreaks) {
 }
 
 TableChange event(uint32_t id, double s) {
-  TableChange c;
-  c.value = id;
-  c.ms = int64_t(s * 1000);
-  c.before = CutPoint{c.ms - 300, c.ms - 300};
-  c.after = CutPoint{c.ms + 200, c.ms + 200};
-  return c;
+  const int64_t ms = int64_t(s * 1000);
+  return TableChange{TableChangeKind::PresentEvent, id, ms, CutPoint{ms - 300, ms - 300}, CutPoint{ms + 200, ms + 200}};
 }
 
 std::string describe(const std::vector<CmStretch>& stretches) {

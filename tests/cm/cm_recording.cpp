@@ -179,16 +179,15 @@ tsb::TsStream mux(const Layout& l, const std::vector<double>& starts, std::vecto
   uint64_t nextPcr = 0, nextPsi = 0;
   while (vi < video.size() || ai < audio.size()) {
     const uint64_t now = ts.ClockNow().base;
-    if (now >= nextPcr) {
+    const size_t sent = ts.PacketCount();
+    if (now >= nextPcr) {   // PCRs first, then the tables, then the PES due, else stuffing
       ts.PcrPacket(kPcrPid);
       nextPcr = now + kPcrTicks;
-      continue;
-    }
-    if (now >= nextPsi) {
+    } else if (now >= nextPsi) {
       tables(ts, l, starts, (double(now) - double(zero)) / 90000);
       nextPsi = now + kPsiTicks;
-      continue;
     }
+    if (ts.PacketCount() != sent) continue;
     Unit* v = vi < video.size() && video[vi].sendAt <= now ? &video[vi] : nullptr;
     Unit* a = ai < audio.size() && audio[ai].sendAt <= now ? &audio[ai] : nullptr;
     Unit* u = v && a ? (v->sendAt <= a->sendAt ? v : a) : v ? v : a;

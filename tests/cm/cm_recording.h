@@ -14,16 +14,13 @@ struct Segment {
   Part part = Part::Programme;
   double seconds = 0;
   int event = 0;               // present event id while it runs
-  double leadSilence = 0;      // silence at its start and end (s)
-  double tailSilence = 0;
-  double pauseAt = -1;         // a silent pause inside it: start (s from its start), length
-  double pauseLength = 0;
+  double leadSilence = 0, tailSilence = 0;   // silence at its start and end (s)
+  double pauseAt = -1, pauseLength = 0;       // a silent pause inside it: start (s from its start), length
 };
 
 struct Layout {
   std::vector<Segment> segments;
-  int width = 320, height = 180;
-  int videoKbps = 400;
+  int width = 320, height = 180, videoKbps = 400;
 };
 
 struct Recording {

@@ -50,13 +50,10 @@ class CmScan : public ::testing::Test {
   void SetUp() override {
     if (!dir_) GTEST_SKIP() << "ffmpeg is not installed";
   }
-  static tsb::TempDir* dir_;
-  static cmrec::Layout layout_;
-  static cmrec::Recording recording_;
+  static inline tsb::TempDir* dir_ = nullptr;
+  static inline cmrec::Layout layout_;
+  static inline cmrec::Recording recording_;
 };
-tsb::TempDir* CmScan::dir_ = nullptr;
-cmrec::Layout CmScan::layout_;
-cmrec::Recording CmScan::recording_;
 
 TEST_F(CmScan, EveryBreakFoundAndEveryBoundaryWithinHalfASecond) {
   CmScanRequest request;
@@ -140,13 +137,7 @@ TEST(CmScanOutcome, RecordingsTheFinderCannotWorkOn) {
   const tsb::PmtStream video{0x02, 0x0100, tsb::StreamIdentifierDescriptor(0x00)};
   const tsb::PmtStream aac{0x0F, 0x0110, tsb::StreamIdentifierDescriptor(0x10)};
   const tsb::PmtStream ac3{0x81, 0x0110, tsb::StreamIdentifierDescriptor(0x10)};
-  struct Case {
-    const char* name;
-    std::vector<tsb::PmtStream> streams;
-    bool pat;
-    int programme;
-    CmScanOutcome outcome;
-  };
+  struct Case { const char* name; std::vector<tsb::PmtStream> streams; bool pat; int programme; CmScanOutcome outcome; };
   const Case cases[] = {
       {"no audio", {video}, true, 1, CmScanOutcome::NoAudio},
       {"no video", {aac}, true, 1, CmScanOutcome::NoVideo},
@@ -161,9 +152,7 @@ TEST(CmScanOutcome, RecordingsTheFinderCannotWorkOn) {
     request.programme = c.programme;
     EXPECT_EQ(CmScanRecording(request).outcome, c.outcome) << c.name;
   }
-  CmScanRequest missing;
-  missing.path = dir.File("missing.ts");
-  EXPECT_EQ(CmScanRecording(missing).outcome, CmScanOutcome::CannotOpen);
+  EXPECT_EQ(CmScanRecording(CmScanRequest{dir.File("missing.ts")}).outcome, CmScanOutcome::CannotOpen);
 }
 
 }  // namespace
