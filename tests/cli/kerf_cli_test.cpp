@@ -21,8 +21,11 @@
 #include "tests/support/test_mounts.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -616,7 +619,9 @@ TEST_F(KerfCli, FrameOfEveryReferenceStreamMatchesAnIndependentDecoder) {
 
 #ifndef _WIN32
 TEST_F(KerfCli, InterruptStopsACutCleanly) {
-  // A recording large enough that the cut is still running when the signal comes.
+  // The output is a FIFO that nothing reads until the signal has been sent: the cut waits on it
+  // with its first bytes written, so it is still running when the signal comes however fast the
+  // machine is and however late this test is scheduled.
   tsb::Bytes big = tsb::ReadFile(input_);
   const size_t once = big.size();
   big.resize(once * 12);
@@ -624,9 +629,12 @@ TEST_F(KerfCli, InterruptStopsACutCleanly) {
   const std::string input = dir_.Write("big.ts", big);
   big.clear();
   const std::string out = dir_.File("part.ts");
+  ASSERT_EQ(mkfifo(out.c_str(), 0644), 0);
+  const int reader = open(out.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
   const std::string kerf = built(kKerf);
   std::vector<char*> argv;
-  std::vector<std::string> args = {kerf, "cut", input, "-o", out};
+  std::vector<std::string> args = {kerf, "cut", input, "-o", out, "--force"};  // the FIFO is there already
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid;
@@ -635,15 +643,31 @@ TEST_F(KerfCli, InterruptStopsACutCleanly) {
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1, 0);
   ASSERT_EQ(posix_spawn(&pid, kerf.c_str(), &actions, nullptr, argv.data(), environ), 0);
   posix_spawn_file_actions_destroy(&actions);
-  // Wait until the output has begun to grow, then interrupt.
-  for (int i = 0; i < 2000 && !(std::filesystem::exists(out) && std::filesystem::file_size(out) > 0); ++i)
-    usleep(1000);
+  // Wait until the first bytes are in the pipe (they stay there), then interrupt.
+  pollfd ready{reader, POLLIN, 0};
+  for (int waited = 0; waited < 60000 && !(poll(&ready, 1, 10) > 0 && (ready.revents & POLLIN) != 0); waited += 10) {
+  }
   kill(pid, SIGINT);
+  // Everything the cut writes until it closes its output (at most a minute).
+  tsb::Bytes part;
+  uint8_t buf[65536];
+  for (int idle = 0; idle < 60000;) {
+    pollfd p{reader, POLLIN, 0};
+    poll(&p, 1, 50);
+    const ssize_t n = read(reader, buf, sizeof buf);
+    if (n == 0) break;  // the writer has closed
+    if (n > 0) {
+      part.insert(part.end(), buf, buf + n);
+      idle = 0;
+    } else {
+      idle += 50;
+    }
+  }
+  close(reader);
   int status = 0;
   waitpid(pid, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 5);
-  const tsb::Bytes part = tsb::ReadFile(out);
   ASSERT_GT(part.size(), 0u);
   EXPECT_LT(part.size(), std::filesystem::file_size(input));
   EXPECT_EQ(part.size() % 188, 0u);

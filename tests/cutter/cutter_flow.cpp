@@ -24,16 +24,24 @@ namespace hl = ui::headless;
 
 namespace {
 
-constexpr uint64_t kGiveUpMs = 20000;
+constexpr uint64_t kGiveUpMs = 60000;
 
 bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
-// Waits until the lock file of a run has appeared and gone again: the run was cancelled (or
-// ended). Each half gives up after kGiveUpMs.
+// Waits until the lock file of a run that has begun is gone: the run was cancelled (or ended).
+// The lock file's coming is not watched for: on a busy machine it may come and go between two
+// looks. Gives up after kGiveUpMs.
 void await_cancel(const std::string& lockPath) {
-  for (bool wanted : {true, false}) {
-    const uint64_t deadline = monotonic_ms() + kGiveUpMs;
-    while (exists(lockPath) != wanted && monotonic_ms() < deadline) sleep_ms(10);
+  const uint64_t deadline = monotonic_ms() + kGiveUpMs;
+  while (exists(lockPath) && monotonic_ms() < deadline) sleep_ms(10);
+}
+
+// Waits until the tool's first bytes are in the pipe, which nothing reads yet: the run has begun.
+// Gives up after kGiveUpMs.
+void await_first_bytes(int fd) {
+  const uint64_t deadline = monotonic_ms() + kGiveUpMs;
+  pollfd p{fd, POLLIN, 0};
+  while (!(poll(&p, 1, 10) > 0 && (p.revents & POLLIN) != 0) && monotonic_ms() < deadline) {
   }
 }
 
@@ -151,6 +159,7 @@ std::unique_ptr<GatedFifo> GatedFifo::Feeding(const std::string& path, const std
     int fd;
     while ((fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0 && monotonic_ms() < deadline) sleep_ms(10);
     if (fd < 0) return;
+    // The tool has opened its input: its run has begun.
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     write_all(fd, head);
     await_cancel(lockPath);
@@ -168,6 +177,7 @@ std::unique_ptr<GatedFifo> GatedFifo::Draining(const std::string& path, const st
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   f->thread_ = std::thread([f = f.get(), fd, lockPath] {
     if (fd < 0) return;
+    await_first_bytes(fd);
     await_cancel(lockPath);
     uint8_t buf[65536];
     for (;;) {

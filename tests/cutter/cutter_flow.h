@@ -63,7 +63,7 @@ class CutterFlow : public ::testing::Test {
 
 // A FIFO standing in for a recording or an output, so that a run can be caught in the middle:
 // the tool blocks on it until the run's lock file is gone, after which it is fed the rest or
-// drained to the end. Every wait gives up after 20 s, so a failing test cannot hang.
+// drained to the end. Every wait gives up after 60 s, so a failing test cannot hang.
 class GatedFifo {
  public:
   // The tool reads path: head at once, tail once lockPath is gone.

@@ -114,7 +114,7 @@ PostLog::PostLog(uint32_t handle) : listener_(handle) {
 PostLog::~PostLog() { Stop(); }
 
 std::vector<std::array<uint32_t, 3>> PostLog::Finish() {
-  for (int i = 0; i < 100 && Completions() < 2; ++i)
+  for (int i = 0; i < 600 && Completions() < 2; ++i)
     usleep(50000);
   Stop();
   return posts_;

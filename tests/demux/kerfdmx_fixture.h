@@ -46,7 +46,7 @@ class PostLog {
   explicit PostLog(uint32_t handle);
   ~PostLog();
   bool ok() const { return listener_.ok(); }
-  // Waits (up to 5 s) until two completions arrived, then stops listening. Each post is
+  // Waits (up to 30 s) until two completions arrived, then stops listening. Each post is
   // {message, wParam, lParam}.
   std::vector<std::array<uint32_t, 3>> Finish();
 

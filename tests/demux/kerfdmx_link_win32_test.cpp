@@ -87,9 +87,9 @@ TEST_F(Kerfdmx, WithoutCallerWindowCompletionIsBroadcast) {
   ToolResult r = run_tool(tool_, {data_.File("in put.ts")});
   EXPECT_EQ(r.out, "KERFDMX.exeは、単体では使用できません.\n");
   EXPECT_EQ(r.exitStatus, kToolExitUsage);
-  // A broadcast is sent to each top-level window; give it a moment to arrive in the queue.
+  // A broadcast is sent to each top-level window; it is waited for (up to 30 s) in the queue.
   std::vector<std::pair<uint32_t, uint32_t>> got;
-  for (int i = 0; i < 50 && got.size() < 2; ++i) {
+  for (int i = 0; i < 1500 && got.size() < 2; ++i) {
     auto more = receiver.Collect();
     got.insert(got.end(), more.begin(), more.end());
     if (got.size() < 2) Sleep(20);

@@ -149,53 +149,46 @@ bool wait_gone(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms
   return false;
 }
 
-bool wait_tool_run(const std::wstring& folder, HWND dialog, int appear_ms, int end_ms) {
-  const std::wstring lock = folder + L"lockfile";
-  auto held = [&lock] { return GetFileAttributesW(lock.c_str()) != INVALID_FILE_ATTRIBUTES; };
-  int waited = 0;
-  for (; !held(); waited += 10) {
-    if (waited >= appear_ms) return false;
-    Sleep(10);
-  }
-  for (waited = 0; held(); waited += 20) {
-    if (waited >= end_ms) return false;
-    Sleep(20);
+FileStamp stamp_of(const std::wstring& path) {
+  FileStamp s;
+  WIN32_FILE_ATTRIBUTE_DATA d;
+  s.exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &d) != FALSE;
+  if (!s.exists) return s;
+  s.written = d.ftLastWriteTime;
+  s.bytes = read_file(path);
+  return s;
+}
+
+bool wait_tool_run(const std::wstring& folder, HWND dialog, const FileStamp& before, int limit_ms) {
+  const std::wstring list = folder + L"DEMUX.txt", lock = folder + L"lockfile";
+  for (int waited = 0;; waited += 50) {
+    // DEMUX.txt first: once it is rewritten the run has begun, and a lock file gone after that
+    // means the run is over.
+    const FileStamp now = stamp_of(list);
+    if (now.exists && !(now == before) && GetFileAttributesW(lock.c_str()) == INVALID_FILE_ATTRIBUTES) break;
+    if (waited >= limit_ms) return false;
+    Sleep(50);
   }
   // The rest of the command (the measurement of a load) runs before the next message is handled.
   DWORD_PTR r = 0;
-  return SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 60000, &r) != 0;
+  return SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, DWORD(limit_ms), &r) != 0;
 }
 
-std::vector<HANDLE> hold_tool(DWORD parent, int limit_ms) {
-  std::vector<HANDLE> held;
-  for (int waited = 0; waited <= limit_ms && held.empty(); waited += 5) {
-    DWORD tool = 0;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) return held;
+HANDLE wait_child(DWORD parent, const wchar_t* exe, int limit_ms) {
+  for (int waited = 0; waited <= limit_ms; waited += 20) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return nullptr;
     PROCESSENTRY32W pe{};
     pe.dwSize = sizeof pe;
-    for (BOOL ok = Process32FirstW(snap, &pe); ok && tool == 0; ok = Process32NextW(snap, &pe)) {
-      if (pe.th32ParentProcessID == parent && _wcsicmp(pe.szExeFile, L"KERFDMX.EXE") == 0) tool = pe.th32ProcessID;
-    }
-    THREADENTRY32 te{};
-    te.dwSize = sizeof te;
-    for (BOOL ok = tool != 0 && Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te)) {
-      if (te.th32OwnerProcessID != tool) continue;
-      HANDLE t = OpenThread(THREAD_SUSPEND_RESUME, FALSE, te.th32ThreadID);
-      if (t != nullptr && SuspendThread(t) != DWORD(-1)) held.push_back(t);
+    DWORD child = 0;
+    for (BOOL ok = Process32FirstW(snap, &pe); ok && child == 0; ok = Process32NextW(snap, &pe)) {
+      if (pe.th32ParentProcessID == parent && _wcsicmp(pe.szExeFile, exe) == 0) child = pe.th32ProcessID;
     }
     CloseHandle(snap);
-    if (held.empty()) Sleep(5);
+    if (child != 0) return OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, child);
+    Sleep(20);
   }
-  return held;
-}
-
-void release_tool(std::vector<HANDLE>& held) {
-  for (HANDLE t : held) {
-    ResumeThread(t);
-    CloseHandle(t);
-  }
-  held.clear();
+  return nullptr;
 }
 
 // Writes the window's pixels as seen on the screen to a 24-bit BMP.

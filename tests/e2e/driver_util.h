@@ -35,17 +35,29 @@ HWND find_window(DWORD pid, const wchar_t* cls, const wchar_t* title);
 HWND wait_window(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms = 60000);
 bool wait_gone(DWORD pid, const wchar_t* cls, const wchar_t* title, int limit_ms = 30000);
 
-// Waits for a run of the demux tool that the program is starting or running to end: the program
-// holds the lock file in its folder for as long as the run lasts (at least one 200 ms turn), then
-// finishes the command that started it. false when no run began within appear_ms or it did not
-// end within end_ms.
-bool wait_tool_run(const std::wstring& folder, HWND dialog, int appear_ms = 20000, int end_ms = 120000);
+// What a file holds and when it was last written, to tell a rewritten file from the one that
+// was there before a step.
+struct FileStamp {
+  bool exists = false;
+  FILETIME written{};
+  std::vector<unsigned char> bytes;
+  bool operator==(const FileStamp& o) const {
+    return exists == o.exists && CompareFileTime(&written, &o.written) == 0 && bytes == o.bytes;
+  }
+};
+FileStamp stamp_of(const std::wstring& path);
 
-// The threads of the demux tool that the process parent started, suspended as soon as the tool
-// runs (waited for up to limit_ms), so that a cancel is seen while the tool still has work left
-// however fast this machine reads. Empty when no tool appeared. release_tool resumes them.
-std::vector<HANDLE> hold_tool(DWORD parent, int limit_ms);
-void release_tool(std::vector<HANDLE>& held);
+// Waits until an analysis run of the demux tool, started after `before` was taken of the program
+// folder's DEMUX.txt, has ended and the command that started it is finished: DEMUX.txt rewritten
+// (the tool writes it at its end), the lock file gone (the program removes it once the tool has
+// ended), and the program's window thread answering again. Each is a state that lasts until the
+// next run, so a driver that is not scheduled for a while still sees it. false when that did not
+// happen within limit_ms.
+bool wait_tool_run(const std::wstring& folder, HWND dialog, const FileStamp& before, int limit_ms = 120000);
+
+// The first process named exe (upper case, as the snapshot spells it) that the process parent
+// started, waited for up to limit_ms; nullptr when none came. The handle waits for its end.
+HANDLE wait_child(DWORD parent, const wchar_t* exe, int limit_ms);
 
 // Writes the window's pixels as seen on the screen to a 24-bit BMP.
 bool capture(HWND h, const std::wstring& path);

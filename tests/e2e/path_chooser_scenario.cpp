@@ -130,9 +130,10 @@ void choose_input(DWORD pid, HWND main, const std::wstring& programFolder, const
   std::vector<std::wstring> files = list_items(c, res::kChooserFiles);
   check(files.size() == 1 && files[0] == recording, "only the recording is listed",
         files.empty() ? L"(none)" : files[0]);
+  const FileStamp analysed = stamp_of(programFolder + L"DEMUX.txt");
   click(c, IDOK);
   check(wait_gone(pid, wide("入力元TSファイル選択")), "input chooser closes");
-  check(wait_tool_run(programFolder, main), "the chosen recording's programmes analysed");
+  check(wait_tool_run(programFolder, main, analysed), "the chosen recording's programmes analysed");
   check_item(main, res::kInputPath, recordingFolder + recording, "input field holds the chosen recording");
   check(item_text(main, res::kTotalTime) != L"00:00:00.000", "the chosen recording is loaded and measured",
         item_text(main, res::kTotalTime));

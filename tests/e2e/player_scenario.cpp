@@ -144,7 +144,7 @@ int run_player_scenario(const std::wstring& folder, const std::wstring& standIn)
   c.SetText(res::kStartTime, L"00:00:01.000");
   c.SetText(res::kPlaySeconds, L"2");
   c.Click(res::kPlayAfterStart);
-  for (int waited = 0; waited < 30000 && file_size(played) < 0; waited += 100) Sleep(100);
+  for (int waited = 0; waited < 60000 && file_size(played) < 0; waited += 100) Sleep(100);
   const std::vector<std::wstring> record = lines_of(read_file(played));
   const std::wstring clipPath = folder + L"PRG2.ts";
   const std::vector<unsigned char> clip = read_file(clipPath);

@@ -26,8 +26,8 @@ for file in kerfcut.exe KERFDMX.EXE LOGO.BMP README.HTM; do
   [ -f "$folder/$file" ] || { echo "run_e2e.sh: the install left out $file" >&2; exit 1; }
 done
 cp "$driver" "$work/"
-# The stand-in for the external player, built beside the driver.
-cp "$(dirname "$driver")/stand_in_player.exe" "$work/"
+# The stand-in for the external player and the demux tool's holder, built beside the driver.
+cp "$(dirname "$driver")/stand_in_player.exe" "$(dirname "$driver")/tool_holder.exe" "$work/"
 # The preview scenario compares the window's picture with ffmpeg's decode of the sample clip: its
 # intra pictures, one per sequence, in order.
 clip=$(cd "$here/../../sample" && pwd)/clip.m2v

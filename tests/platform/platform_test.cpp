@@ -243,7 +243,7 @@ TEST(GuiLink, PostsReachTheReceiverInOrder) {
   const uint32_t expected[3][2] = {{1, 0}, {1, 100}, {2, 0xFFFFFFFFu}};
   for (const auto& e : expected) {
     uint32_t m = 0, w = 0, l = 0;
-    ASSERT_TRUE(receiver.Wait(m, w, l, 5000));
+    ASSERT_TRUE(receiver.Wait(m, w, l, 30000));
     EXPECT_EQ(m, msg);
     EXPECT_EQ(w, e[0]);
     EXPECT_EQ(l, e[1]);
