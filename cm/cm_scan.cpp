@@ -273,7 +273,9 @@ bool Scan::ResolveBoundary(CmBoundary& b, bool final) {
     if (ring_.at(i).ms >= b.silence.endMs) hi = i;
   b.change = -1;
   b.picture = CutPoint{ring_.at(hi).ms, ring_.at(hi).packet};
-  if (lo < 0) return true;   // the pictures before the silence are gone (or never came)
+  // The pictures before the silence are gone (or never came); or the silence is too long to
+  // bound a commercial, and decoding around it would be spent for nothing.
+  if (lo < 0 || b.silence.lengthMs() > kMaxBoundarySilenceMs) return true;
   for (int i = lo; i < hi; ++i) {
     const KeyPicture& a = ring_.Decoded(i);
     const KeyPicture& z = ring_.Decoded(i + 1);
