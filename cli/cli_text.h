@@ -7,8 +7,6 @@
 // A path as the user gave it, for printing: Linux paths are already in the terminal's encoding,
 // Windows paths are held in code page 932.
 std::string path_for_terminal(const std::string& path);
-// A JSON string literal (quotes included) of UTF-8 text.
-std::string json_string(std::string_view utf8);
 
 // Prints Shift-JIS text as UTF-8 (cp932_to_utf8).
 void print_sjis(std::FILE* to, std::string_view sjis);

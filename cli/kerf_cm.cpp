@@ -9,6 +9,7 @@
 
 #include "cli/cli_text.h"
 #include "cli/kerf_commands.h"
+#include "cli/kerf_json.h"
 #include "cli/kerf_session.h"
 #include "cm/cm_plan.h"
 #include "platform/console.h"
@@ -56,32 +57,37 @@ const char* kind_word(CmStretchKind kind) {
   return "";
 }
 
-void PrintCmJson(const CmRequest& request, const CmResult& result, int status) {
+Json CmStretchJson(const CmStretch& s) {
+  return Json{{"kind", kind_word(s.kind)},
+              {"startMs", int64_t(s.start.ms)},
+              {"endMs", int64_t(s.end.ms)},
+              {"start", clock_text(s.start.ms)},
+              {"end", clock_text(s.end.ms)},
+              {"lengthMs", int64_t(s.lengthMs())},
+              {"firstPacket", int64_t(s.start.packet)},
+              {"lastPacket", int64_t(s.end.packet - 1)},
+              {"uncertainStart", s.uncertainStart},
+              {"uncertainEnd", s.uncertainEnd},
+              {"why", s.why}};
+}
+
+Json CmJson(const CmRequest& request, const CmResult& result, int status) {
   const CmScanResult& scan = result.scan;
-  std::printf("{\n  \"file\": %s,\n  \"status\": %d,\n  \"outcome\": \"%s\",\n  \"programme\": %d,\n",
-              json_string(path_for_terminal(request.path)).c_str(), status,
-              result.outcome == Outcome::Stopped ? "stopped" : "done", request.programme);
-  std::printf("  \"serviceId\": %d,\n  \"videoPid\": %d,\n  \"audioPid\": %d,\n  \"lengthMs\": %lld,\n",
-              int(scan.serviceId), int(scan.videoPid), int(scan.audioPid),
-              static_cast<long long>(scan.findings.endMs));
-  std::printf("  \"silences\": %lld,\n  \"keyPictures\": %lld,\n  \"decodedPictures\": %lld,\n  \"stretches\": [",
-              static_cast<long long>(scan.silences), static_cast<long long>(scan.keyPictures),
-              static_cast<long long>(scan.decodes));
-  for (size_t i = 0; i < result.stretches.size(); ++i) {
-    const CmStretch& s = result.stretches[i];
-    std::printf("%s\n    {\"kind\": \"%s\", \"startMs\": %lld, \"endMs\": %lld, \"start\": %s, \"end\": %s,\n"
-                "     \"lengthMs\": %lld, \"firstPacket\": %lld, \"lastPacket\": %lld, \"uncertainStart\": %s,\n"
-                "     \"uncertainEnd\": %s, \"why\": %s}",
-                i ? "," : "", kind_word(s.kind), static_cast<long long>(s.start.ms), static_cast<long long>(s.end.ms),
-                json_string(clock_text(s.start.ms)).c_str(), json_string(clock_text(s.end.ms)).c_str(),
-                static_cast<long long>(s.lengthMs()), static_cast<long long>(s.start.packet),
-                static_cast<long long>(s.end.packet - 1), s.uncertainStart ? "true" : "false",
-                s.uncertainEnd ? "true" : "false", json_string(s.why).c_str());
-  }
-  std::printf("%s],\n  \"ranges\": [", result.stretches.empty() ? "" : "\n  ");
-  const std::vector<std::string> ranges = programme_ranges(result.stretches);
-  for (size_t i = 0; i < ranges.size(); ++i) std::printf("%s%s", i ? ", " : "", json_string(ranges[i]).c_str());
-  std::printf("]\n}\n");
+  Json stretches = Json::array();
+  for (const CmStretch& s : result.stretches) stretches.push_back(CmStretchJson(s));
+  return Json{{"file", path_for_terminal(request.path)},
+              {"status", status},
+              {"outcome", result.outcome == Outcome::Stopped ? "stopped" : "done"},
+              {"programme", request.programme},
+              {"serviceId", int(scan.serviceId)},
+              {"videoPid", int(scan.videoPid)},
+              {"audioPid", int(scan.audioPid)},
+              {"lengthMs", int64_t(scan.findings.endMs)},
+              {"silences", int64_t(scan.silences)},
+              {"keyPictures", int64_t(scan.keyPictures)},
+              {"decodedPictures", int64_t(scan.decodes)},
+              {"stretches", stretches},
+              {"ranges", programme_ranges(result.stretches)}};
 }
 
 }  // namespace
@@ -111,7 +117,7 @@ int Cm(const std::vector<std::string>& argv) {
     if (result.outcome == Outcome::Done)
       for (const std::string& line : programme_ranges(result.stretches)) std::printf("%s\n", line.c_str());
   } else if (args.has("json")) {
-    PrintCmJson(request, result, exit_status(result.outcome));
+    print_json(CmJson(request, result, exit_status(result.outcome)));
   } else {
     PrintCmText(result);
   }

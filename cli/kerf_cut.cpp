@@ -9,6 +9,7 @@
 
 #include "cli/cli_text.h"
 #include "cli/kerf_commands.h"
+#include "cli/kerf_json.h"
 #include "cli/kerf_session.h"
 #include "common/raw_file.h"
 #include "common/ts_packet.h"
@@ -180,49 +181,7 @@ void ReportStretch(const StretchResult& r, const CutPlan& plan, bool json) {
   if (r.demux.outcome == DemuxOutcome::Stopped) std::fprintf(stderr, "kerf: stopped; the output keeps what was written\n");
 }
 
-const char* outcome_word(const StretchResult& s) {
-  if (!s.ran) return "not run";
-  switch (s.demux.outcome) {
-    case DemuxOutcome::Done: return "done";
-    case DemuxOutcome::Stopped: return "stopped";
-    case DemuxOutcome::InputError: return "input error";
-    case DemuxOutcome::OutputError: return "output error";
-    case DemuxOutcome::ControlFileError: return "control file error";
-    case DemuxOutcome::UsageError: return "usage error";
-  }
-  return "";
-}
 
-void PrintCutJson(const Recording& rec, const CutResult& result, bool snapped, int status) {
-  static const char* const kStatusWords[] = {"done", "", "usage", "input", "output", "stopped"};
-  std::printf("{\n  \"file\": %s,\n  \"status\": %d,\n  \"outcome\": \"%s\",\n  \"snap\": %s,\n  \"stretches\": [",
-              json_string(path_for_terminal(rec.path)).c_str(), status,
-              status >= 0 && status <= 5 ? kStatusWords[status] : "", snapped ? "true" : "false");
-  for (size_t i = 0; i < result.stretches.size(); ++i) {
-    const StretchResult& r = result.stretches[i];
-    const Stretch& s = r.stretch;
-    const DemuxSummary& c = r.demux.summary;
-    std::printf("%s\n    {\"number\": %d, \"startPacket\": %d, \"endPacket\": %d, \"start\": %s, \"end\": %s,\n"
-                "     \"askedStartPacket\": %d, \"askedEndPacket\": %d, \"outcome\": \"%s\",\n"
-                "     \"summary\": {\"packets\": %u, \"pids\": %u, \"descriptorKinds\": %u, \"nullPackets\": %u, "
-                "\"syncLosses\": %u, \"crcErrors\": %u},\n     \"outputs\": [",
-                i ? "," : "", s.number, int(s.first), int(s.last), json_string(ms_text(rec.ToMs(s.first))).c_str(),
-                json_string(ms_text(rec.ToMs(s.last))).c_str(), int(s.askedFirst), int(s.askedLast),
-                outcome_word(r), unsigned(c.packets), unsigned(c.distinctPids), unsigned(c.descriptorKinds),
-                unsigned(c.nullPackets), unsigned(c.syncLosses), unsigned(c.crcErrors));
-    for (size_t k = 0; k < r.demux.written.size(); ++k)
-      std::printf("%s%s", k ? ", " : "", json_string(path_for_terminal(r.demux.written[k])).c_str());
-    std::printf("]}");
-  }
-  std::printf("%s],\n  \"outputs\": [", result.stretches.empty() ? "" : "\n  ");
-  for (size_t k = 0; k < result.outputs.size(); ++k) {
-    const CutOutput& o = result.outputs[k];
-    std::printf("%s\n    {\"path\": %s, \"bytes\": %lld, \"packets\": %lld}", k ? "," : "",
-                json_string(path_for_terminal(o.path)).c_str(), static_cast<long long>(o.bytes),
-                static_cast<long long>(o.packets));
-  }
-  std::printf("%s]\n}\n", result.outputs.empty() ? "" : "\n  ");
-}
 
 }  // namespace
 
@@ -252,6 +211,6 @@ int Cut(const std::vector<std::string>& argv) {
   };
   const CutResult result = RunCut(plan, engine, &g_stop, events);
   const int status = result.error ? report_error(result.error, kCutHelp) : exit_status(result.outcome);
-  if (json) PrintCutJson(plan.rec, result, plan.snap, status);
+  if (json) print_json(CutJson(plan, result));
   return status;
 }

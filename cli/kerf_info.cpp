@@ -8,6 +8,7 @@
 
 #include "cli/cli_text.h"
 #include "cli/kerf_commands.h"
+#include "cli/kerf_json.h"
 #include "cli/kerf_session.h"
 #include "common/cp932_text.h"
 #include "common/timefmt.h"
@@ -27,26 +28,6 @@ const char kInfoHelp[] =
     "  --method 3  automatic: method 1 unless its bitrate is more than 10 % off (default)\n"
     "  --json      the same as a JSON object\n";
 
-void PrintInfoJson(const Recording& rec, int32_t at, const std::vector<Programme>& programmes) {
-  std::printf("{\n  \"file\": %s,\n  \"size\": %.0f,\n  \"packets\": %d,\n",
-              json_string(path_for_terminal(rec.path)).c_str(), rec.size, int(rec.packets));
-  std::printf("  \"measured\": %s,\n  \"pcrPid\": %d,\n  \"firstPcrMs\": %d,\n  \"lastPcrMs\": %d,\n",
-              rec.measured ? "true" : "false", int(rec.m.pcrPid), int(rec.m.startPcrMs), int(rec.m.endPcrMs));
-  std::printf("  \"rateEstimate\": %d,\n  \"method\": %d,\n  \"totalMs\": %d,\n  \"total\": %s,\n",
-              int(rec.m.rateEstimate), int(rec.method) + 1, int(rec.m.totalMs),
-              json_string(ms_text(rec.m.totalMs)).c_str());
-  std::printf("  \"bitrate\": %d,\n  \"programmesAt\": %d,\n  \"programmes\": [", int(rec.bitrate), int(at));
-  for (size_t i = 0; i < programmes.size(); ++i) {
-    const Programme& p = programmes[i];
-    std::printf("%s\n    {\"ordinal\": %d, \"serviceId\": %d, \"name\": %s, \"pids\": [", i ? "," : "",
-                int(p.ordinal), int(p.serviceId), json_string(cp932_to_utf8(p.name)).c_str());
-    for (size_t j = 0; j < p.pids.size(); ++j)
-      std::printf("%s{\"pid\": %d, \"class\": %s}", j ? ", " : "", int(p.pids[j].pid),
-                  json_string(p.pids[j].classText).c_str());
-    std::printf("]}");
-  }
-  std::printf("%s]\n}\n", programmes.empty() ? "" : "\n  ");
-}
 
 void PrintInfoText(const Recording& rec, int32_t at, const std::vector<Programme>& programmes) {
   char sizeText[32], rateText[32];
@@ -95,7 +76,7 @@ int Info(const std::vector<std::string>& argv) {
   if (CommandError notReady = engine.Ready()) return report_error(notReady, kInfoHelp);
   const ProgrammeAnalysis analysis = AnalyseProgrammes(engine, rec, at);
   if (args.has("json"))
-    PrintInfoJson(rec, at, analysis.structure.programmes);
+    print_json(InfoJson(rec, at, analysis.structure.programmes));
   else
     PrintInfoText(rec, at, analysis.structure.programmes);
   return kExitOk;

@@ -9,6 +9,7 @@
 
 #include "cli/cli_text.h"
 #include "cli/kerf_commands.h"
+#include "cli/kerf_json.h"
 #include "cli/kerf_session.h"
 #include "plans/scan_plan.h"
 #include "platform/console.h"
@@ -30,23 +31,6 @@ const char kScanHelp[] =
 
 std::atomic<bool> g_stop{false};
 
-void PrintScanJson(const ScanPlan& plan, const ScanResult& result, int status, const char* outcome) {
-  std::printf("{\n  \"file\": %s,\n  \"status\": %d,\n  \"outcome\": \"%s\",\n  \"programme\": %d,\n",
-              json_string(path_for_terminal(plan.rec.path)).c_str(), status, outcome, plan.programme);
-  std::printf("  \"videoPid\": %d,\n  \"pcrPid\": %d,\n  \"headers\": [", int(plan.videoPid), int(plan.pcrPid));
-  for (size_t i = 0; i < result.headers.size(); ++i) {
-    const SequenceHeaderAt& h = result.headers[i];
-    const int32_t ms = plan.rec.ToMs(int32_t(h.packet));
-    std::printf("%s\n    {\"packet\": %lld, \"ms\": %d, \"time\": %s, \"pcr\": ", i ? "," : "",
-                static_cast<long long>(h.packet), int(ms), json_string(ms_text(ms)).c_str());
-    if (h.pcrTicks < 0)
-      std::printf("null, \"pcrTime\": null}");
-    else
-      std::printf("%lld, \"pcrTime\": %s}", static_cast<long long>(h.pcrTicks),
-                  json_string(ms_text(pcr_ms(h.pcrTicks))).c_str());
-  }
-  std::printf("%s]\n}\n", result.headers.empty() ? "" : "\n  ");
-}
 
 void PrintScanText(const ScanPlan& plan, const ScanResult& result) {
   std::printf("programme %d, video PID %04X: %zu sequence headers\n", plan.programme, unsigned(plan.videoPid),
@@ -83,18 +67,13 @@ int Scan(const std::vector<std::string>& argv) {
   console_on_interrupt(&g_stop);
   const ScanResult result = RunScan(plan, [&bar](int percent) { bar.Draw(percent); }, &g_stop);
   bar.End();
-  const char* outcome = "done";
-  if (result.outcome == Outcome::Stopped) {
-    outcome = "stopped";
+  if (result.outcome == Outcome::Stopped)
     std::fprintf(stderr, "kerf: stopped; the headers found so far are listed\n");
-  } else if (result.outcome != Outcome::Done) {
-    outcome = "input error";
+  else if (result.error)
     report_error(result.error, kScanHelp);
-  }
-  const int status = exit_status(result.outcome);
   if (args.has("json"))
-    PrintScanJson(plan, result, status, outcome);
+    print_json(ScanJson(plan, result));
   else
     PrintScanText(plan, result);
-  return status;
+  return exit_status(result.outcome);
 }
