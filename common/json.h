@@ -70,6 +70,12 @@ inline std::string json_text(const Json& value) {
   return out + "\n}";
 }
 
+// The text of value on one line without spaces, for answers read by programs (bad UTF-8 replaced
+// as above).
+inline std::string json_compact(const Json& value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 // Parses text into value; false, with a message in error, when it is no JSON text.
 // The message names the line and column where the text went wrong.
 inline bool json_parse(std::string_view text, Json& value, std::string& error) {
