@@ -181,8 +181,6 @@ void ReportStretch(const StretchResult& r, const CutPlan& plan, bool json) {
   if (r.demux.outcome == DemuxOutcome::Stopped) std::fprintf(stderr, "kerf: stopped; the output keeps what was written\n");
 }
 
-
-
 }  // namespace
 
 int Cut(const std::vector<std::string>& argv) {

@@ -28,7 +28,6 @@ const char kInfoHelp[] =
     "  --method 3  automatic: method 1 unless its bitrate is more than 10 % off (default)\n"
     "  --json      the same as a JSON object\n";
 
-
 void PrintInfoText(const Recording& rec, int32_t at, const std::vector<Programme>& programmes) {
   char sizeText[32], rateText[32];
   size_to_text(rec.size, sizeText);

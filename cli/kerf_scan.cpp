@@ -31,7 +31,6 @@ const char kScanHelp[] =
 
 std::atomic<bool> g_stop{false};
 
-
 void PrintScanText(const ScanPlan& plan, const ScanResult& result) {
   std::printf("programme %d, video PID %04X: %zu sequence headers\n", plan.programme, unsigned(plan.videoPid),
               result.headers.size());
