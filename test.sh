@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then configures, builds and runs every test: native, under
 # AddressSanitizer + UndefinedBehaviorSanitizer, every fuzz target briefly, and the Windows build
-# under Wine.
+# under Wine; then makes the Debian package and the Windows zip and checks both.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -27,3 +27,8 @@ scripts/fuzz.sh 10
 # server is waited for before the display goes away, so nothing complains about a lost X connection.
 xvfb-run -a -s '-screen 0 1280x1024x24' bash -c "$(declare -f run_preset); jobs=$jobs; rc=0; \
   run_preset win64 || rc=\$?; WINEPREFIX='$PWD/build/wineprefix' wineserver -w; exit \$rc"
+# The packages as people install them: the Debian package through lintian, installed with apt,
+# run from /usr/bin and purged; the zip unpacked into folders with a Japanese name and a name
+# outside code page 932, kerfcut started from each under Wine.
+echo "== packages: make and check the Debian package and the Windows zip"
+scripts/check-packages.sh deb zip

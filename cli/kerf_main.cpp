@@ -28,7 +28,8 @@ const char kUsage[] =
     "milliseconds) or packet numbers (p: and hexadecimal digits, e.g. p:1A2B). Times convert to\n"
     "packets in proportion to the total time, as in the cutter's window.\n"
     "\n"
-    "kerf <command> --help tells more. Exit status: 0 done, 2 usage, 3 input, 4 output, 5 stopped.\n";
+    "kerf <command> --help tells more; kerf --version tells the version.\n"
+    "Exit status: 0 done, 2 usage, 3 input, 4 output, 5 stopped.\n";
 
 int Main(const std::vector<std::string>& argv) {
   console_use_utf8();
@@ -37,6 +38,10 @@ int Main(const std::vector<std::string>& argv) {
     return argv.size() < 2 ? kExitUsage : kExitOk;
   }
   const std::string& command = argv[1];
+  if (command == "--version") {
+    std::printf("kerf %s\n", KERF_VERSION);
+    return kExitOk;
+  }
   if (command == "info") return Info(argv);
   if (command == "cut") return Cut(argv);
   if (command == "scan") return Scan(argv);

@@ -5,6 +5,8 @@
 // file that the program leaves behind.
 //
 // Usage: kerfcut_driver <program folder> <screenshot folder>
+//        kerfcut_driver <program folder> --start-only   (a shipped folder starts, shows its logo and
+//        main window, and saves its settings beside the program at exit)
 // Exit status 0 when every check held; each failed check prints one line.
 #include <windows.h>
 
@@ -79,16 +81,31 @@ void check_layout(HWND dialog) {
 }
 
 constexpr size_t kRecord = 18;  // the Settings record starts after header and reserved word
+const char kFrameTitle[] = "KerfCut Ver 1.20  (KerfWorks)";
+
+// The start-up of a program folder as unpacked from the zip: logo, main window, exit button,
+// the settings file written into the folder.
+int check_start_only(const std::wstring& folder) {
+  Session s;
+  if (!open_session(folder, s, true)) return 1;
+  check(text_of(s.frame) == wide(kFrameTitle), "frame title", text_of(s.frame));
+  PostMessageW(s.dialog, WM_COMMAND, MAKEWPARAM(res::kExit, BN_CLICKED), LPARAM(GetDlgItem(s.dialog, res::kExit)));
+  DWORD code = 0;
+  check(wait_exit(s, code) && code == 0, "program ends on the exit button");
+  check(file_size(folder + L"kerfcut.DAT") > 0, "settings saved in the program folder");
+  return failures == 0 ? 0 : 1;
+}
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
-    printf("usage: kerfcut_driver <program folder> <screenshot folder>\n");
+    printf("usage: kerfcut_driver <program folder> <screenshot folder> | --start-only\n");
     return 2;
   }
   std::wstring folder = argv[1];
   if (folder.back() != L'\\') folder += L'\\';
+  if (std::wstring(argv[2]) == L"--start-only") return check_start_only(folder);
   std::wstring shots = argv[2];
   if (shots.back() != L'\\') shots += L'\\';
   std::wstring settings = folder + L"kerfcut.DAT";
@@ -102,7 +119,7 @@ int wmain(int argc, wchar_t** argv) {
   // ---- First start: defaults on the real window ----
   Session s;
   if (!open_session(folder, s, true)) return 1;
-  check(text_of(s.frame) == wide("KerfCut Ver 1.20  (KerfWorks)"), "frame title", text_of(s.frame));
+  check(text_of(s.frame) == wide(kFrameTitle), "frame title", text_of(s.frame));
   check(item_text(s.dialog, res::kInputPath) == drive + L"INPUT_TS\\ORG.ts", "first-start input path",
         item_text(s.dialog, res::kInputPath));
   check(item_text(s.dialog, res::kOutputPath) == drive + L"OUTPUT_TS\\NEW.ts", "first-start output path",
