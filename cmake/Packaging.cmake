@@ -37,16 +37,20 @@ folder.")
 
   set(pkg_doc ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME})
   set(pkg_out ${PROJECT_BINARY_DIR}/packaging)
-  configure_file(${PROJECT_SOURCE_DIR}/packaging/kerf.1.in ${pkg_out}/kerf.1 @ONLY)
-  configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${pkg_out}/changelog @ONLY)
-  # Manual pages and changelogs are installed compressed, without a time stamp in the gzip header.
-  add_custom_command(OUTPUT ${pkg_out}/kerf.1.gz ${pkg_out}/changelog.gz
-                     COMMAND gzip -9nfk kerf.1 changelog
-                     DEPENDS ${pkg_out}/kerf.1 ${pkg_out}/changelog
-                     WORKING_DIRECTORY ${pkg_out})
-  add_custom_target(kerf_package_files ALL DEPENDS ${pkg_out}/kerf.1.gz ${pkg_out}/changelog.gz)
+  set(pkg_pages kerf.1 kerfdmx.1)
+  set(pkg_zipped)
+  foreach(file IN LISTS pkg_pages ITEMS changelog)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/${file}.in ${pkg_out}/${file} @ONLY)
+    # Manual pages and changelogs are installed compressed, without a time stamp in the gzip header.
+    add_custom_command(OUTPUT ${pkg_out}/${file}.gz COMMAND gzip -9nfk ${file}
+                       DEPENDS ${pkg_out}/${file} WORKING_DIRECTORY ${pkg_out})
+    list(APPEND pkg_zipped ${pkg_out}/${file}.gz)
+  endforeach()
+  add_custom_target(kerf_package_files ALL DEPENDS ${pkg_zipped})
 
-  install(FILES ${pkg_out}/kerf.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  list(TRANSFORM pkg_pages PREPEND ${pkg_out}/)
+  list(TRANSFORM pkg_pages APPEND .gz)
+  install(FILES ${pkg_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${pkg_out}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
                 ${PROJECT_SOURCE_DIR}/README.md
           DESTINATION ${pkg_doc})
