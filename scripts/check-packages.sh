@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the packages (scripts/make-packages.sh) and checks them as people install them:
 #   deb           lintian finds no error; apt installs the package on this machine, /usr/bin/kerf
-#                 tells the package's version and reads the sample recording; apt purges it again
+#                 tells the package's version, reads the sample recording and serves; apt purges it
 #   zip           the zip unpacked into a folder with a Japanese name and into one whose name has
 #                 no code page 932 form; kerfcut.exe starts from each under Wine (logo, main
 #                 window, exit, settings saved beside it)
@@ -29,7 +29,7 @@ install_run_purge() {
   local -a in=($1)
   local deb=$2 sample=$3 version
   version=$(dpkg-deb -f "$deb" Version)
-  "${in[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$4" </dev/null |
+  "${in[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o Dpkg::Use-Pty=0 "$4" </dev/null |
     grep -E '^(The following|  |Setting up)' || true
   "${in[@]}" dpkg -s kerfcut >/dev/null || fail "kerfcut is not installed"
   local said
@@ -39,7 +39,14 @@ install_run_purge() {
   echo "$ kerf info sample.ts"
   "${in[@]}" /usr/bin/kerf info "$sample" | tee "$work/info.txt"
   [ "$(grep -c ' service ' "$work/info.txt")" = 3 ] || fail "kerf info did not list the sample's three programmes"
-  "${in[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q kerfcut </dev/null | grep -E '^(Removing|Purging)' || true
+  # kerf serve starts with the installed libraries and prints its address (the token left out).
+  echo "$ kerf serve --root /tmp --listen 127.0.0.1:0"
+  "${in[@]}" timeout -s INT 5 /usr/bin/kerf serve --root /tmp --listen 127.0.0.1:0 \
+    --token-file /tmp/kerf-check-token >"$work/serve.txt" 2>&1 || true
+  "${in[@]}" rm -f /tmp/kerf-check-token
+  sed 's/token=.*/token=.../' "$work/serve.txt"
+  grep -q '^kerf serve: open http://127\.0\.0\.1:[0-9]*/?token=' "$work/serve.txt" || fail "kerf serve did not start"
+  "${in[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q -o Dpkg::Use-Pty=0 kerfcut </dev/null | grep -E '^(Removing|Purging)' || true
   ! "${in[@]}" dpkg -s kerfcut >/dev/null 2>&1 || fail "kerfcut is still installed"
   ! "${in[@]}" test -e /usr/bin/kerf -o -e /usr/share/doc/kerfcut || fail "the purge left files behind"
 }
