@@ -6,7 +6,8 @@
 #                 no code page 932 form; kerfcut.exe starts from each under Wine (logo, main
 #                 window, exit, settings saved beside it)
 #   fresh-debian  the same install, run and purge in a fresh `debootstrap --variant=minbase
-#                 bookworm` root, so apt brings nothing but the package's Depends (slow; not in CI)
+#                 bookworm` root, apt bringing nothing but the package's Depends, without the
+#                 packages they recommend (slow; not in CI)
 # Usage: scripts/check-packages.sh deb|zip|fresh-debian...
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,13 +25,14 @@ make_sample() {
   build/native/bin/kerf_make_sample sample/clip.m2v "$work/sample.ts" >/dev/null
 }
 
-# $1: how to run a command where the package is installed (empty: here). The installed kerf tells
-# the package's version and lists the sample's three programmes; the purge leaves no file behind.
+# $1: how to run a command where the package is installed (empty: here); $4: the package's path
+# there, then apt's options. The installed kerf tells the package's version and lists the
+# sample's three programmes; the purge leaves no file behind.
 install_run_purge() {
   local -a in=($1)
   local deb=$2 sample=$3 version
   version=$(dpkg-deb -f "$deb" Version)
-  "${in[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o Dpkg::Use-Pty=0 "$4" </dev/null |
+  "${in[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o Dpkg::Use-Pty=0 "${@:5}" "$4" </dev/null |
     grep -E '^(The following|  |Setting up)' || true
   "${in[@]}" dpkg -s kerfcut >/dev/null || fail "kerfcut is not installed"
   local said
@@ -111,7 +113,9 @@ check_fresh_debian() {
   "${sudo_cmd[@]}" chroot "$root" apt-get update -q >/dev/null
   echo "packages in the fresh root: $("${sudo_cmd[@]}" chroot "$root" dpkg-query -W | wc -l)"
   echo "== apt install, run and purge in the fresh root"
-  install_run_purge "${sudo_cmd[*]} chroot $root" "$deb" /tmp/sample.ts "/tmp/$(basename "$deb")"
+  # Recommended packages stay out: the programs must run with the Depends alone.
+  install_run_purge "${sudo_cmd[*]} chroot $root" "$deb" /tmp/sample.ts "/tmp/$(basename "$deb")" \
+    --no-install-recommends
 }
 
 [ $# -gt 0 ] || fail "usage: scripts/check-packages.sh deb|zip|fresh-debian..."
