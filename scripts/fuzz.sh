@@ -33,6 +33,7 @@ dicts_of() {
     demux_parsers_fuzz) echo control ;;
     logo_fuzz) echo bmp ;;
     preview_decoder_fuzz) echo mpeg2 ;;
+    serve_request_fuzz) echo serve ;;
     settings_fuzz) echo settings ;;
     ts_reader_fuzz) echo ts mpeg2 ;;
     *) echo "" ;;
