@@ -38,15 +38,16 @@ CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& 
   request.startPcrMs = plan.rec.m.startPcrMs;
   request.endPcrMs = plan.rec.m.endPcrMs;
 
-  // The work areas of one preview, owned here (the decoder's frame stores start zeroed).
-  std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kCutterReadBufferSize]);
-  std::unique_ptr<uint8_t[]> esBuffer(new uint8_t[kEsBufferSize]);
-  frame.previewDib.reset(new uint8_t[kPreviewDibBytes]);
-  frame.decoder.reset(new PreviewDecoder());
-  PreviewDriver driver(readBuffer.get(), esBuffer.get(), *frame.decoder);
+  // The work areas of the frame, made at its first picture (the decoder's frame stores start
+  // zeroed) and kept for the next.
+  if (!frame.readBuffer) frame.readBuffer.reset(new uint8_t[kCutterReadBufferSize]);
+  if (!frame.esBuffer) frame.esBuffer.reset(new uint8_t[kEsBufferSize]);
+  if (!frame.previewDib) frame.previewDib.reset(new uint8_t[kPreviewDibBytes]);
+  if (!frame.decoder) frame.decoder.reset(new PreviewDecoder());
+  PreviewDriver driver(frame.readBuffer.get(), frame.esBuffer.get(), *frame.decoder);
   if (driver.ExtractPreviewStream(request, status) != 0) return CommandError{Outcome::InputError, ""};
   driver.DecodePreviewStream(request, status, frame.previewDib.get());
-  if (request.pcrRangeSet) frame.pcrRangeText = request.pcrRangeText;
+  frame.pcrRangeText = request.pcrRangeSet ? request.pcrRangeText : "";
   frame.converted = driver.pictureConverted();
   if (!frame.converted) return command_error(Outcome::InputError, "no picture was decoded at this position");
   return {};

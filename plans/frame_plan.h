@@ -26,10 +26,15 @@ struct FramePlan {
 CommandError PlanFrame(const Recording& rec, int programme, int32_t at, int32_t listAt, bool stopOnError,
                        WorkEngine& engine, FramePlan& plan);
 
-// A decoded picture: the decoder holding it, and the preview's 360 x 240 bitmap of it.
+// A decoded picture: the decoder holding it, and the preview's 360 x 240 bitmap of it. A frame
+// given to RunFrame again keeps its decoder and work areas, as the window program's preview keeps
+// one decoder for every picture it shows: a server decoding picture after picture then touches
+// no fresh memory (tens of MiB, whose first touch is dear in a virtual machine).
 struct DecodedFrame {
   std::unique_ptr<PreviewDecoder> decoder;
   std::unique_ptr<uint8_t[]> previewDib;   // kPreviewDibBytes, bottom-up BGR
+  std::unique_ptr<uint8_t[]> readBuffer;   // the extraction's work areas
+  std::unique_ptr<uint8_t[]> esBuffer;
   std::string pcrRangeText;                // the preview's PCR range text (Shift-JIS), empty for none
   bool converted = false;                  // a picture was decoded and converted
 

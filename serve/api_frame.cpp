@@ -19,16 +19,18 @@ struct QuietSink : MessageSink {
   bool Report(MessageKind, const char*) override { return true; }
 };
 
-// Holds a decoding slot for as long as it lives.
-class DecodeSlot {
+// Holds a decoder of the pool for as long as it lives.
+class PooledFrame {
  public:
-  explicit DecodeSlot(DecodeSlots& slots) : slots_(slots) { slots_.Acquire(); }
-  ~DecodeSlot() { slots_.Release(); }
-  DecodeSlot(const DecodeSlot&) = delete;
-  DecodeSlot& operator=(const DecodeSlot&) = delete;
+  explicit PooledFrame(FramePool& pool) : pool_(pool), frame_(pool.Acquire()) {}
+  ~PooledFrame() { pool_.Release(frame_); }
+  PooledFrame(const PooledFrame&) = delete;
+  PooledFrame& operator=(const PooledFrame&) = delete;
+  DecodedFrame& operator*() const { return *frame_; }
 
  private:
-  DecodeSlots& slots_;
+  FramePool& pool_;
+  DecodedFrame* frame_;
 };
 
 ApiError decode_jpeg(Api::State& state, const OpenedRecording& opened, int programme, int32_t at, int width,
@@ -42,15 +44,13 @@ ApiError decode_jpeg(Api::State& state, const OpenedRecording& opened, int progr
   plan.videoPid = video->videoPid;
   plan.programmeCount = int32_t(opened.state->analysis.structure.videos.size());
   plan.at = at;
-  DecodedFrame frame;
   QuietSink quiet;
-  {
-    DecodeSlot slot(state.decodes);
-    if (CommandError e = RunFrame(plan, quiet, frame)) return command_api_error(e, "no picture could be decoded at this position");
-  }
+  PooledFrame pooled(state.frames);
+  DecodedFrame& frame = *pooled;
+  if (CommandError e = RunFrame(plan, quiet, frame)) return command_api_error(e, "no picture could be decoded at this position");
   const PictureView view = frame.view();
   const int32_t height = scaled_height(view, frame.decoder->headers.aspect_ratio_information, width);
-  std::unique_ptr<uint8_t[]> rgb(new uint8_t[size_t(width) * size_t(height) * 3]);
+  std::unique_ptr<uint8_t[]> rgb(new uint8_t[size_t(width) * size_t(height > 0 ? height : 1) * 3]);
   if (height <= 0 || !scale_picture(view, width, height, rgb.get())) return {422, "no_picture", "no picture was decoded at this position"};
   if (!encode_jpeg(rgb.get(), width, height, kJpegQuality, jpeg)) return {500, "failed", "the picture could not be compressed"};
   return {};

@@ -7,7 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "plans/frame_plan.h"
 #include "plans/scan_plan.h"
 #include "plans/work_engine.h"
 #include "serve/api.h"
@@ -25,20 +27,26 @@ struct RecordingState {
 using RecordingPtr = std::shared_ptr<const RecordingState>;
 using ScanPtr = std::shared_ptr<const ScanResult>;
 
-// Pictures decoded at once: each decoder holds frame stores of several MiB, and two cores are
-// all a small server may have.
-class DecodeSlots {
+// The decoders pictures are decoded with, each kept from picture to picture (a decoder holds
+// frame stores of tens of MiB). Two decode at once: a small server has two cores; the other
+// requests wait their turn.
+class FramePool {
  public:
-  explicit DecodeSlots(int count) : free_(count) {}
-  void Acquire() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    freed_.wait(lock, [this] { return free_ > 0; });
-    --free_;
+  static constexpr size_t kFrames = 2;
+  FramePool() {
+    for (DecodedFrame& f : frames_) free_.push_back(&f);
   }
-  void Release() {
+  DecodedFrame* Acquire() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    freed_.wait(lock, [this] { return !free_.empty(); });
+    DecodedFrame* frame = free_.back();
+    free_.pop_back();
+    return frame;
+  }
+  void Release(DecodedFrame* frame) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      ++free_;
+      free_.push_back(frame);
     }
     freed_.notify_one();
   }
@@ -46,7 +54,8 @@ class DecodeSlots {
  private:
   std::mutex mutex_;
   std::condition_variable freed_;
-  int free_;
+  DecodedFrame frames_[kFrames];
+  std::vector<DecodedFrame*> free_;
 };
 
 struct Api::State {
@@ -54,7 +63,7 @@ struct Api::State {
 
   const Roots& roots;
   GuardConfig guard;
-  DecodeSlots decodes{2};
+  FramePool frames;
   BackgroundCache<RecordingPtr> recordings;   // programme 0 of the key
   BackgroundCache<ScanPtr> scans;
   BackgroundCache<std::shared_ptr<const std::string>> pictures;   // JPEG files by position and width

@@ -1,0 +1,223 @@
+// kerf serve under load, on the loopback: the time of a 360-wide picture of a 1440x1080 recording
+// while a cut of another recording runs, a 100-picture timeline of a long recording, a cut through
+// the API against `kerf cut` of the same plan, 50 clients asking for pictures at once, and the
+// server's resident memory throughout. Usage:
+//   serve_bench KERF FOLDER HD.ts LONG.ts     (both recordings inside FOLDER, the server's root)
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Json = nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+double ms_since(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Server {
+  pid_t pid = -1;
+  int port = 0;
+  std::string token;
+};
+
+Server start(const std::string& kerf, const std::string& folder) {
+  Server s;
+  const std::string out = folder + "/serve-out.txt";
+  std::vector<std::string> args = {kerf, "serve", "--root", folder, "--listen", "127.0.0.1:0", "--token-file", folder + "/token"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn(&s.pid, argv[0], &actions, nullptr, argv.data(), environ);
+  for (int i = 0; i < 100 && s.port == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const std::string text = slurp(out);
+    const size_t at = text.find("open http://127.0.0.1:");
+    if (at == std::string::npos || text.find('\n', at) == std::string::npos) continue;
+    s.port = std::stoi(text.substr(at + 22));
+    s.token = text.substr(text.find("token=", at) + 6, 64);
+  }
+  return s;
+}
+
+// Resident memory of the process now and at its peak, in MiB.
+std::pair<double, double> resident_mib(pid_t pid) {
+  const std::string status = slurp("/proc/" + std::to_string(pid) + "/status");
+  auto field = [&](const char* name) {
+    const size_t at = status.find(name);
+    return at == std::string::npos ? 0.0 : std::stod(status.substr(at + std::string(name).size())) / 1024;
+  };
+  return {field("VmRSS:"), field("VmHWM:")};
+}
+
+struct Client {
+  httplib::Client http;
+  httplib::Headers headers;
+  Client(const Server& s) : http("127.0.0.1", s.port) {
+    http.set_read_timeout(600, 0);
+    headers = {{"Authorization", "Bearer " + s.token}, {"Host", "127.0.0.1:" + std::to_string(s.port)}};
+  }
+  int Get(const std::string& target, std::string* body = nullptr) {
+    auto r = http.Get(target, headers);
+    if (r && body) *body = r->body;
+    return r ? r->status : 0;
+  }
+  std::string Post(const std::string& target, const std::string& body) {
+    auto r = http.Post(target, headers, body, "application/json");
+    return r ? r->body : "";
+  }
+};
+
+double percentile(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
+}
+
+// Waits for a cut; its final view.
+Json wait_cut(Client& c, const std::string& id) {
+  for (;;) {
+    std::string body;
+    c.Get("/api/cuts/" + id, &body);
+    const Json v = Json::parse(body, nullptr, false);
+    if (!v.is_object() || (v["state"] != "queued" && v["state"] != "running")) return v;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: serve_bench KERF FOLDER HD.ts LONG.ts\n");
+    return 2;
+  }
+  const std::string kerf = argv[1], folder = argv[2], hd = argv[3], longRec = argv[4];
+  const std::string root = folder.substr(folder.rfind('/') + 1);
+  Server server = start(kerf, folder);
+  if (server.port == 0) return std::fprintf(stderr, "the server did not start\n"), 1;
+  Client c(server);
+  std::atomic<bool> done{false};
+  std::atomic<double> peak{0};
+  std::thread watch([&] {
+    while (!done) {
+      peak = std::max(peak.load(), resident_mib(server.pid).first);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  std::string body;
+  c.Get("/api/info?path=" + root + "/" + hd, &body);
+  const int32_t hdMs = Json::parse(body)["totalMs"];
+  c.Get("/api/info?path=" + root + "/" + longRec, &body);
+  const int32_t longMs = Json::parse(body)["totalMs"];
+
+  // 1. Pictures while a cut of the long recording runs.
+  const Json started = Json::parse(c.Post("/api/cuts", R"({"path":")" + root + "/" + longRec +
+                                                           R"(","programme":2,"ranges":[{}],"output":")" + root + R"(/bg-cut.ts","overwrite":true})"));
+  std::vector<double> times;
+  for (int i = 0; i < 200; ++i) {
+    char at[32];
+    const int32_t ms = int32_t(int64_t(hdMs) * (i * 37 % 200) / 200);
+    std::snprintf(at, sizeof at, "%02d:%02d:%02d.%03d", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    const auto t = Clock::now();
+    const int status = c.Get("/api/frame?path=" + root + "/" + hd + "&at=" + at + "&width=360");
+    if (status == 200) times.push_back(ms_since(t));
+  }
+  std::string cutState;
+  c.Get("/api/cuts/" + std::string(started["id"]), &body);
+  cutState = Json::parse(body)["state"];
+  wait_cut(c, started["id"]);
+  std::printf("picture 360 wide of %s, cut %s meanwhile: %zu answered, median %.1f ms, p95 %.1f ms\n", hd.c_str(),
+              cutState.c_str(), times.size(), percentile(times, 0.5), percentile(times, 0.95));
+
+  // 2. A 100-picture timeline of the long recording (its pages were just read by the cut).
+  auto t = Clock::now();
+  c.Get("/api/timeline?path=" + root + "/" + longRec + "&count=100", &body);
+  const Json timeline = Json::parse(body, nullptr, false);
+  const double positions = ms_since(t);
+  int failed = 0;
+  {
+    std::vector<std::thread> fetchers;
+    std::atomic<size_t> next{0};
+    for (int k = 0; k < 4; ++k)
+      fetchers.emplace_back([&] {
+        Client mine(server);
+        for (size_t i = next++; i < timeline["pictures"].size(); i = next++)
+          if (mine.Get(timeline["pictures"][i]["url"].get<std::string>()) != 200) ++failed;
+      });
+    for (auto& f : fetchers) f.join();
+  }
+  std::printf("timeline of %s (%d ms long): %zu positions in %.0f ms, with their pictures %.0f ms, %d failed\n",
+              longRec.c_str(), int(longMs), timeline["pictures"].size(), positions, ms_since(t), failed);
+
+  // 3. A cut through the API against kerf cut of the same plan, alternated, three of each.
+  std::vector<double> apiTimes, cliTimes;
+  std::string apiState;
+  for (int round = 0; round < 3; ++round) {
+    t = Clock::now();
+    const Json api = Json::parse(c.Post("/api/cuts", R"({"path":")" + root + "/" + longRec +
+                                                         R"(","programme":1,"ranges":[{}],"output":")" + root + R"(/api-cut.ts","overwrite":true})"));
+    apiState = wait_cut(c, api["id"])["state"];
+    apiTimes.push_back(ms_since(t));
+    t = Clock::now();
+    const std::string line = "'" + kerf + "' cut '" + folder + "/" + longRec + "' --programme 1 -o '" + folder +
+                             "/cli-cut.ts' --force > /dev/null 2>&1";
+    if (std::system(line.c_str()) != 0) apiState += " (kerf cut failed)";
+    cliTimes.push_back(ms_since(t));
+  }
+  std::printf("cut of programme 1 of %s, medians of 3: API %.0f ms (%s), kerf cut %.0f ms: %.3fx\n", longRec.c_str(),
+              percentile(apiTimes, 0.5), apiState.c_str(), percentile(cliTimes, 0.5),
+              percentile(apiTimes, 0.5) / percentile(cliTimes, 0.5));
+
+  // 4. 50 clients asking for pictures at once.
+  std::atomic<int> errors{0}, answered{0};
+  t = Clock::now();
+  {
+    std::vector<std::thread> clients;
+    for (int k = 0; k < 50; ++k)
+      clients.emplace_back([&, k] {
+        Client mine(server);
+        for (int i = 0; i < 4; ++i) {
+          const std::string at = "p:" + std::to_string(1000 + 4000 * ((k * 4 + i) % 40));
+          if (mine.Get("/api/frame?path=" + root + "/" + hd + "&at=" + at) == 200) ++answered; else ++errors;
+        }
+      });
+    for (auto& k : clients) k.join();
+  }
+  std::printf("50 clients x 4 pictures: %d answered, %d errors, %.0f ms\n", answered.load(), errors.load(), ms_since(t));
+  done = true;
+  watch.join();
+  const auto [now, hwm] = resident_mib(server.pid);
+  std::printf("server resident memory: peak sampled %.0f MiB, peak (VmHWM) %.0f MiB, now %.0f MiB\n", peak.load(), hwm, now);
+  kill(server.pid, SIGTERM);
+  int status = 0;
+  waitpid(server.pid, &status, 0);
+  return 0;
+}
