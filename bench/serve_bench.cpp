@@ -4,7 +4,8 @@
 // server's resident memory throughout. Usage:
 //   serve_bench KERF FOLDER HD.ts LONG.ts     (both recordings inside FOLDER, the server's root)
 #include <httplib.h>
-#include <nlohmann/json.hpp>
+
+#include "common/json.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -26,7 +27,6 @@ extern char** environ;
 
 namespace {
 
-using Json = nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
 double ms_since(Clock::time_point start) {

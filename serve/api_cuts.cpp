@@ -155,7 +155,9 @@ JobEnd run_cut(CutJob& job, JobControl& control) {
 Json job_json(const JobView& view) {
   Json out = {{"id", view.id}, {"state", job_state_name(view.state)}, {"percent", view.percent},
               {"queuePosition", view.queuePosition}};
-  if (!view.outcome.empty()) out["outcome"] = Json::parse(view.outcome, nullptr, false);
+  Json outcome;
+  std::string ignored;
+  if (!view.outcome.empty() && json_parse(view.outcome, outcome, ignored)) out["outcome"] = outcome;
   return out;
 }
 

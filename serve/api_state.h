@@ -1,22 +1,19 @@
 // What the API's handlers share: the roots, the guard's settings, the job queue, the caches and
 // the decoding slots. Private to serve/.
 #pragma once
-#include <nlohmann/json.hpp>
-
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/json.h"
 #include "plans/frame_plan.h"
 #include "plans/scan_plan.h"
 #include "plans/work_engine.h"
 #include "serve/api.h"
 #include "serve/background_cache.h"
 #include "serve/job_queue.h"
-
-using Json = nlohmann::json;
 
 // A recording measured and its programmes listed (from packet 0), as the cache keeps it.
 struct RecordingState {
@@ -89,9 +86,6 @@ ApiError command_api_error(const CommandError& error, const char* fallback);
 // A position text of kerf's syntax in rec as a packet number.
 ApiError position_param(const std::string& text, const char* name, const Recording& rec, int32_t& packet);
 
-// JSON on one line; text that is not UTF-8 (a file name of another encoding) is replaced, never
-// thrown over.
-inline std::string json_compact(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
 // Answers with a JSON body and status 200.
 void answer_json(const Json& body, HttpResponse& response, int status = 200);
 // A query parameter as a whole number within min..max; fallback when absent. An error names the

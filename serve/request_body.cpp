@@ -2,11 +2,9 @@
 // body makes the JSON library throw past this file.
 #include "serve/request_body.h"
 
-#include <nlohmann/json.hpp>
+#include "common/json.h"
 
 namespace {
-
-using Json = nlohmann::json;
 
 ApiError wrong(const std::string& what) { return bad_request("bad_body", what); }
 
@@ -81,8 +79,9 @@ ApiError read_field(const std::string& key, const Json& value, CutBody& cut) {
 }  // namespace
 
 ApiError parse_cut_body(const std::string& body, CutBody& cut) {
-  const Json json = Json::parse(body, nullptr, false);
-  if (json.is_discarded()) return wrong("the body is not JSON");
+  Json json;
+  std::string why;
+  if (!json_parse(body, json, why)) return wrong("the body is not JSON: " + why);
   if (!json.is_object()) return wrong("the body must be a JSON object");
   for (const auto& [key, value] : json.items())
     if (ApiError e = read_field(key, value, cut)) return e;

@@ -2,7 +2,6 @@
 // the stream builder, asked through HTTP.
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -21,13 +20,13 @@
 #include <thread>
 #include <vector>
 
+#include "common/json.h"
 #include "tests/support/stream_builder.h"
 
 extern char** environ;
 
 namespace {
 
-using Json = nlohmann::json;
 namespace fs = std::filesystem;
 
 std::string built(const char* name) {
