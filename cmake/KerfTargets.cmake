@@ -69,10 +69,12 @@ function(kerf_program name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 endfunction()
 
-# kerf_test(name SOURCES ... LIBS ...): one GoogleTest binary, run by CTest (under Wine when the
-# build is for Windows, through the cross-compiling emulator).
+# kerf_test(name SOURCES ... LIBS ... [HELPERS pattern]): one GoogleTest binary, run by CTest
+# (under Wine when the build is for Windows, through the cross-compiling emulator). HELPERS names
+# the cases (a --gtest_filter pattern) that are the binary's own child processes, started by other
+# cases of it: CTest's run leaves them out, so they are not counted as tests.
 function(kerf_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "HELPERS" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   kerf_settings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
@@ -80,7 +82,11 @@ function(kerf_test name)
     target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
   endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set(filter)
+  if(ARG_HELPERS)
+    set(filter "--gtest_filter=-${ARG_HELPERS}")
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 ${filter})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "KERF_BUILD_DIR=${PROJECT_BINARY_DIR};KERF_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
     TIMEOUT 600)

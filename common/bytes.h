@@ -1,4 +1,5 @@
-// Big-endian field readers and writer for TS packet headers and PSI/SI sections.
+// Big-endian field readers and writer for TS packet headers and PSI/SI sections; little-endian
+// ones for the Windows formats (BMP headers) and the GUI link's datagrams.
 // No bounds checks: the caller guarantees that the bytes exist.
 #pragma once
 #include <cstdint>
@@ -21,5 +22,21 @@ inline void pcr_base_read(const uint8_t* p, uint32_t& high, uint32_t& low) {
 inline uint8_t* be_write16(uint8_t* buf, uint32_t v) {
   buf[0] = uint8_t((v >> 8) & 0xFF);
   buf[1] = uint8_t(v & 0xFF);
+  return buf;
+}
+
+inline uint32_t le_read16(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8); }
+inline uint32_t le_read32(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+inline uint8_t* le_write16(uint8_t* buf, uint32_t v) {
+  buf[0] = uint8_t(v & 0xFF);
+  buf[1] = uint8_t((v >> 8) & 0xFF);
+  return buf;
+}
+inline uint8_t* le_write32(uint8_t* buf, uint32_t v) {
+  le_write16(buf, v & 0xFFFF);
+  le_write16(buf + 2, v >> 16);
   return buf;
 }

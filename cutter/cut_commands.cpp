@@ -9,24 +9,24 @@
 #include "cutter/cut_checks.h"
 #include "cutter/main_dialog.h"
 #include "cutter/tool_run.h"
+#include "demux/work_files.h"
 
 namespace {
 
-constexpr size_t kEditPathMax = 258;  // characters read from the path edits
 constexpr int kModeAll = 0;           // DemuxMode: every packet of the range
 constexpr int kModeProgramme = 1;     // DemuxMode: the previewed programme's block of DEMUX.txt
 
 }  // namespace
 
 void MyDialog::ExecuteCut() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   Settings& s = state_.settings;
-  inputPath_.GetText(s.inputPathText, kEditPathMax + 1);
+  inputPath_.GetText(s.inputPathText, kPathEditMax + 1);
   if (std::strcmp(s.inputPathText, s.loadedInputPath) != 0) {
     ErrorBox("入力元TSファイル名を書き替え後、[更新]ボタンが押されていません.");
     return;
   }
-  outputPath_.GetText(s.outputPath, kEditPathMax + 1);
+  outputPath_.GetText(s.outputPath, kPathEditMax + 1);
   TimesToPackets();
   if (s.startPacket > s.endPacket) {
     ErrorBox("切り出し範囲の指定が 【開始位置≦終了位置】 になっていません.");
@@ -74,8 +74,8 @@ bool MyDialog::WriteCutControl() {
   const Settings& s = state_.settings;
   if (s.DemuxMode > kModeProgramme) return true;  // the user's DEMUX.cfg
   char control[kPathBuffer + 16], structure[kPathBuffer + 16];
-  std::snprintf(control, sizeof control, "%sDEMUX.tmp", state_.paths.programFolder);
-  std::snprintf(structure, sizeof structure, "%sDEMUX.txt", state_.paths.programFolder);
+  std::snprintf(control, sizeof control, "%s%s", state_.paths.programFolder, kDemuxControlFileName);
+  std::snprintf(structure, sizeof structure, "%s%s", state_.paths.programFolder, kDemuxInfoFileName);
   const ControlWrite result = s.DemuxMode == kModeAll
                                   ? write_all_control(control, s.outputPath)
                                   : write_programme_control(structure, selected_ordinal(s), s.outputPath, control);
@@ -96,9 +96,8 @@ int MyDialog::RunCut() {
   const Settings& s = state_.settings;
   state_.job.jobRunning = 1;
   char command[kToolCommandBuffer];
-  std::snprintf(command, sizeof command, "\"%s\" \"%s\" -h:%X -s:%X -e:%X -d:%s", state_.paths.toolPath,
-                s.loadedInputPath, unsigned(tool_window(*this)), unsigned(s.startPacket), unsigned(s.endPacket),
-                s.DemuxMode > kModeProgramme ? "DEMUX.cfg" : "DEMUX.tmp");
+  tool_command(*this, state_, s.startPacket, s.endPacket, ToolRequest::Control,
+               s.DemuxMode > kModeProgramme ? kDemuxConfigFileName : kDemuxControlFileName, command);
   const int result = RunToolAndWait(*this, state_, command, nullptr, 1, "切り出し中");
   if (result == kRunDone) {
     InformationBox("正常終了しました.");

@@ -5,6 +5,9 @@
 struct JobState {
   int jobRunning = 0;       // 1 while a run is in progress: main-dialog commands do nothing
   int cancelRequested = 0;  // 1 once the progress window has been closed
-  int toolState = 0;        // wParam of the last progress message: 0 none, 1 running, 2 finished
+  int toolState = 0;        // wParam of the last progress message: 0 none, kProgressPost or
+                            // kCompletionPost (demux/demux_host.h)
   int toolProgress = 0;     // lParam of that message: per cent done
+
+  bool Busy() const { return jobRunning == 1; }
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/bytes.h"
 #include "common/path.h"
 #include "common/raw_file.h"
 #include "resources/ids.h"
@@ -16,9 +17,6 @@ constexpr uint32_t kLogoShowMs = 2000;
 constexpr size_t kFileHeader = 14;  // BITMAPFILEHEADER
 constexpr size_t kInfoHeader = 40;  // BITMAPINFOHEADER, taken as 40 bytes whatever it says
 
-uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-
 }  // namespace
 
 int logo_load(const char* path, ui::Picture8& picture) {
@@ -26,12 +24,12 @@ int logo_load(const char* path, ui::Picture8& picture) {
   if (!file.ok()) return 1;
   const RawHandle h = file.get();
   uint8_t head[kFileHeader + kInfoHeader];
-  if (raw_read(head, 1, sizeof head, h) != sizeof head || le16(head) != 0x4D42) return 1;
+  if (raw_read(head, 1, sizeof head, h) != sizeof head || le_read16(head) != 0x4D42) return 1;
   const uint8_t* info = head + kFileHeader;
-  int32_t width = int32_t(le32(info + 4));
-  int32_t height = int32_t(le32(info + 8));
-  uint32_t compression = le32(info + 16);
-  uint32_t colours = le32(info + 32);
+  int32_t width = int32_t(le_read32(info + 4));
+  int32_t height = int32_t(le_read32(info + 8));
+  uint32_t compression = le_read32(info + 16);
+  uint32_t colours = le_read32(info + 32);
   if (compression > 1) return 1;
   if (colours == 0 || colours > 256) colours = 256;
 

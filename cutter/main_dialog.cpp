@@ -111,7 +111,7 @@ void MyDialog::RefreshPreview() {
 
 bool MyDialog::CanClose() {
   Settings& s = state_.settings;
-  if (state_.job.jobRunning == 1) return false;
+  if (Busy()) return false;
   inputPath_.GetText(s.inputPathText, kPathBuffer);
   outputPath_.GetText(s.outputPath, kPathBuffer);
   ReadPlaySeconds();
@@ -127,7 +127,7 @@ intptr_t MyDialog::OnTimer(ui::Message& m) {
 }
 
 void MyDialog::CloseMain() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   CloseWindow(ui::kIdCancel);
 }
 
@@ -138,13 +138,13 @@ void MyDialog::OpenHelp() {
 }
 
 void MyDialog::ShowAbout() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   AboutDialog about(this);
   about.Execute();
 }
 
 void MyDialog::UpdateInput() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   Settings& s = state_.settings;
   inputPath_.GetText(s.inputPathText, kPathBuffer);
   if (path_is_full(s.inputPathText)) {
@@ -156,7 +156,7 @@ void MyDialog::UpdateInput() {
 }
 
 void MyDialog::BrowseInput() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   Settings& s = state_.settings;
   inputPath_.GetText(s.inputPathText, kPathBuffer);
   FileSelectDialog chooser(this);
@@ -171,7 +171,7 @@ void MyDialog::BrowseInput() {
 }
 
 void MyDialog::BrowseOutput() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   Settings& s = state_.settings;
   outputPath_.GetText(s.outputPath, kPathBuffer);
   FileSelectDialog chooser(this);
@@ -185,13 +185,13 @@ void MyDialog::BrowseOutput() {
 }
 
 void MyDialog::SelectProgramme() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   state_.settings.programmeIndex = programmes_.GetSelIndex();
   RefreshPreview();
 }
 
 void MyDialog::ShowVideoInfo() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   const Settings& s = state_.settings;
   const StreamHeaders& h = preview_.headers();
   VideoInfoValues values{};
@@ -209,7 +209,7 @@ void MyDialog::ShowVideoInfo() {
 }
 
 void MyDialog::SelectDemuxMode() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   int index = demuxModes_.GetSelIndex();
   if (index < 0) {
     // A saved mode outside the list selects nothing; the normal mode is taken instead.
@@ -223,7 +223,7 @@ void MyDialog::SelectDemuxMode() {
 }
 
 void MyDialog::OpenPlayerSettings() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   ViewerDialog viewer(this, viewer_values_of(state_.settings));
   if (viewer.Execute() != ui::kIdOk) return;
   apply_viewer_values(viewer.values(), state_.settings);
@@ -231,7 +231,7 @@ void MyDialog::OpenPlayerSettings() {
 }
 
 void MyDialog::OpenOptions() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   Settings& s = state_.settings;
   OptionDialog options(this, s.stopDecodeOnError, s.totalTimeMethod);
   if (options.Execute() != ui::kIdOk) return;

@@ -1,6 +1,7 @@
 // MyDialog: the working surface of kerfcut, the client of the main frame holding every field and
 // button of the cutter: the input and its measurements, the cut range and the output.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -9,6 +10,10 @@
 #include "resources/ids.h"
 #include "ui/controls.h"
 #include "ui/window.h"
+
+// Characters the cut and the programme structure read from the path edits before they compare
+// the input's text with the loaded path.
+constexpr size_t kPathEditMax = 258;
 
 class MyDialog : public ui::Dialog {
  public:
@@ -121,7 +126,7 @@ class MyDialog : public ui::Dialog {
   void PlayAfterEnd() { PlayAfter(kEnd); }
 
   // Steps of the commands.
-  bool Busy() const { return state_.job.jobRunning == 1; }
+  bool Busy() const { return state_.job.Busy(); }
   void CopyPosition(Point from, Point to);
   void SelectPoint(Point p);
   void PlayBefore(Point p);

@@ -18,9 +18,12 @@ struct Step {
   int32_t deltaMs;
 };
 constexpr Step kSteps[] = {
-    {113, 100},      {115, -100},     {118, 500},     {119, -500},      {120, 1000},     {121, -1000},
-    {122, 5000},     {123, -5000},    {124, 20000},   {125, -20000},    {126, 60000},    {127, -60000},
-    {128, 300000},   {131, -300000},  {132, 600000},  {133, -600000},   {134, 1800000},  {135, -1800000},
+    {res::kStepAhead100ms, 100},    {res::kStepBack100ms, -100},    {res::kStepAhead500ms, 500},
+    {res::kStepBack500ms, -500},    {res::kStepAhead1s, 1000},      {res::kStepBack1s, -1000},
+    {res::kStepAhead5s, 5000},      {res::kStepBack5s, -5000},      {res::kStepAhead20s, 20000},
+    {res::kStepBack20s, -20000},    {res::kStepAhead1min, 60000},   {res::kStepBack1min, -60000},
+    {res::kStepAhead5min, 300000},  {res::kStepBack5min, -300000},  {res::kStepAhead10min, 600000},
+    {res::kStepBack10min, -600000}, {res::kStepAhead30min, 1800000}, {res::kStepBack30min, -1800000},
 };
 
 }  // namespace

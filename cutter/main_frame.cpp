@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cutter/logo_dialog.h"
+#include "demux/work_files.h"
 #include "platform/gui_link.h"
 #include "platform/platform.h"
 #include "resources/ids.h"
@@ -76,7 +77,7 @@ void MyFrameWindow::CleanupWindow() {
     snprintf(path, sizeof path, "%sPRG%1u.TS", state_.paths.programFolder, unsigned(n));
     delete_file(path);
   }
-  snprintf(path, sizeof path, "%sDEMUX.tmp", state_.paths.programFolder);
+  snprintf(path, sizeof path, "%s%s", state_.paths.programFolder, kDemuxControlFileName);
   delete_file(path);
 }
 

@@ -5,6 +5,7 @@
 #include "cutter/clip_file.h"
 #include "cutter/main_dialog.h"
 #include "cutter/tool_run.h"
+#include "demux/work_files.h"
 #include "platform/process.h"
 
 namespace {
@@ -16,13 +17,12 @@ constexpr int32_t kQuietPlaySeconds = 30;
 
 void MyDialog::PlayClip(int32_t from, int32_t to) {
   JobState& job = state_.job;
-  if (job.jobRunning == 1) return;
+  if (Busy()) return;
   job.jobRunning = 1;
   const Settings& s = state_.settings;
   const ClipFile clip(state_.paths.programFolder, selected_ordinal(s));
   char command[kToolCommandBuffer];
-  std::snprintf(command, sizeof command, "\"%s\" \"%s\" -h:%X -s:%X -e:%X -d:DEMUX.txt", state_.paths.toolPath,
-                s.loadedInputPath, unsigned(tool_window(*this)), unsigned(from), unsigned(to));
+  tool_command(*this, state_, from, to, ToolRequest::Control, kDemuxInfoFileName, command);
   char player[kToolCommandBuffer];
   if (s.playerOptionsEnabled == 1) {
     std::snprintf(player, sizeof player, "\"%s\" %s \"%s\"", s.playerPath, s.playerOptions, clip.path());

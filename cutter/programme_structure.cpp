@@ -8,6 +8,7 @@
 #include "core/scan_window.h"
 #include "cutter/main_dialog.h"
 #include "cutter/tool_run.h"
+#include "demux/work_files.h"
 #include "platform/platform.h"
 #include "platform/shell.h"
 
@@ -15,7 +16,6 @@ namespace {
 
 static_assert(kMaxProgrammeEntries == kProgrammeListMax);
 
-constexpr size_t kInputEditMax = 258;  // characters read from the path edits
 
 void work_file(const CutterState& state, const char* name, char (&out)[kPathBuffer + 16]) {
   std::snprintf(out, sizeof out, "%s%s", state.paths.programFolder, name);
@@ -42,7 +42,7 @@ void MyDialog::ShowProgrammeList() {
 int MyDialog::LoadProgrammeList() {
   Settings& s = state_.settings;
   char path[kPathBuffer + 16];
-  work_file(state_, "DEMUX.txt", path);
+  work_file(state_, kDemuxInfoFileName, path);
   ProgrammeStructure structure;
   const int result = read_programme_list(path, structure);  // empties the list whatever happens
   ProgrammeList& list = s.programmeList;
@@ -64,7 +64,7 @@ int MyDialog::AnalysisRun(const char* title) {
   JobState& job = state_.job;
   job.jobRunning = 1;
   char demuxTxt[kPathBuffer + 16];
-  work_file(state_, "DEMUX.txt", demuxTxt);
+  work_file(state_, kDemuxInfoFileName, demuxTxt);
   delete_file(demuxTxt);
   programmes_.Clear();
   s.programmeList.count = 0;
@@ -79,8 +79,7 @@ int MyDialog::AnalysisRun(const char* title) {
   const int64_t end = int64_t(s.startPacket) + kScanWindowLast;
   const int32_t last = end > INT32_MAX ? INT32_MAX : int32_t(end);
   char command[kToolCommandBuffer];
-  std::snprintf(command, sizeof command, "\"%s\" \"%s\" -h:%X -s:%X -e:%X -i:DEMUX.txt", state_.paths.toolPath,
-                s.loadedInputPath, unsigned(tool_window(*this)), unsigned(s.startPacket), unsigned(last));
+  tool_command(*this, state_, s.startPacket, last, ToolRequest::Information, kDemuxInfoFileName, command);
   const int result = RunToolAndWait(*this, state_, command, nullptr, 1, title);
   // Read whatever came out: after a cancel or a failure the list stays empty or partial.
   LoadProgrammeList();
@@ -91,9 +90,9 @@ int MyDialog::AnalysisRun(const char* title) {
 int MyDialog::AnalyseProgrammes() { return AnalysisRun("解析中"); }
 
 void MyDialog::AcquireProgrammeStructure() {
-  if (state_.job.jobRunning == 1) return;
+  if (Busy()) return;
   Settings& s = state_.settings;
-  inputPath_.GetText(s.inputPathText, kInputEditMax + 1);
+  inputPath_.GetText(s.inputPathText, kPathEditMax + 1);
   if (std::strcmp(s.inputPathText, s.loadedInputPath) != 0) {
     ErrorBox("入力元TSファイル名を書き替え後、[更新]ボタンが押されていません.");
     return;
@@ -101,7 +100,7 @@ void MyDialog::AcquireProgrammeStructure() {
   const int result = AnalysisRun("番組構成作成中");
   if (result == kRunDone) {
     char demuxTxt[kPathBuffer + 16];
-    work_file(state_, "DEMUX.txt", demuxTxt);
+    work_file(state_, kDemuxInfoFileName, demuxTxt);
     shell_open(handle(), demuxTxt);
   } else if (result == kRunCancelled) {
     InformationBox("処理を中止しました.");

@@ -7,6 +7,7 @@
 
 #include "common/path.h"
 #include "common/raw_file.h"
+#include "core/input_measure.h"
 #include "platform/platform.h"
 
 namespace {
@@ -50,7 +51,7 @@ void settings_defaults(Settings& s, const char* programFolder, const char* syste
   s.playSeconds = 5;
   s.previewEnabled = 1;
   s.stopDecodeOnError = 0;
-  s.totalTimeMethod = 2;
+  s.totalTimeMethod = kMethodAutomatic;
   s.bitrate = 16500000;
   s.inputSize = 0.0;
   s.packetSize = kCutterPacketSize;

@@ -9,6 +9,7 @@
 #include "common/path.h"
 #include "common/raw_file.h"
 #include "cutter/progress_dialog.h"
+#include "demux/demux_host.h"
 #include "demux/tool_exit.h"
 #include "platform/platform.h"
 #include "platform/process.h"
@@ -59,10 +60,10 @@ void error_box(ui::Dialog& owner, const char* text) { ui::message_box(owner.hand
 
 // The lock file: a single line feed. false when it cannot be created.
 bool write_lock_file(const char* path) {
-  RawHandle h = raw_open(path, "wb");
-  if (h == kInvalidRawHandle) return false;
-  const bool written = raw_write("\n", 1, 1, h) == 1;
-  return raw_close(h) != 0 && written;
+  RawFile file(path, "wb");
+  if (!file.ok()) return false;
+  const bool written = raw_write("\n", 1, 1, file.get()) == 1;
+  return file.Close() != 0 && written;
 }
 
 // The pens and brushes of the bar, made once per run.
@@ -100,10 +101,17 @@ uint32_t tool_window(const ui::Dialog& mainDialog) {
   return uint32_t(frame != nullptr ? frame->handle() : mainDialog.handle());
 }
 
+void tool_command(const ui::Dialog& mainDialog, const CutterState& state, int32_t first, int32_t last,
+                  ToolRequest request, const char* workFile, char (&out)[kToolCommandBuffer]) {
+  std::snprintf(out, sizeof out, "\"%s\" \"%s\" -h:%X -s:%X -e:%X -%c:%s", state.paths.toolPath,
+                state.settings.loadedInputPath, unsigned(tool_window(mainDialog)), unsigned(first), unsigned(last),
+                request == ToolRequest::Information ? 'i' : 'd', workFile);
+}
+
 ProgressBar progress_bar(int width, int height, int toolState, int toolProgress) {
   const int left = width / 16, right = width - width / 16;
   const int top = height / 3, bottom = height - height / 3;
-  int p = toolState == 1 ? toolProgress : toolState == 2 ? 100 : 0;
+  int p = toolState == int(kProgressPost) ? toolProgress : toolState == int(kCompletionPost) ? 100 : 0;
   // A value outside 0 to 100 would draw past the frame.
   if (p < 0) p = 0;
   if (p > 100) p = 100;

@@ -30,6 +30,14 @@ int RunToolAndWait(ui::Dialog& mainDialog, CutterState& state, const char* comma
 // The handle given to the tool with -h:, the main frame's.
 uint32_t tool_window(const ui::Dialog& mainDialog);
 
+// What a run of the tool is asked for: the information file (-i:) or the outputs a control file
+// names (-d:).
+enum class ToolRequest { Information, Control };
+// The tool's command line over packets first..last of the loaded input, reporting to the main
+// dialog's frame; workFile is the name of the information or control file in the program folder.
+void tool_command(const ui::Dialog& mainDialog, const CutterState& state, int32_t first, int32_t last,
+                  ToolRequest request, const char* workFile, char (&out)[kToolCommandBuffer]);
+
 // The progress bar on a client area of width x height for what the tool last reported: the
 // black frame, the blue part done and the white part left.
 struct ProgressBar {

@@ -6,6 +6,7 @@
 
 #include "common/raw_file.h"
 #include "common/sjis.h"
+#include "common/ts_packet.h"
 #include "demux/psi/table_layer.h"
 
 namespace {
@@ -149,24 +150,22 @@ bool WriteDemuxInfo(const char* path, const TableLayer& tables, const DemuxInfoO
       out.Line("PID=0000,PAT");
       std::snprintf(line, sizeof line, "PID=%04X,PMT", unsigned(svc.pmtPid));
       out.Line(line);
-      if (svc.pcrPid > 0 && svc.pcrPid < 0x1FFF) {
+      if (svc.pcrPid > 0 && svc.pcrPid < kTsNullPid) {
         std::snprintf(line, sizeof line, "PID=%04X,PCR", unsigned(svc.pcrPid));
         out.Line(line);
       }
-      if (svc.ecmPid > 0 && svc.ecmPid < 0x1FFF && !options.excludeEcmAndData) {
+      if (svc.ecmPid > 0 && svc.ecmPid < kTsNullPid && !options.excludeEcmAndData) {
         std::snprintf(line, sizeof line, "PID=%04X,ECM", unsigned(svc.ecmPid));
         out.Line(line);
       }
       int streams = svc.streamCount < kMaxStreams ? svc.streamCount : kMaxStreams;
       for (int k = 0; k < streams; ++k) {
         const ServiceStream& st = svc.streams[k];
-        bool excluded = options.excludeEcmAndData &&
-                        (std::strcmp(st.classText, "ECM") == 0 || std::strcmp(st.classText, "D") == 0);
-        if (!excluded) {
-          std::snprintf(line, sizeof line, "PID=%04X,%.7s", unsigned(st.pid), st.classText);
+        if (!(options.excludeEcmAndData && st.streamClass == StreamClass::Data)) {
+          std::snprintf(line, sizeof line, "PID=%04X,%s", unsigned(st.pid), class_text(st.streamClass));
           out.Line(line);
         }
-        if (st.ecmPid > 0 && st.ecmPid < 0x1FFF && !options.excludeEcmAndData) {
+        if (st.ecmPid > 0 && st.ecmPid < kTsNullPid && !options.excludeEcmAndData) {
           std::snprintf(line, sizeof line, "PID=%04X,ECM", unsigned(st.ecmPid));
           out.Line(line);
         }

@@ -231,6 +231,42 @@ DemuxEngine::LoopEnd DemuxEngine::RunLoop(RawHandle input) {
   return PacketLoop(demuxWriter_, reader);
 }
 
+namespace {
+
+// One stretch of packets through the table layer and (MODE=DEMUX) the writer; MODE=ALL writes the
+// stretch where it stands in the reader's block before the block's data moves. Returns the packets
+// passed: fewer than count when a write failed, counting those before the one being written.
+// Inlined into the packet loop, so that the loop's counters and the reader stay in registers.
+template <typename Writer>
+[[gnu::always_inline]] inline size_t pass_stretch(Writer& writer, PacketReader& reader, TableLayer& tables,
+                                                  const uint8_t* first, size_t count, uint32_t& nulls) {
+  // Each packet goes to the table layer and then (MODE=DEMUX) to the writer: what the tables
+  // learn from a packet applies to the packet itself.
+  size_t done = 0;
+  for (const uint8_t* packet = first; done < count; ++done, packet += kPacketSize) {
+    const uint32_t pid = ts_pid(packet);
+    if (pid == kTsNullPid) {
+      tables.CountPid(pid);
+      ++nulls;
+    } else {
+      tables.HandlePacket(packet, pid);
+    }
+    if constexpr (!Writer::kPointsIntoReadData) {
+      if (!writer.Write(packet, pid)) break;
+    }
+  }
+  if constexpr (Writer::kPointsIntoReadData) {
+    if (!writer.Append(first, count)) {
+      done = 0;
+    } else if (!reader.NextKeepsData() && !writer.Flush()) {
+      done = count - 1;
+    }
+  }
+  return done;
+}
+
+}  // namespace
+
 template <typename Writer>
 DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer, PacketReader reader) {
   TableLayer& tables = *tables_;
@@ -258,30 +294,7 @@ DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer, PacketReader reader
       if (!first) break;
       count = 1;
     }
-    // Each packet goes to the table layer and then (MODE=DEMUX) to the writer: what the tables
-    // learn from a packet applies to the packet itself.
-    size_t done = 0;
-    for (const uint8_t* packet = first; done < count; ++done, packet += kPacketSize) {
-      const uint32_t pid = ts_pid(packet);
-      if (pid == kTsNullPid) {
-        tables.CountPid(pid);
-        ++nulls;
-      } else {
-        tables.HandlePacket(packet, pid);
-      }
-      if constexpr (!Writer::kPointsIntoReadData) {
-        if (!writer.Write(packet, pid)) break;
-      }
-    }
-    // MODE=ALL takes the stretch where it stands in the reader's block and writes it out before
-    // the block's data moves; a failure counts the packets before the one being written.
-    if constexpr (Writer::kPointsIntoReadData) {
-      if (!writer.Append(first, count)) {
-        done = 0;
-      } else if (!reader.NextKeepsData() && !writer.Flush()) {
-        done = count - 1;
-      }
-    }
+    const size_t done = pass_stretch(writer, reader, tables, first, count, nulls);
     processed += uint32_t(done);
     if (done < count) {
       WriteError();
@@ -290,47 +303,52 @@ DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer, PacketReader reader
     }
     if (processed < due) continue;
     packetsProcessed_ = processed;
-
-    // Progress: each whole per cent once; the lock file is looked at only then.
-    if (processed >= percentCheckAt_) {
-      const int percent = int(double(processed) * 100.0 / double(packetsToProcess_));
-      if (percent != lastPercent_) {
-        host_.Post(job_->callerWindow, message_, kProgressPost, uint32_t(percent));
-        if (!host_.LockFileExists(lockPath_)) {
-          end = StoppedAt();
-          break;
-        }
-      }
-      lastPercent_ = percent;
-      percentCheckAt_ = NextPercentCheck();
-    }
-    if (stop && stop->load(std::memory_order_relaxed)) {
-      end = StoppedAt();
-      break;
-    }
-    if (processed >= packetsToProcess_) break;
+    if (!Bookkeeping(processed, end) || processed >= packetsToProcess_) break;
     due = nextDue();
   }
   packetsProcessed_ = processed;
   nullPackets_ = nulls;
+  syncLosses_ = reader.syncLosses();
+  return ReaderEnd(reader.end(), end);
+}
+
+bool DemuxEngine::Bookkeeping(uint32_t processed, LoopEnd& end) {
+  // Progress: each whole per cent once; the lock file is looked at only then.
+  if (processed >= percentCheckAt_) {
+    const int percent = int(double(processed) * 100.0 / double(packetsToProcess_));
+    if (percent != lastPercent_) {
+      host_.Post(job_->callerWindow, message_, kProgressPost, uint32_t(percent));
+      if (!host_.LockFileExists(lockPath_)) {
+        end = StoppedAt();
+        return false;
+      }
+    }
+    lastPercent_ = percent;
+    percentCheckAt_ = NextPercentCheck();
+  }
+  const std::atomic<bool>* const stop = job_->stop;
+  if (stop && stop->load(std::memory_order_relaxed)) {
+    end = StoppedAt();
+    return false;
+  }
+  return true;
+}
+
+DemuxEngine::LoopEnd DemuxEngine::ReaderEnd(TsReadEnd why, LoopEnd end) {
   // The reader tells why it handed out no packet; the end of the file ends the run normally.
-  switch (reader.end()) {
+  switch (why) {
     case TsReadEnd::None:
     case TsReadEnd::EndOfFile:
       break;
     case TsReadEnd::SyncLossLimit:
       Print("SYNC BYTEエラーが規定値を超えました.\n");
-      end = LoopEnd::InputFailed;
-      break;
+      return LoopEnd::InputFailed;
     case TsReadEnd::NoResync:
       Print("再同期エラー：SYNC BYTEが見つかりません.\n");
-      end = LoopEnd::InputFailed;
-      break;
+      return LoopEnd::InputFailed;
     case TsReadEnd::ReadError:
       Print("入力TSファイルの読み込みでエラーが発生しました.\n");
-      end = LoopEnd::InputFailed;
-      break;
+      return LoopEnd::InputFailed;
   }
-  syncLosses_ = reader.syncLosses();
   return end;
 }

@@ -120,6 +120,12 @@ class DemuxEngine {
   // reader is the loop's own copy, so that its state stays in registers across the loop.
   template <typename Writer>
   LoopEnd PacketLoop(Writer& writer, PacketReader reader);
+  // At a bookkeeping point: the per-cent post and lock-file look, then the stop flag; false (end
+  // set) when the run stops there.
+  bool Bookkeeping(uint32_t processed, LoopEnd& end);
+  // The loop's end once the reader has stopped: a damaged or unreadable input overrides end
+  // (message printed); the end of the file leaves it as it is.
+  LoopEnd ReaderEnd(TsReadEnd why, LoopEnd end);
   // The first count of packets processed at which the per cent done may exceed lastPercent_.
   uint32_t NextPercentCheck() const;
   // The loop's end through the lock file or the stop flag.

@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/gui_link.h"
+
 // The link to the caller's window: a registered message, progress posts while a run goes on and
 // two completion posts at its end.
 constexpr char kMessageName[] = "KERFCUT_00";
-constexpr uint32_t kNoCallerWindow = 0xFFFF;   // the handle while -h: is absent (the broadcast handle)
+constexpr uint32_t kNoCallerWindow = kBroadcastHandle;   // the handle while -h: is absent
 constexpr uint32_t kProgressPost = 1;          // wParam of a progress post; lParam is the per cent
 constexpr uint32_t kCompletionPost = 2;        // wParam of the completion posts
 

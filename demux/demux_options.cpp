@@ -3,14 +3,11 @@
 
 #include <cstring>
 
+#include "common/ascii.h"
 #include "common/command_line.h"
 #include "demux/info_file_reader.h"
 
 namespace {
-
-bool starts_with(const char* text, const char* prefix) {
-  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
 
 // program folder + name into a path buffer; false when the whole does not fit (a cut path would
 // name some other file).

@@ -3,17 +3,11 @@
 
 #include <cstring>
 
+#include "common/ascii.h"
+
 namespace {
 
 constexpr char kSeparators[] = " ,\t\n";
-
-char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-bool starts_with(const char* text, const char* prefix, bool ignoreCase) {
-  for (; *prefix; ++text, ++prefix)
-    if ((ignoreCase ? ascii_upper(*text) : *text) != *prefix) return false;
-  return true;
-}
 
 int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -20,6 +20,7 @@
 
 #include "core/programme_list.h"
 #include "demux/demux_engine.h"
+#include "demux/work_files.h"
 #include "fuzz/fuzz_file.h"
 
 namespace {
@@ -84,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   job.startPacket = data[1] == 0xFF ? -1 : data[1];
   job.endPacket = data[2] == 0xFF ? -1 : (data[1] == 0xFF ? 0 : data[1]) + 4 * data[2];
   const int request = flags & 3;
-  const std::string info = fx->folder.File("DEMUX.txt");
+  const std::string info = fx->folder.File(kDemuxInfoFileName);
   const std::string control = fx->folder.File(request == 2 ? "all.cfg" : "demux.cfg");
   job.request = request == 0 ? DemuxRequest::None : request == 1 ? DemuxRequest::Information : DemuxRequest::Control;
   job.requestPath = request == 1 ? info.c_str() : control.c_str();

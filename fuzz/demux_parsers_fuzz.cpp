@@ -13,6 +13,7 @@
 #include "demux/demux_control.h"
 #include "demux/demux_options.h"
 #include "demux/info_file_reader.h"
+#include "demux/work_files.h"
 #include "fuzz/fuzz_file.h"
 
 namespace {
@@ -51,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The cutter's programme list from the same text as a file: no more entries than its list box
     // holds, each in a block that exists.
     static FuzzFolder* const folder = new FuzzFolder;
-    if (folder->ok() && folder->Write("DEMUX.txt", data + 1, length)) {
+    if (folder->ok() && folder->Write(kDemuxInfoFileName, data + 1, length)) {
       ProgrammeStructure list;
-      Check(read_programme_list(folder->File("DEMUX.txt").c_str(), list) == 0);
+      Check(read_programme_list(folder->File(kDemuxInfoFileName).c_str(), list) == 0);
       Check(list.videos.size() <= size_t(kMaxProgrammeEntries));
       for (const VideoEntry& v : list.videos) Check(v.ordinal >= 0 && size_t(v.ordinal) <= list.programmes.size());
     }

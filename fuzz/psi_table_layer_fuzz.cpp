@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(service.streamCount <= kMaxStreams);
       Check(strnlen(service.name, sizeof service.name) <= size_t(kProgrammeNameMax));
       for (int k = 0; k < service.streamCount; ++k) {
-        Check(strnlen(service.streams[k].classText, sizeof service.streams[k].classText) < 8);
+        Check(service.streams[k].streamClass <= StreamClass::Data);
       }
     }
   }

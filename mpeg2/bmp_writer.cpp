@@ -3,18 +3,10 @@
 
 #include <cstring>
 
+#include "common/bytes.h"
 #include "common/raw_file.h"
 
 namespace {
-
-void put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-  put16(p, v & 0xFFFF);
-  put16(p + 2, v >> 16);
-}
 
 // One converted row of the largest picture, padded; static so that writing allocates nothing.
 uint8_t rowBuffer[bmp_row_bytes(kConvertMaxWidth)];
@@ -45,18 +37,18 @@ void bmp_make_header(int32_t width, int32_t height, uint8_t* h) {
   // BITMAPFILEHEADER
   h[0] = 'B';
   h[1] = 'M';
-  put32(h + 2, kBmpHeaderBytes + image);   // bfSize
-  put32(h + 10, kBmpHeaderBytes);          // bfOffBits
+  le_write32(h + 2, kBmpHeaderBytes + image);   // bfSize
+  le_write32(h + 10, kBmpHeaderBytes);          // bfOffBits
   // BITMAPINFOHEADER: positive height = rows bottom-up; BI_RGB, no colour table.
-  put32(h + 14, 40);
-  put32(h + 18, uint32_t(width));
-  put32(h + 22, uint32_t(height));
-  put16(h + 26, 1);    // biPlanes
-  put16(h + 28, 24);   // biBitCount
-  put32(h + 30, 0);    // biCompression = BI_RGB
-  put32(h + 34, image);
-  put32(h + 38, 2835);   // 72 dpi in pixels per metre, both ways
-  put32(h + 42, 2835);
+  le_write32(h + 14, 40);
+  le_write32(h + 18, uint32_t(width));
+  le_write32(h + 22, uint32_t(height));
+  le_write16(h + 26, 1);    // biPlanes
+  le_write16(h + 28, 24);   // biBitCount
+  le_write32(h + 30, 0);    // biCompression = BI_RGB
+  le_write32(h + 34, image);
+  le_write32(h + 38, 2835);   // 72 dpi in pixels per metre, both ways
+  le_write32(h + 42, 2835);
 }
 
 int write_preview_bmp(const char* path, const uint8_t* dib) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/bytes.h"
 #include "platform/gui_link.h"
 
 namespace {
@@ -23,17 +24,6 @@ socklen_t link_address(uint32_t handle, sockaddr_un& addr) {
   const int n = std::snprintf(name, sizeof name, "kerfcut-%08X", unsigned(handle));
   std::memcpy(addr.sun_path + 1, name, size_t(n));
   return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(n));
-}
-
-void put_le32(unsigned char* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
-
-uint32_t get_le32(const unsigned char* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 int64_t now_ms() {
@@ -65,9 +55,9 @@ int post_message(uint32_t handle, uint32_t message, uint32_t wparam, uint32_t lp
   sockaddr_un addr;
   const socklen_t len = link_address(handle, addr);
   unsigned char datagram[12];
-  put_le32(datagram, message);
-  put_le32(datagram + 4, wparam);
-  put_le32(datagram + 8, lparam);
+  le_write32(datagram, message);
+  le_write32(datagram + 4, wparam);
+  le_write32(datagram + 8, lparam);
   const ssize_t sent =
       sendto(fd, datagram, sizeof datagram, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&addr), len);
   close(fd);
@@ -109,9 +99,9 @@ bool GuiLinkListener::Receive(uint32_t& message, uint32_t& wparam, uint32_t& lpa
     unsigned char datagram[16];
     const ssize_t got = recv(fd_, datagram, sizeof datagram, 0);
     if (got == 12) {
-      message = get_le32(datagram);
-      wparam = get_le32(datagram + 4);
-      lparam = get_le32(datagram + 8);
+      message = le_read32(datagram);
+      wparam = le_read32(datagram + 4);
+      lparam = le_read32(datagram + 8);
       return true;
     }
     // Datagrams of another size are not ours: drop them and keep waiting.

@@ -56,9 +56,28 @@ constexpr int kStartMarker = 1002;
 constexpr int kEndMarker = 1003;
 constexpr int kStatusLine = 1004;
 
-// Time step buttons: the first and last id of the range (not every id between is a step).
-constexpr int kFirstStep = 113;
-constexpr int kLastStep = 135;
+// Time step buttons: forward (upper row) and back (lower row) by 0.1 s, 0.5 s, 1 s, 5 s, 20 s,
+// 1 min, 5 min, 10 min and 30 min. Their ids lie between kFirstStep and kLastStep, among others.
+constexpr int kStepAhead100ms = 113;
+constexpr int kStepBack100ms = 115;
+constexpr int kStepAhead500ms = 118;
+constexpr int kStepBack500ms = 119;
+constexpr int kStepAhead1s = 120;
+constexpr int kStepBack1s = 121;
+constexpr int kStepAhead5s = 122;
+constexpr int kStepBack5s = 123;
+constexpr int kStepAhead20s = 124;
+constexpr int kStepBack20s = 125;
+constexpr int kStepAhead1min = 126;
+constexpr int kStepBack1min = 127;
+constexpr int kStepAhead5min = 128;
+constexpr int kStepBack5min = 131;
+constexpr int kStepAhead10min = 132;
+constexpr int kStepBack10min = 133;
+constexpr int kStepAhead30min = 134;
+constexpr int kStepBack30min = 135;
+constexpr int kFirstStep = kStepAhead100ms;
+constexpr int kLastStep = kStepBack30min;
 
 // Menu commands.
 constexpr int kMenuExit = 1050;

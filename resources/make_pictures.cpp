@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/bytes.h"
+
 namespace {
 
 constexpr int kW = 320, kH = 200;
@@ -75,14 +77,14 @@ struct Canvas {
   }
 };
 
-void le16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(uint8_t(x));
-  v.push_back(uint8_t(x >> 8));
+// Appends a little-endian field of size bytes (2 or 4).
+void le(std::vector<uint8_t>& v, uint32_t x, size_t size) {
+  uint8_t bytes[4];
+  if (size == 2) le_write16(bytes, x); else le_write32(bytes, x);
+  v.insert(v.end(), bytes, bytes + size);
 }
-void le32(std::vector<uint8_t>& v, uint32_t x) {
-  le16(v, x & 0xFFFF);
-  le16(v, x >> 16);
-}
+void le16(std::vector<uint8_t>& v, uint32_t x) { le(v, x, 2); }
+void le32(std::vector<uint8_t>& v, uint32_t x) { le(v, x, 4); }
 
 bool write(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* f = fopen(path.c_str(), "wb");

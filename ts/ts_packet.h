@@ -7,8 +7,6 @@
 #include "common/bytes.h"
 #include "common/ts_packet.h"
 
-constexpr uint32_t kTsNullPid = 0x1FFF;
-
 inline uint32_t ts_pid(const uint8_t* packet) { return be_read13(packet + 1); }
 inline bool ts_unit_start(const uint8_t* packet) { return (packet[1] & 0x40) != 0; }
 // adaptation_field_control: bit value 2 = an adaptation field follows the header, 1 = a payload.

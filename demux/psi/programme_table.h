@@ -8,10 +8,16 @@ constexpr int kMaxServices = 64;          // services (and PAT entries) per PAT 
 constexpr int kMaxStreams = 32;           // elementary streams per service
 constexpr int kProgrammeNameMax = 127;    // bytes of a programme name, without the terminator
 
+// What an elementary stream carries, as its component_tag says (None: no stream identifier
+// descriptor, or a tag in no range).
+enum class StreamClass : uint8_t { None, Video, Audio, Caption, Data };
+// The class as the information file writes it: "V", "A", "C", "D", or "" for None.
+const char* class_text(StreamClass streamClass);
+
 struct ServiceStream {
   uint16_t pid = 0;
   uint16_t ecmPid = 0;        // 0 = none
-  char classText[8] = {};     // "V", "A", "C", "D" or empty
+  StreamClass streamClass = StreamClass::None;
 };
 
 struct Service {

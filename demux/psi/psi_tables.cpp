@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "common/ts_packet.h"
 #include "demux/psi/table_state.h"
 
 namespace {
@@ -92,9 +93,7 @@ void TableLayer::State::ParsePmt(const uint8_t* section, uint32_t length) {
         for (int k = 0; k < service->streamCount; ++k) {
           ServiceStream& stream = service->streams[k];
           if (stream.pid != elementary_PID) continue;
-          const char* text = class_text_for_component_tag(section[pos + 2]);
-          std::memset(stream.classText, 0, sizeof stream.classText);
-          std::memcpy(stream.classText, text, std::strlen(text));
+          stream.streamClass = class_for_component_tag(section[pos + 2]);
           break;
         }
       }
@@ -109,7 +108,7 @@ void TableLayer::State::OnCaDescriptor(const DescriptorContext& context, const u
   // descriptor_tag, descriptor_length, CA_system_ID (16), reserved (3), CA_PID (13).
   if (length < 6) return;
   const uint16_t CA_PID = uint16_t(be_read13(descriptor + 4));
-  if (CA_PID == 0x1FFF) return;
+  if (CA_PID == kTsNullPid) return;
   if (context.serviceId < 0 || !InPatPidList(context.serviceId)) return;
   Service* service = FindService(context.serviceId);
   if (!service) return;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "common/bytes.h"
+#include "common/ts_packet.h"
 #include "demux/psi/table_state.h"
 
 namespace {
@@ -21,7 +22,7 @@ constexpr FixedRoute kFixedRoutes[] = {
     {0x0000, kRoutePat},   {0x0001, kRouteCat},   {0x0011, kRouteSdt},    {0x0012, kRouteEit0},
     {0x0026, kRouteEit1},  {0x0027, kRouteEit2},  {0x0014, kRouteClock},  {0x001E, kRouteDit},
     {0x001F, kRouteSit},   {0x0023, kRouteSdtt0}, {0x0028, kRouteSdtt1},  {0x0024, kRouteBit},
-    {0x0029, kRouteCdt},   {0x0721, kRouteKind90}, {0x1FFF, kRouteNull},
+    {0x0029, kRouteCdt},   {0x0721, kRouteKind90}, {kTsNullPid, kRouteNull},
 };
 
 // CRC-32/MPEG-2 lookup table, one entry per byte value, MSB-first (ISO/IEC 13818-1 Annex A).

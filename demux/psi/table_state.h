@@ -121,5 +121,5 @@ struct TableLayer::State final : CompleteTableSink, DescriptorHandler {
   uint8_t buffers[kTotalSlots][kSlotBytes];
 };
 
-// Class text ("V", "A", "C", "D" or "") of a stream by its component_tag (ARIB TR-B14 ranges).
-const char* class_text_for_component_tag(uint8_t component_tag);
+// The class of a stream by its component_tag (ARIB TR-B14 ranges).
+StreamClass class_for_component_tag(uint8_t component_tag);

@@ -8,7 +8,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "cutter/main_frame.h"
 #include "platform/gui_link.h"
@@ -100,6 +102,34 @@ TEST_F(MainWindow, FirstStartShowsTheDefaults) {
   EXPECT_EQ(bar->control.scrollPos, 0);
   EXPECT_TRUE(hl::control(dialog_, res::kProgrammeList)->control.items.empty());
   EXPECT_STREQ(app_->state().paths.toolPath, dir_.File("kerfdmx").c_str());
+  // The defaults behind the two settings dialogs, as they open on a first start.
+  std::map<int, std::vector<std::string>> shown;
+  hl::set_modal_hook([&](ui::Dialog& d) {
+    std::vector<std::string>& values = shown[d.templateId()];
+    auto text = [&](int id) { values.push_back(hl::control(d.handle(), id)->text); };
+    auto check = [&](int id) { values.push_back(std::to_string(hl::control(d.handle(), id)->control.check)); };
+    if (d.templateId() == res::kViewerDialog) {
+      text(res::kViewerPlayerPath);
+      text(res::kViewerOptions);
+      check(res::kViewerOptionsEnabled);
+      check(res::kViewerPreviewEnabled);
+    } else {
+      for (int id : {res::kOptionStopOnError, res::kOptionFirstLastPcr, res::kOptionHeadPcrs, res::kOptionAutomatic})
+        check(id);
+    }
+    hl::click(d.handle(), ui::kIdCancel);
+  });
+  hl::click(dialog_, res::kPlayerSettings);
+  hl::click(dialog_, res::kOptions);
+  hl::set_modal_hook(nullptr);
+  EXPECT_EQ(shown[res::kViewerDialog],
+            (std::vector<std::string>{"/Program Files/VideoLAN/VLC/VLC.EXE", "--play-and-stop", "1", "1"}));
+  // Not stopped on decode errors; the total time found automatically.
+  EXPECT_EQ(shown[res::kOptionDialog], (std::vector<std::string>{"0", "0", "0", "1"}));
+  const Settings& s = app_->state().settings;
+  EXPECT_STREQ(s.loadedInputPath, "");
+  EXPECT_EQ(s.packetSize, 188);
+  EXPECT_EQ(s.reserved0 | s.reserved1 | s.reserved2 | s.totalMs | s.startPacket | s.endMs | s.pcrPid, 0);
 }
 
 TEST_F(MainWindow, FrameIsTheFixedSizeMainWindowWithTitleMenuAndIcon) {

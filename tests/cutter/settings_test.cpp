@@ -65,28 +65,6 @@ TEST(SettingsFileName, NameThatWouldNotFitIsRefused) {
   EXPECT_EQ(strlen(out), kPathMax);
 }
 
-TEST(SettingsDefaults, FieldsTakeTheirDocumentedValues) {
-  Settings s;
-  memset(&s, 0x5A, sizeof s);
-  settings_defaults(s, "/work/kerf/", "/");
-  EXPECT_STREQ(s.inputPathText, "/INPUT_TS/ORG.ts");
-  EXPECT_STREQ(s.outputPath, "/OUTPUT_TS/NEW.ts");
-  EXPECT_STREQ(s.playerPath, "/Program Files/VideoLAN/VLC/VLC.EXE");
-  EXPECT_STREQ(s.playerOptions, "--play-and-stop");
-  EXPECT_STREQ(s.loadedInputPath, "");
-  EXPECT_EQ(s.playerOptionsEnabled, 1);
-  EXPECT_EQ(s.playSeconds, 5);
-  EXPECT_EQ(s.previewEnabled, 1);
-  EXPECT_EQ(s.stopDecodeOnError, 0);
-  EXPECT_EQ(s.totalTimeMethod, 2);
-  EXPECT_EQ(s.bitrate, 16500000);
-  EXPECT_EQ(s.inputSize, 0.0);
-  EXPECT_EQ(s.packetSize, 188);
-  EXPECT_EQ(s.DemuxMode, 0);
-  EXPECT_EQ(s.programmeList.count, 0);
-  EXPECT_EQ(s.reserved0 | s.reserved1 | s.reserved2 | s.totalMs | s.startPacket | s.endMs | s.pcrPid, 0);
-}
-
 TEST(ProgramPaths, FolderToolAndSettingsFileComeFromTheProgramPath) {
   ProgramPaths p;
   ASSERT_TRUE(program_paths_from("/work/kerf/kerfcut.exe", p));

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -77,25 +78,42 @@ TEST(VlcTables, EveryCoefficientCodeDecodesBackWithItsSign) {
   }
 }
 
-TEST(VlcTables, TableSizesMatchTheStandard) {
-  EXPECT_EQ(mba_rows().size(), 34u);  // 1..33 and the escape
-  EXPECT_EQ(cbp_rows().size(), 64u);
-  EXPECT_EQ(motion_code_rows().size(), 33u);
-  // 111 (run, level) rows, end of block and escape in each coefficient table.
-  EXPECT_EQ(dct_b14_rows().size(), 113u);
-  EXPECT_EQ(dct_b15_rows().size(), 113u);
+// Every value the standard gives a code has exactly one row, and no row decodes to anything else:
+// a row lost or doubled in transcription shows here by its value.
+void expect_each_value_once(std::span<const VlcRow> rows, int lowest, int highest, const char* name) {
+  std::vector<int> seen(size_t(highest - lowest + 1), 0);
+  for (const VlcRow& row : rows) {
+    ASSERT_GE(row.value, lowest) << name << " code " << row.code;
+    ASSERT_LE(row.value, highest) << name << " code " << row.code;
+    ++seen[size_t(row.value - lowest)];
+  }
+  for (int v = lowest; v <= highest; ++v) EXPECT_EQ(seen[size_t(v - lowest)], 1) << name << " value " << v;
+}
+
+TEST(VlcTables, EveryValueOfTheStandardHasOneCode) {
+  expect_each_value_once(mba_rows(), kMacroblockEscape, 33, "B-1");   // 1..33 and the escape
+  expect_each_value_once(cbp_rows(), 0, 63, "B-9");
+  expect_each_value_once(motion_code_rows(), -16, 16, "B-10");
 }
 
 TEST(VlcTables, EveryRunLevelPairAppearsOnceInEachCoefficientTable) {
   for (int t = 0; t < 2; ++t) {
     bool seen[32][41] = {};
+    int pairs = 0, endOfBlock = 0, escape = 0;
     for (const VlcRow& row : t ? dct_b15_rows() : dct_b14_rows()) {
+      endOfBlock += row.value == kDctEndOfBlock;
+      escape += row.value == kDctEscape;
       if (row.value >= 64) continue;
       ASSERT_LT(row.value, 32);
       ASSERT_LE(row.value2, 40);
       EXPECT_FALSE(seen[row.value][row.value2]) << "run " << row.value << " level " << row.value2;
       seen[row.value][row.value2] = true;
+      ++pairs;
     }
+    // 111 (run, level) pairs have their own code; end of block and escape one each.
+    EXPECT_EQ(pairs, 111) << "B-" << (14 + t);
+    EXPECT_EQ(endOfBlock, 1) << "B-" << (14 + t);
+    EXPECT_EQ(escape, 1) << "B-" << (14 + t);
   }
 }
 

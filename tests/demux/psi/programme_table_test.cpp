@@ -61,9 +61,9 @@ TEST_F(ProgrammeTables, StreamClassComesFromTheComponentTag) {
   const Service* s = Current(1);
   ASSERT_EQ(s->streamCount, int(tags.size()) + 1);
   for (size_t i = 0; i < tags.size(); ++i) {
-    EXPECT_STREQ(s->streams[i].classText, tags[i].second) << "tag " << int(tags[i].first);
+    EXPECT_STREQ(class_text(s->streams[i].streamClass), tags[i].second) << "tag " << int(tags[i].first);
   }
-  EXPECT_STREQ(s->streams[tags.size()].classText, "");
+  EXPECT_STREQ(class_text(s->streams[tags.size()].streamClass), "");
 }
 
 TEST_F(ProgrammeTables, CaDescriptorsSetEcmPidsOfServicesAndStreamsOnly) {
@@ -115,7 +115,7 @@ TEST_F(ProgrammeTables, DescriptorLoopEndsAtAnUnknownTag) {
                        {{0x0F, 0x0110, tsb::cat({tsb::StreamIdentifierDescriptor(0x10),
                                                  tsb::Descriptor(0x0A, {'j', 'p', 'n', 0}),
                                                  tsb::CaDescriptor(0x0005, 0x0902)})}}));
-  EXPECT_STREQ(Current(1)->streams[0].classText, "A");
+  EXPECT_STREQ(class_text(Current(1)->streams[0].streamClass), "A");
   EXPECT_EQ(Current(1)->streams[0].ecmPid, 0);
   EXPECT_EQ(layer_.descriptorKinds(), 1u);
 }
@@ -134,14 +134,14 @@ TEST_F(ProgrammeTables, LengthsPastTheSectionStayInsideIt) {
                       0x09, 0x20, 0x00}});
   Send(kPmtB, b);
   ASSERT_EQ(Current(2)->streamCount, 1);
-  EXPECT_STREQ(Current(2)->streams[0].classText, "A");
+  EXPECT_STREQ(class_text(Current(2)->streams[0].streamClass), "A");
   EXPECT_EQ(Current(2)->streams[0].ecmPid, 0);
   // ES_info_length 2: too short to hold a component tag, so no class.
   tsb::LongSection c = tsb::Pmt(3, 0x0300, {});
   c.body = {0xE3, 0x00, 0xF0, 0x00, 0x02, 0xE3, 0x00, 0xF0, 0x02, 0x52, 0x00};
   Send(kPmtC, c);
   ASSERT_EQ(Current(3)->streamCount, 1);
-  EXPECT_STREQ(Current(3)->streams[0].classText, "");
+  EXPECT_STREQ(class_text(Current(3)->streams[0].streamClass), "");
 }
 
 TEST_F(ProgrammeTables, DistinctPidsCountPacketsAndAnnouncedPids) {
@@ -184,14 +184,14 @@ TEST_F(ProgrammeTables, PatVersionChangeKeepsStreamsAndNamesOfEveryService) {
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->pcrPid, 0x0100 * (i + 1)) << "service " << i;
     EXPECT_GE(s->streamCount, 2) << "service " << i;
-    EXPECT_STREQ(s->streams[0].classText, "V");
-    EXPECT_STREQ(s->streams[1].classText, "A");
+    EXPECT_STREQ(class_text(s->streams[0].streamClass), "V");
+    EXPECT_STREQ(class_text(s->streams[1].streamClass), "A");
     EXPECT_STREQ(s->name, names[i]);
   }
   // Each parsed PMT version appends its streams; the class stays on the first entry of a PID.
   ASSERT_EQ(Current(0x0401)->streamCount, 4);
   EXPECT_EQ(Current(0x0401)->streams[2].pid, 0x0200);
-  EXPECT_STREQ(Current(0x0401)->streams[2].classText, "");
+  EXPECT_STREQ(class_text(Current(0x0401)->streams[2].streamClass), "");
   // The first table keeps its contents.
   EXPECT_EQ(layer_.table(0).serviceCount, 2);
   EXPECT_STREQ(FindService(0, 0x0400)->name, "ニュース");

@@ -161,7 +161,7 @@ TEST_F(SectionAssembler, InterleavedPidsOfOneTableKindKeepTheirSectionsApart) {
     const Service* s = Current(program);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->streamCount, 3) << "program " << program;
-    EXPECT_STREQ(s->streams[2].classText, "C");
+    EXPECT_STREQ(class_text(s->streams[2].streamClass), "C");
   }
   EXPECT_EQ(layer_.crcErrors(), 0u);
 }
