@@ -73,9 +73,9 @@ bool MyDialog::ConfirmOverwrite() {
 bool MyDialog::WriteCutControl() {
   const Settings& s = state_.settings;
   if (s.DemuxMode > kModeProgramme) return true;  // the user's DEMUX.cfg
-  char control[kPathBuffer + 16], structure[kPathBuffer + 16];
-  std::snprintf(control, sizeof control, "%s%s", state_.paths.programFolder, kDemuxControlFileName);
-  std::snprintf(structure, sizeof structure, "%s%s", state_.paths.programFolder, kDemuxInfoFileName);
+  WorkFilePath control, structure;
+  work_file_path(state_, kDemuxControlFileName, control);
+  work_file_path(state_, kDemuxInfoFileName, structure);
   const ControlWrite result = s.DemuxMode == kModeAll
                                   ? write_all_control(control, s.outputPath)
                                   : write_programme_control(structure, selected_ordinal(s), s.outputPath, control);

@@ -16,11 +16,6 @@ namespace {
 
 static_assert(kMaxProgrammeEntries == kProgrammeListMax);
 
-
-void work_file(const CutterState& state, const char* name, char (&out)[kPathBuffer + 16]) {
-  std::snprintf(out, sizeof out, "%s%s", state.paths.programFolder, name);
-}
-
 }  // namespace
 
 void MyDialog::ErrorBox(const char* text) { ui::message_box(handle(), text, ui::BoxKind::Error); }
@@ -41,8 +36,8 @@ void MyDialog::ShowProgrammeList() {
 
 int MyDialog::LoadProgrammeList() {
   Settings& s = state_.settings;
-  char path[kPathBuffer + 16];
-  work_file(state_, kDemuxInfoFileName, path);
+  WorkFilePath path;
+  work_file_path(state_, kDemuxInfoFileName, path);
   ProgrammeStructure structure;
   const int result = read_programme_list(path, structure);  // empties the list whatever happens
   ProgrammeList& list = s.programmeList;
@@ -63,8 +58,8 @@ int MyDialog::AnalysisRun(const char* title) {
   Settings& s = state_.settings;
   JobState& job = state_.job;
   job.jobRunning = 1;
-  char demuxTxt[kPathBuffer + 16];
-  work_file(state_, kDemuxInfoFileName, demuxTxt);
+  WorkFilePath demuxTxt;
+  work_file_path(state_, kDemuxInfoFileName, demuxTxt);
   delete_file(demuxTxt);
   programmes_.Clear();
   s.programmeList.count = 0;
@@ -99,8 +94,8 @@ void MyDialog::AcquireProgrammeStructure() {
   }
   const int result = AnalysisRun("番組構成作成中");
   if (result == kRunDone) {
-    char demuxTxt[kPathBuffer + 16];
-    work_file(state_, kDemuxInfoFileName, demuxTxt);
+    WorkFilePath demuxTxt;
+    work_file_path(state_, kDemuxInfoFileName, demuxTxt);
     shell_open(handle(), demuxTxt);
   } else if (result == kRunCancelled) {
     InformationBox("処理を中止しました.");

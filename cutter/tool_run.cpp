@@ -11,6 +11,7 @@
 #include "cutter/progress_dialog.h"
 #include "demux/demux_host.h"
 #include "demux/tool_exit.h"
+#include "demux/work_files.h"
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "ui/canvas.h"
@@ -101,6 +102,10 @@ uint32_t tool_window(const ui::Dialog& mainDialog) {
   return uint32_t(frame != nullptr ? frame->handle() : mainDialog.handle());
 }
 
+void work_file_path(const CutterState& state, const char* name, WorkFilePath& out) {
+  std::snprintf(out, sizeof out, "%s%s", state.paths.programFolder, name);
+}
+
 void tool_command(const ui::Dialog& mainDialog, const CutterState& state, int32_t first, int32_t last,
                   ToolRequest request, const char* workFile, char (&out)[kToolCommandBuffer]) {
   std::snprintf(out, sizeof out, "\"%s\" \"%s\" -h:%X -s:%X -e:%X -%c:%s", state.paths.toolPath,
@@ -140,8 +145,8 @@ int RunToolAndWait(ui::Dialog& mainDialog, CutterState& state, const char* comma
     error_box(mainDialog, "整合性エラー（コマンド１が未指定です）.");
     return kRunFailed;
   }
-  char lockPath[kPathBuffer + 16];
-  std::snprintf(lockPath, sizeof lockPath, "%slockfile", state.paths.programFolder);
+  WorkFilePath lockPath;
+  work_file_path(state, kLockFileName, lockPath);
   if (!write_lock_file(lockPath)) {
     error_box(mainDialog, "ロックファイルが作成できません.");
     return kRunFailed;

@@ -30,6 +30,11 @@ int RunToolAndWait(ui::Dialog& mainDialog, CutterState& state, const char* comma
 // The handle given to the tool with -h:, the main frame's.
 uint32_t tool_window(const ui::Dialog& mainDialog);
 
+// A file of the program folder, where the tool's work files and the lock file live: the folder's
+// path and a name of at most 15 characters.
+using WorkFilePath = char[kPathBuffer + 16];
+void work_file_path(const CutterState& state, const char* name, WorkFilePath& out);
+
 // What a run of the tool is asked for: the information file (-i:) or the outputs a control file
 // names (-d:).
 enum class ToolRequest { Information, Control };

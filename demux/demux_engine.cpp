@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "demux/psi/table_layer.h"
+#include "demux/work_files.h"
 #include "ts/ts_packet.h"
 
 namespace {
@@ -23,7 +24,7 @@ DemuxEngine::DemuxEngine(DemuxHost& host, const char* programFolder)
       tables_(new TableLayer),
       readBuffer_(kDemuxReadBlockSize, true) {
   std::snprintf(programFolder_, sizeof programFolder_, "%s", programFolder);
-  std::snprintf(lockPath_, sizeof lockPath_, "%slockfile", programFolder_);
+  std::snprintf(lockPath_, sizeof lockPath_, "%s%s", programFolder_, kLockFileName);
   message_ = host_.RegisterMessage(kMessageName);
 }
 

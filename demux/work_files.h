@@ -5,3 +5,4 @@
 constexpr char kDemuxInfoFileName[] = "DEMUX.txt";      // the programme structure kerfdmx writes
 constexpr char kDemuxControlFileName[] = "DEMUX.tmp";   // the control file of a whole cut
 constexpr char kDemuxConfigFileName[] = "DEMUX.cfg";    // the control file of a per-programme cut
+constexpr char kLockFileName[] = "lockfile";            // the caller's lock: a run goes on while it exists
