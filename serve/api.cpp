@@ -1,4 +1,4 @@
-// The API's front: the guard, the route table, errors as JSON, the placeholder page.
+// The API's front: the guard, the page's files, the route table, errors as JSON.
 #include "serve/api.h"
 
 #include <cctype>
@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "serve/api_state.h"
+#include "serve/web_files.h"
 
 namespace {
 
@@ -17,11 +18,8 @@ struct Route {
   Handler handler;
 };
 
-void HandleIndex(Api::State&, const HttpRequest&, HttpResponse& response);
-
 // One row per request of the API.
 const Route kRoutes[] = {
-    {"GET", "/", HandleIndex},
     {"GET", "/api/files", HandleFiles},
     {"GET", "/api/info", HandleInfo},
     {"GET", "/api/scan", HandleScan},
@@ -38,14 +36,26 @@ constexpr size_t kRecordingsKept = 1024;
 constexpr size_t kScansKept = 16;
 constexpr size_t kPicturesKept = 64;
 
-const char kIndexPage[] =
-    "<!doctype html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>kerf serve</title></head>\n"
-    "<body><h1>kerf serve</h1><p>The cutter's API answers under <code>/api/</code>. Open the address "
-    "that <code>kerf serve</code> printed to sign in.</p></body></html>\n";
+// The page may load only its own files and talk only to this server; its pictures arrive as
+// blobs fetched from the API.
+const char kPagePolicy[] =
+    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' blob:; connect-src 'self'; "
+    "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
-void HandleIndex(Api::State&, const HttpRequest&, HttpResponse& response) {
-  response.contentType = "text/html; charset=utf-8";
-  response.body = kIndexPage;
+// One of the page's files: asked again each time (it is small and served from memory), answered
+// with 304 when the browser holds this version.
+void AnswerPageFile(const WebFile& file, const HttpRequest& request, HttpResponse& response, int status = 200) {
+  for (auto& [name, value] : response.headers)
+    if (name == "Cache-Control") value = "no-cache";
+  response.headers.emplace_back("ETag", file.etag);
+  response.headers.emplace_back("Content-Security-Policy", kPagePolicy);
+  response.contentType = file.contentType;
+  response.status = status;
+  if (status == 200 && request.Header("if-none-match") == file.etag) {
+    response.status = 304;
+    return;
+  }
+  response.body.assign(reinterpret_cast<const char*>(file.data), file.size);
 }
 
 const char* status_code_word(int status) {
@@ -96,6 +106,11 @@ void Api::Handle(const HttpRequest& request, HttpResponse& response) {
   response.headers.emplace_back("X-Frame-Options", "DENY");
   const GuardDecision decision = guard_check(state_->guard, request);
   if (decision.verdict == GuardVerdict::Refuse) {
+    // A browser opening an old or wrong address gets the page, which says how to get a new one.
+    const WebFile* page = find_web_file("/");
+    if (page && decision.status == 401 && request.method == "GET" && request.path == "/" &&
+        request.Header("accept").find("text/html") != std::string::npos)
+      return AnswerPageFile(*page, request, response, 401);
     Fail({decision.status, decision.code, decision.message}, response);
     if (decision.status == 401) response.headers.emplace_back("WWW-Authenticate", "Bearer");
     return;
@@ -108,6 +123,8 @@ void Api::Handle(const HttpRequest& request, HttpResponse& response) {
     response.body = "signed in\n";
     return;
   }
+  if ((request.method == "GET" || request.method == "HEAD") && request.path.rfind("/api/", 0) != 0)
+    if (const WebFile* file = find_web_file(request.path)) return AnswerPageFile(*file, request, response);
   bool pathKnown = false;
   for (const Route& route : kRoutes) {
     if (request.path != route.path) continue;
@@ -170,4 +187,11 @@ std::string url_encode(const std::string& text) {
     }
   }
   return out;
+}
+
+const WebFile* find_web_file(const std::string& path) {
+  const std::string name = path == "/" ? "/index.html" : path;
+  for (size_t i = 0; i < kWebFileCount; ++i)
+    if (name == kWebFiles[i].path) return &kWebFiles[i];
+  return nullptr;
 }

@@ -276,6 +276,28 @@ std::pair<int, int> jpeg_size(const std::string& jpeg) {
   return {0, 0};
 }
 
+// The page's files come from inside the program, without a token, each with its type, a policy
+// that lets it load only its own scripts, and an entity tag the browser may ask with.
+TEST_F(ServeApi, PageFilesAreServedWithTypeAndPolicy) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const Reply page = call(server_->port, "GET", "/");
+  ASSERT_EQ(page.status, 200);
+  EXPECT_EQ(page.headers.find("Content-Type")->second, "text/html; charset=utf-8");
+  EXPECT_NE(page.body.find("<script type=\"module\" src=\"/app.js\">"), std::string::npos);
+  const std::string policy = page.headers.count("Content-Security-Policy") ? page.headers.find("Content-Security-Policy")->second : "";
+  EXPECT_NE(policy.find("script-src 'self';"), std::string::npos) << policy;
+  EXPECT_NE(policy.find("default-src 'none'"), std::string::npos) << policy;
+  const Reply script = call(server_->port, "GET", "/app.js");
+  ASSERT_EQ(script.status, 200);
+  EXPECT_EQ(script.headers.find("Content-Type")->second, "text/javascript; charset=utf-8");
+  EXPECT_EQ(script.headers.find("Cache-Control")->second, "no-cache");
+  const std::string tag = script.headers.count("ETag") ? script.headers.find("ETag")->second : "";
+  ASSERT_FALSE(tag.empty());
+  EXPECT_EQ(call(server_->port, "GET", "/app.js", {{"If-None-Match", tag}}).status, 304);
+  EXPECT_EQ(call(server_->port, "GET", "/missing.js").status, 404);
+  EXPECT_EQ(call(server_->port, "GET", "/app.js", {{"Host", "evil.example:" + std::to_string(server_->port)}}).status, 403);
+}
+
 TEST_F(ServeApi, FilesInfoAndScanAnswerAsKerfDoes) {
   tsb::WriteFile(root_ + "/sub/notes.txt", {'x'});
   tsb::WriteFile(root_ + "/sub/B.M2TS", *recording_);

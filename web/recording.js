@@ -1,0 +1,549 @@
+// One recording: the programme, the picture at the position, the strip of thumbnails, the keys
+// that move, the in and out marks and the list of stretches to keep (with where each will
+// really be cut once snapped to key pictures).
+import {
+  ApiError, atText, getBlob, getJson, longRead, msText, msToPacket, packetText, packetToMs, parsePosition, query, report,
+  sizeText,
+} from './api.js';
+import { t } from './i18n.js';
+import { leaveList, showCrumbs } from './list.js';
+import { resetCut } from './cut.js';
+import { dropCommercials, findCommercials, offerCommercials } from './cm.js';
+
+const $ = (id) => document.getElementById(id);
+const view = $('rec-view');
+const picture = $('picture');
+const pictureNote = $('picture-note');
+const strip = $('strip');
+const programmeChoice = $('programme');
+const snapBox = $('snap');
+const rows = $('stretches');
+
+// What the page knows of the open recording. Positions are packet numbers.
+export const rec = {
+  path: null, size: 0, packets: 0, totalMs: 0, programme: 0, programmes: [],
+  keys: null,          // packets of the key pictures (sequence headers), once scanned
+  pos: 0, inP: null, outP: null,
+  stretches: [],       // {id, first, last} as asked, in the order of the recording
+};
+
+let opened = 0;              // which recording the answers belong to
+let controller = null;       // aborts the open recording's requests when it is left
+let nextId = 1;
+// Milliseconds from each move to its picture on screen, and whether the page held it already.
+const timings = [];
+const timingsHeld = [];
+window.kerfTimings = timings;
+window.kerfTimingsHeld = timingsHeld;
+
+const toMs = (packet) => packetToMs(packet, rec.size, rec.totalMs);
+const timeAndPacket = (packet) => `${msText(toMs(packet))} (${packetText(packet)})`;
+const fraction = (packet) => `${(100 * packet) / Math.max(1, rec.packets)}%`;
+
+// The picture follows the position: one request at a time, always for the newest position;
+// an answer that a newer move has made stale is dropped (unless nothing was shown for a while,
+// so that holding a key still shows where it passes).
+let wanted = null;
+let busy = false;
+let shownAt = 0;
+let seq = 0;
+let pictureWidth = 640;
+
+function frameUrl(packet) {
+  return `/api/frame?${query({ path: rec.path, at: atText(packet), programme: rec.programme, width: pictureWidth })}`;
+}
+
+// The picture at a position is the first of the sequence at or after it: once the key pictures
+// are known, every position of one sequence asks for the same picture, which the page keeps (the
+// last few dozen), so moving within a sequence or back to where one was shows it at once.
+const kept = new Map();
+const keptMax = 48;
+
+function keyAtOrAfter(packet) {
+  const keys = rec.keys;
+  if (!keys) return packet;
+  let lo = 0;
+  let hi = keys.length;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (keys[mid] < packet) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo < keys.length ? keys[lo] : packet;
+}
+
+async function pictureAt(packet, signal) {
+  const at = keyAtOrAfter(packet);
+  const name = `${rec.path}\n${rec.programme}\n${at}`;
+  let blob = kept.get(name);
+  const held = kept.has(name);
+  if (held) {
+    kept.delete(name);
+  } else {
+    try {
+      blob = await getBlob(frameUrl(at), signal);
+    } catch (e) {
+      if (e.status !== 422) throw e;
+      blob = e;   // no picture there: kept too, so it is not asked for again
+    }
+  }
+  kept.set(name, blob);
+  if (kept.size > keptMax) kept.delete(kept.keys().next().value);
+  if (blob instanceof Error) throw blob;
+  return { blob, held };
+}
+
+// While nothing is asked, the pictures one step away are fetched ahead (one at a time).
+let fetchingAhead = false;
+async function fetchAhead(token) {
+  if (fetchingAhead || !rec.keys) return;
+  fetchingAhead = true;
+  const near = [moveTarget(1000), moveTarget(-1000), keyNext(1), keyNext(-1), moveTarget(10000), moveTarget(-10000)];
+  for (const packet of near) {
+    if (wanted || token !== opened) break;
+    if (packet === undefined || kept.has(`${rec.path}\n${rec.programme}\n${keyAtOrAfter(packet)}`)) continue;
+    try {
+      await pictureAt(packet, controller.signal);
+    } catch (e) {
+      if (e.status !== 422) break;   // fetched ahead only: the move itself asks again
+    }
+  }
+  fetchingAhead = false;
+}
+
+function showPicture(blob, job) {
+  return new Promise((resolve) => {
+    const old = picture.src;
+    const url = URL.createObjectURL(blob);
+    const finish = (ok) => {
+      if (old.startsWith('blob:')) URL.revokeObjectURL(old);
+      if (!ok) return resolve();
+      const newest = !wanted;
+      const ms = performance.now() - job.t0;
+      if (newest) {
+        timings.push(ms);
+        timingsHeld.push(job.held);
+        if (timings.length > 200) {
+          timings.shift();
+          timingsHeld.shift();
+        }
+      }
+      shownAt = performance.now();
+      picture.classList.remove('stale');
+      pictureNote.hidden = true;
+      delete picture.dataset.error;
+      Object.assign(picture.dataset, { at: atText(job.packet), seq: job.seq, loaded: newest ? '1' : '0' });
+      document.dispatchEvent(new CustomEvent('kerf:picture', { detail: { at: picture.dataset.at, seq: job.seq, ms } }));
+      resolve();
+    };
+    picture.onload = () => finish(true);
+    picture.onerror = () => finish(false);
+    picture.src = url;
+  });
+}
+
+function showNoPicture(job, error) {
+  picture.classList.add('stale');
+  pictureNote.hidden = false;
+  pictureNote.textContent = error.code === 'no_picture' ? t('noPicture') : t('pictureFailed', error.message);
+  Object.assign(picture.dataset, { at: atText(job.packet), seq: job.seq, loaded: '1', error: error.code });
+}
+
+async function pump() {
+  if (busy || !wanted) return;
+  const job = wanted;
+  wanted = null;
+  busy = true;
+  picture.dataset.loaded = '0';
+  try {
+    const { blob, held } = await pictureAt(job.packet, controller.signal);
+    job.held = held;
+    if (job.token === opened && (!wanted || performance.now() - shownAt > 250)) await showPicture(blob, job);
+  } catch (e) {
+    if (e.name !== 'AbortError' && job.token === opened && !wanted && e instanceof ApiError) showNoPicture(job, e);
+  } finally {
+    busy = false;
+    pump();   // the newest position, of this recording or of one opened meanwhile
+    if (!busy && job.token === opened) fetchAhead(opened);
+  }
+}
+
+let remember = null;
+function showPosition() {
+  const ms = toMs(rec.pos);
+  $('pos-time').textContent = msText(ms);
+  const packet = $('pos-packet');
+  packet.textContent = packetText(rec.pos);
+  packet.dataset.packet = rec.pos;
+  strip.setAttribute('aria-valuenow', rec.pos);
+  strip.setAttribute('aria-valuetext', msText(ms));
+  $('strip-pos').style.left = fraction(rec.pos);
+  // The address keeps the position, so that reloading the page comes back to it.
+  clearTimeout(remember);
+  remember = setTimeout(() => {
+    if (rec.path) history.replaceState(null, '', `${location.hash.split('?')[0]}?at=${atText(rec.pos)}`);
+  }, 500);
+}
+
+export function moveTo(packet, t0 = performance.now()) {
+  if (!rec.path || rec.packets <= 0) return;
+  rec.pos = Math.min(Math.max(0, Math.round(packet)), rec.packets - 1);
+  showPosition();
+  wanted = { packet: rec.pos, t0, seq: ++seq, token: opened };
+  pump();
+}
+
+// Where a move by a time would go, and the key picture before or after the position.
+function moveTarget(deltaMs) {
+  const ms = Math.min(Math.max(0, toMs(rec.pos) + deltaMs), rec.totalMs);
+  return Math.min(msToPacket(ms, rec.size, rec.totalMs), rec.packets - 1);
+}
+
+function keyNext(direction) {
+  const keys = rec.keys;
+  return direction > 0 ? keys.find((k) => k > rec.pos) : keys.findLast((k) => k < rec.pos);
+}
+
+function moveToKey(direction, t0) {
+  if (!rec.keys) {
+    $('scan-state').textContent = t('scanNeeded');
+    return;
+  }
+  const next = keyNext(direction);
+  if (next !== undefined) moveTo(next, t0);
+}
+
+// The strip: thumbnails over the whole recording; a click or drag moves there.
+let timelines = 0;
+async function loadTimeline(token) {
+  const mine = ++timelines;
+  const thumbs = $('strip-thumbs');
+  thumbs.replaceChildren();
+  const count = Math.min(100, Math.max(4, Math.floor(strip.clientWidth / 80)));
+  let answer;
+  try {
+    answer = await getJson(`/api/timeline?${query({ path: rec.path, programme: rec.programme, count, width: 160 })}`,
+      controller.signal);
+  } catch {
+    return;   // the strip works without pictures
+  }
+  if (token !== opened || mine !== timelines) return;
+  for (const p of answer.pictures) {
+    const img = document.createElement('img');
+    img.className = 'strip-thumb';
+    img.alt = '';
+    img.draggable = false;
+    img.src = p.url;
+    img.style.left = `${(100 * Math.floor((p.ms / Math.max(1, answer.totalMs)) * count)) / count}%`;
+    img.style.width = `${100 / count}%`;
+    thumbs.append(img);
+  }
+}
+
+function packetAtPointer(event) {
+  const box = strip.getBoundingClientRect();
+  return ((event.clientX - box.left) / Math.max(1, box.width)) * rec.packets;
+}
+
+let dragging = false;
+strip.addEventListener('pointerdown', (e) => {
+  if (e.button !== 0) return;
+  dragging = true;
+  strip.setPointerCapture(e.pointerId);
+  strip.focus();
+  moveTo(packetAtPointer(e), e.timeStamp);
+});
+strip.addEventListener('pointermove', (e) => {
+  if (dragging) moveTo(packetAtPointer(e), e.timeStamp);
+});
+for (const type of ['pointerup', 'pointercancel']) strip.addEventListener(type, () => { dragging = false; });
+
+// Key pictures of the programme, for , and . and for snapping: a long read of the recording.
+let scanning = null;   // aborts the scan of the programme chosen before
+
+async function loadScan(token) {
+  scanning?.abort();
+  const mine = new AbortController();
+  scanning = mine;
+  controller.signal.addEventListener('abort', () => mine.abort());
+  rec.keys = null;
+  view.dataset.scan = 'pending';
+  const state = $('scan-state');
+  state.textContent = t('scanPending');
+  try {
+    const answer = await longRead(`/api/scan?${query({ path: rec.path, programme: rec.programme })}`,
+      (percent) => { state.textContent = percent === null ? t('scanPending') : t('scanProgress', percent); },
+      mine.signal);
+    if (token !== opened || mine.signal.aborted) return;
+    rec.keys = answer.headers.map((h) => h.packet).sort((a, b) => a - b);
+    view.dataset.scan = 'done';
+    state.textContent = t('scanDone', rec.keys.length);
+  } catch (e) {
+    if (e.name === 'AbortError' || token !== opened || mine.signal.aborted) return;
+    view.dataset.scan = 'failed';
+    state.textContent = t('scanFailed', e.message);
+  }
+  showStretches();
+}
+
+// Where a stretch will really be cut: its start back to the key picture at or before it (or
+// forward to the first one), its end forward to just before the next key picture.
+export function snapped(s) {
+  const keys = rec.keys;
+  let first = keys.findLast((k) => k <= s.first);
+  let note = '';
+  if (first === undefined) {
+    first = keys.find((k) => k > s.first);
+    note = t('movedForward');
+  }
+  let last = s.last;
+  if (s.last < rec.packets - 1) {
+    const next = keys.find((k) => k > s.last);
+    if (next !== undefined) last = next - 1;
+  }
+  if (first === undefined || first > last) return { error: t('noKeyPicture') };
+  return { first, last, note };
+}
+
+// The stretch as it will be cut: snapped when asked and known.
+function effective(s) {
+  if (!snapBox.checked || !rec.keys) return s;
+  const snap = snapped(s);
+  return snap.error ? s : snap;
+}
+
+function showMarks() {
+  for (const [name, packet] of [['in', rec.inP], ['out', rec.outP]]) {
+    const text = $(`${name}-text`);
+    text.textContent = packet === null ? t('unset') : timeAndPacket(packet);
+    text.dataset.packet = packet === null ? '' : packet;
+    const mark = $(`strip-${name}`);
+    mark.hidden = packet === null;
+    if (packet !== null) mark.style.left = fraction(packet);
+  }
+  const wrong = rec.inP !== null && rec.outP !== null && rec.outP < rec.inP;
+  $('add-note').textContent = wrong ? t('outBeforeIn') : '';
+}
+
+function addStretch() {
+  if (rec.inP === null || rec.outP === null) {
+    $('add-note').textContent = t('needInOut');
+    return;
+  }
+  if (rec.outP < rec.inP) return;
+  rec.stretches.push({ id: nextId++, first: rec.inP, last: rec.outP });
+  rec.inP = rec.outP = null;
+  showMarks();
+  showStretches();
+}
+
+export function setStretches(list) {
+  rec.stretches = list.map((s) => ({ id: nextId++, first: s.first, last: s.last }));
+  showStretches();
+}
+
+function button(testid, text, label, action) {
+  const b = document.createElement('button');
+  b.type = 'button';
+  b.dataset.testid = testid;
+  b.textContent = text;
+  b.setAttribute('aria-label', label);
+  b.addEventListener('click', action);
+  return b;
+}
+
+function positionInput(s, which, number) {
+  const input = document.createElement('input');
+  input.type = 'text';
+  input.dataset.testid = `stretch-${which === 'first' ? 'start' : 'end'}`;
+  input.value = msText(toMs(s[which]));
+  input.title = packetText(s[which]);
+  input.setAttribute('aria-label', t(which === 'first' ? 'startOf' : 'endOf', number));
+  input.spellcheck = false;
+  input.addEventListener('change', () => {
+    const packet = parsePosition(input.value, rec.size, rec.totalMs);
+    const other = which === 'first' ? s.last : s.first;
+    let why = packet === null ? t('badPosition') : '';
+    if (!why && (which === 'first' ? packet > other : packet < other)) why = t('endBeforeStart');
+    input.setAttribute('aria-invalid', why ? 'true' : 'false');
+    $('stretch-note').textContent = why;
+    if (why) return;
+    s[which] = Math.min(packet, rec.packets);
+    showStretches();
+  });
+  return input;
+}
+
+function stretchRow(s, i) {
+  const n = i + 1;
+  const tr = document.createElement('tr');
+  Object.assign(tr.dataset, { testid: 'stretch', index: i, id: s.id, first: s.first, last: s.last });
+  const cell = (...children) => {
+    const td = document.createElement('td');
+    td.append(...children);
+    tr.append(td);
+    return td;
+  };
+  cell(String(n));
+  cell(positionInput(s, 'first', n));
+  cell(positionInput(s, 'last', n));
+  const length = cell(msText(toMs(s.last) - toMs(s.first)));
+  Object.assign(length.dataset, { testid: 'stretch-length', label: t('length') });
+  const snapCell = cell();
+  snapCell.className = 'snap-col';
+  Object.assign(snapCell.dataset, { testid: 'stretch-snapped', label: t('snapped') });
+  if (rec.keys) {
+    const snap = snapped(s);
+    if (snap.error) {
+      snapCell.textContent = snap.error;
+      snapCell.classList.add('error-text');
+    } else {
+      snapCell.textContent = `${msText(toMs(snap.first))} – ${msText(toMs(snap.last))}`;
+      snapCell.title = `${packetText(snap.first)}–${packetText(snap.last)} ${snap.note}`;
+      Object.assign(snapCell.dataset, { first: snap.first, last: snap.last });
+    }
+  } else {
+    snapCell.textContent = '…';
+  }
+  cell(button('stretch-go-start', '«', t('goStartLabel', n), () => moveTo(s.first)),
+    button('stretch-go-end', '»', t('goEndLabel', n), () => moveTo(s.last)),
+    button('stretch-remove', '✕', t('removeLabel', n), () => {
+      rec.stretches = rec.stretches.filter((x) => x !== s);
+      showStretches();
+    })).className = 'actions';
+  return tr;
+}
+
+// The list, its marks on the strip, overlaps and the total kept; focus stays where it was.
+export function showStretches() {
+  const focused = rows.contains(document.activeElement) ? document.activeElement : null;
+  const focusKey = focused && [focused.closest('tr').dataset.id, focused.dataset.testid];
+  rec.stretches.sort((a, b) => a.first - b.first || a.last - b.last);
+  rows.replaceChildren(...rec.stretches.map(stretchRow));
+  view.classList.toggle('snapping', snapBox.checked);
+  const cut = rec.stretches.map(effective);
+  $('strip-stretches').replaceChildren(...cut.map((s) => {
+    const bar = document.createElement('div');
+    bar.className = 'strip-stretch';
+    bar.style.left = fraction(s.first);
+    bar.style.width = `${(100 * (s.last - s.first + 1)) / Math.max(1, rec.packets)}%`;
+    return bar;
+  }));
+  let note = rec.stretches.length ? '' : t('noStretches');
+  for (let i = 1; i < cut.length && !note; ++i) if (cut[i].first <= cut[i - 1].last) note = t('overlap', i, i + 1);
+  $('stretch-note').textContent = note;
+  const packets = cut.reduce((sum, s) => sum + (s.last - s.first + 1), 0);
+  $('total').textContent = packets ? t('total', msText(toMs(packets)), sizeText(packets * 188)) : t('totalNone');
+  if (focusKey) {
+    const row = rows.querySelector(`tr[data-id="${focusKey[0]}"]`);
+    (row?.querySelector(`[data-testid="${focusKey[1]}"]`) ?? rows.querySelector('button') ?? snapBox).focus();
+  }
+  document.dispatchEvent(new CustomEvent('kerf:stretches'));
+}
+
+snapBox.addEventListener('change', showStretches);
+$('btn-in').addEventListener('click', () => { rec.inP = rec.pos; showMarks(); });
+$('btn-out').addEventListener('click', () => { rec.outP = rec.pos; showMarks(); });
+$('btn-add').addEventListener('click', addStretch);
+$('btn-cm').addEventListener('click', () => findCommercials(rec, setStretches));
+
+programmeChoice.addEventListener('change', () => {
+  rec.programme = Number(programmeChoice.value);
+  loadTimeline(opened);
+  loadScan(opened);
+  moveTo(rec.pos);
+});
+
+// The keys, wherever the focus is but in a text field or a list.
+document.addEventListener('keydown', (e) => {
+  if (!rec.path || e.ctrlKey || e.metaKey || e.altKey) return;
+  const target = e.target;
+  if (target.matches('input:not([type=checkbox]):not([type=radio]), select, textarea')) return;
+  const t0 = e.timeStamp;   // when the key was pressed, on the clock of performance.now()
+  const step = e.shiftKey ? 10000 : 1000;
+  const keys = {
+    ArrowLeft: () => moveTo(moveTarget(-step), t0),
+    ArrowRight: () => moveTo(moveTarget(step), t0),
+    ',': () => moveToKey(-1, t0),
+    '.': () => moveToKey(1, t0),
+    Home: () => moveTo(0, t0),
+    End: () => moveTo(rec.packets - 1, t0),
+    i: () => $('btn-in').click(),
+    o: () => $('btn-out').click(),
+    a: addStretch,
+  };
+  const action = keys[e.key.length === 1 ? e.key.toLowerCase() : e.key];
+  if (!action) return;
+  e.preventDefault();
+  action();
+});
+
+document.addEventListener('kerf:lang', () => {
+  if (!rec.path) return;
+  showPosition();
+  showMarks();
+  showStretches();
+  programmeChoice.options[0].textContent = t('wholeRecording');
+});
+
+function fillProgrammes(programmes) {
+  const whole = new Option(t('wholeRecording'), '0');
+  const named = (p) => p.name || `service ${p.serviceId.toString(16).toUpperCase().padStart(4, '0')}`;
+  programmeChoice.replaceChildren(whole, ...programmes.map((p) => new Option(`${p.ordinal}: ${named(p)}`, String(p.ordinal))));
+  rec.programme = programmes.length ? programmes[0].ordinal : 0;
+  programmeChoice.value = String(rec.programme);
+}
+
+export async function openRecording(path, at) {
+  if (rec.path === path) {
+    const start = at ? parsePosition(at, rec.size, rec.totalMs) : null;
+    if (start !== null && start !== rec.pos) moveTo(start);
+    return;
+  }
+  closeRecording();
+  leaveList();
+  const token = opened;
+  controller = new AbortController();
+  Object.assign(rec, { path, size: 0, packets: 0, totalMs: 0, keys: null, pos: 0, inP: null, outP: null });
+  rec.stretches = [];
+  view.dataset.ready = '0';
+  showCrumbs(path);
+  $('rec-title').textContent = path.split('/').pop();
+  picture.removeAttribute('src');
+  picture.dataset.loaded = '0';
+  delete picture.dataset.at;
+  $('strip-thumbs').replaceChildren();
+  resetCut(rec);
+  let info;
+  try {
+    info = await getJson(`/api/info?${query({ path })}`, controller.signal);
+  } catch (e) {
+    if (e.name === 'AbortError' || token !== opened) return;
+    if (e.status === 422) report(t('unreadable', e.message));
+    else if (e.status !== 401) report(t('error', e.message));
+    return;
+  }
+  if (token !== opened) return;
+  Object.assign(rec, { size: info.size, packets: info.packets, totalMs: info.totalMs, programmes: info.programmes });
+  fillProgrammes(info.programmes);
+  if (!info.measured) report(t('unreadable', info.programmes.length ? t('noTime') : t('noTimeNoProgrammes')));
+  strip.setAttribute('aria-valuemax', Math.max(0, rec.packets - 1));
+  const box = picture.parentElement.clientWidth * (window.devicePixelRatio || 1);
+  pictureWidth = Math.min(960, Math.max(320, Math.ceil(box / 160) * 160));
+  moveTo((at && parsePosition(at, rec.size, rec.totalMs)) || 0);
+  view.dataset.ready = '1';
+  showMarks();
+  showStretches();
+  loadTimeline(token);
+  loadScan(token);
+  offerCommercials(rec);
+}
+
+export function closeRecording() {
+  controller?.abort();
+  dropCommercials();
+  controller = null;
+  ++opened;
+  wanted = null;
+  rec.path = null;
+}
