@@ -509,6 +509,7 @@ export async function openRecording(path, at) {
   view.dataset.ready = '0';
   showCrumbs(path);
   $('rec-title').textContent = path.split('/').pop();
+  $('rec-title').title = path;
   picture.removeAttribute('src');
   picture.dataset.loaded = '0';
   delete picture.dataset.at;
@@ -532,6 +533,8 @@ export async function openRecording(path, at) {
   pictureWidth = Math.min(960, Math.max(320, Math.ceil(box / 160) * 160));
   moveTo((at && parsePosition(at, rec.size, rec.totalMs)) || 0);
   view.dataset.ready = '1';
+  // The strip takes the focus: the keys move at once, and Tab goes on to the marks.
+  if (!view.contains(document.activeElement)) strip.focus({ preventScroll: true });
   showMarks();
   showStretches();
   loadTimeline(token);
