@@ -17,7 +17,7 @@ packages=(
   nlohmann-json3-dev                          # kerf's JSON output
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev  # kerf serve's HTTP (and the headers its flags name)
   libturbojpeg0-dev                           # kerf serve's pictures (JPEG)
-  chromium chromium-driver python3-selenium   # kerf serve's page tested in a headless browser
+  chromium chromium-driver python3-selenium python3-pil  # kerf serve's page in a headless browser
   dpkg-dev lintian zip unzip debootstrap      # the packages: Depends worked out, checked, unpacked
 )
 

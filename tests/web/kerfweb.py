@@ -1,10 +1,10 @@
 """The pieces a browser test of kerf serve's page needs: recordings of the stream builder in a
 temporary root, a real `kerf serve` on a free loopback port, headless Chromium through Selenium,
-and the command-line oracles (`kerf frame`, `kerf cut`) with a PSNR comparison of pictures.
+and the command-line oracles (`kerf frame`, `kerf cut`) with a PSNR comparison of pictures (PIL).
 
 Paths come from the environment CTest sets: KERF_BIN (the kerf program), KERF_MAKE_SAMPLE (the
 sample recording's maker) and KERF_CLIP (the MPEG-2 clip it carries)."""
-import base64
+import io
 import math
 import os
 import re
@@ -21,9 +21,10 @@ def missing_browser():
         if not os.path.exists(path):
             return path + " is not installed (scripts/install-deps.sh installs chromium and chromium-driver)"
     try:
+        import PIL  # noqa: F401
         import selenium  # noqa: F401
-    except ImportError:
-        return "python3-selenium is not installed (scripts/install-deps.sh installs it)"
+    except ImportError as e:
+        return f"{e.name} is not installed (scripts/install-deps.sh installs python3-selenium and python3-pil)"
     return None
 
 
@@ -112,23 +113,10 @@ def browser(width=1280, height=900):
     return driver
 
 
-def image_bytes(driver, css):
-    """The bytes of the picture an <img> shows, fetched within the page (a blob: or a same-origin address)."""
-    script = """const [css, done] = arguments;
-      fetch(document.querySelector(css).src).then(r => r.arrayBuffer()).then(b => {
-        const u = new Uint8Array(b); let s = '';
-        for (let i = 0; i < u.length; i += 8192) s += String.fromCharCode(...u.subarray(i, i + 8192));
-        done(btoa(s)); }).catch(e => done('!' + e));"""
-    data = driver.execute_async_script(script, css)
-    if data.startswith("!"):
-        raise RuntimeError("the page's picture could not be read: " + data)
-    return base64.b64decode(data)
-
-
 def gray(image, size=(240, 160)):
-    """An image file's bytes (JPEG, PNG, BMP) decoded by ffmpeg to grey samples of one size."""
-    return run("ffmpeg", "-v", "error", "-i", "-", "-vf", f"scale={size[0]}:{size[1]},format=gray",
-               "-f", "rawvideo", "-", input=image).stdout
+    """An image file's bytes (PNG, BMP, JPEG) as grey samples of one size."""
+    from PIL import Image
+    return Image.open(io.BytesIO(image)).convert("L").resize(size, Image.BILINEAR).tobytes()
 
 
 def psnr(a, b):
