@@ -59,7 +59,6 @@ function metaText(r) {
 function fillMeta(li, r) {
   const [size, total] = metaText(r);
   li.dataset.pending = r.pending ? '1' : '0';
-  li.dataset.names = [r.name, ...(r.programmes || [])].join('\n').toLowerCase();
   li.querySelector('.rec-size').textContent = size;
   li.querySelector('.rec-total').textContent = total;
   li.querySelector('.rec-programmes').textContent = (r.programmes || []).filter((name) => name).join(' / ');
@@ -86,7 +85,7 @@ function applyFilter() {
   const words = filter.value.trim().toLowerCase();
   let shown = 0;
   for (const li of recordingList.children) {
-    li.hidden = words !== '' && !li.dataset.names.includes(words);
+    li.hidden = words !== '' && !li.dataset.path.toLowerCase().split('/').pop().includes(words);
     if (!li.hidden) ++shown;
   }
   for (const li of folderList.children) {

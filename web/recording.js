@@ -508,7 +508,7 @@ export async function openRecording(path, at) {
   rec.stretches = [];
   view.dataset.ready = '0';
   showCrumbs(path);
-  $('rec-title').textContent = path.split('/').pop();
+  $('rec-title').textContent = path;
   $('rec-title').title = path;
   picture.removeAttribute('src');
   picture.dataset.loaded = '0';
