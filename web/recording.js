@@ -1,6 +1,5 @@
-// One recording: the programme, the picture at the position, the strip of thumbnails, the keys
-// that move, the in and out marks and the list of stretches to keep (with where each will
-// really be cut once snapped to key pictures).
+// One recording: the programme, the picture at the position, the strip of thumbnails and the
+// keys that move; the stretches to keep are stretches.js's.
 import {
   ApiError, atText, getBlob, getJson, longRead, msText, msToPacket, packetText, packetToMs, parsePosition, query, report,
   sizeText,
@@ -8,7 +7,9 @@ import {
 import { t } from './i18n.js';
 import { leaveList, showCrumbs } from './list.js';
 import { resetCut } from './cut.js';
-import { dropCommercials, findCommercials, offerCommercials } from './cm.js';
+import {
+  addStretch, dropCommercials, offerCommercials, showMarks, showStretches, useRecording,
+} from './stretches.js';
 
 const $ = (id) => document.getElementById(id);
 const view = $('rec-view');
@@ -16,8 +17,6 @@ const picture = $('picture');
 const pictureNote = $('picture-note');
 const strip = $('strip');
 const programmeChoice = $('programme');
-const snapBox = $('snap');
-const rows = $('stretches');
 
 // What the page knows of the open recording. Positions are packet numbers.
 export const rec = {
@@ -27,9 +26,10 @@ export const rec = {
   stretches: [],       // {id, first, last} as asked, in the order of the recording
 };
 
+useRecording(rec, moveTo);
+
 let opened = 0;              // which recording the answers belong to
 let controller = null;       // aborts the open recording's requests when it is left
-let nextId = 1;
 // Milliseconds from each move to its picture on screen, and whether the page held it already.
 const timings = [];
 const timingsHeld = [];
@@ -37,7 +37,6 @@ window.kerfTimings = timings;
 window.kerfTimingsHeld = timingsHeld;
 
 const toMs = (packet) => packetToMs(packet, rec.size, rec.totalMs);
-const timeAndPacket = (packet) => `${msText(toMs(packet))} (${packetText(packet)})`;
 const fraction = (packet) => `${(100 * packet) / Math.max(1, rec.packets)}%`;
 
 // The picture follows the position: one request at a time, always for the newest position;
@@ -286,167 +285,6 @@ async function loadScan(token) {
   showStretches();
 }
 
-// Where a stretch will really be cut: its start back to the key picture at or before it (or
-// forward to the first one), its end forward to just before the next key picture.
-export function snapped(s) {
-  const keys = rec.keys;
-  let first = keys.findLast((k) => k <= s.first);
-  let note = '';
-  if (first === undefined) {
-    first = keys.find((k) => k > s.first);
-    note = t('movedForward');
-  }
-  let last = s.last;
-  if (s.last < rec.packets - 1) {
-    const next = keys.find((k) => k > s.last);
-    if (next !== undefined) last = next - 1;
-  }
-  if (first === undefined || first > last) return { error: t('noKeyPicture') };
-  return { first, last, note };
-}
-
-// The stretch as it will be cut: snapped when asked and known.
-function effective(s) {
-  if (!snapBox.checked || !rec.keys) return s;
-  const snap = snapped(s);
-  return snap.error ? s : snap;
-}
-
-function showMarks() {
-  for (const [name, packet] of [['in', rec.inP], ['out', rec.outP]]) {
-    const text = $(`${name}-text`);
-    text.textContent = packet === null ? t('unset') : timeAndPacket(packet);
-    text.dataset.packet = packet === null ? '' : packet;
-    const mark = $(`strip-${name}`);
-    mark.hidden = packet === null;
-    if (packet !== null) mark.style.left = fraction(packet);
-  }
-  const wrong = rec.inP !== null && rec.outP !== null && rec.outP < rec.inP;
-  $('add-note').textContent = wrong ? t('outBeforeIn') : '';
-}
-
-function addStretch() {
-  if (rec.inP === null || rec.outP === null) {
-    $('add-note').textContent = t('needInOut');
-    return;
-  }
-  if (rec.outP < rec.inP) return;
-  rec.stretches.push({ id: nextId++, first: rec.inP, last: rec.outP });
-  rec.inP = rec.outP = null;
-  showMarks();
-  showStretches();
-}
-
-export function setStretches(list) {
-  rec.stretches = list.map((s) => ({ id: nextId++, first: s.first, last: s.last }));
-  showStretches();
-}
-
-function button(testid, text, label, action) {
-  const b = document.createElement('button');
-  b.type = 'button';
-  b.dataset.testid = testid;
-  b.textContent = text;
-  b.setAttribute('aria-label', label);
-  b.addEventListener('click', action);
-  return b;
-}
-
-function positionInput(s, which, number) {
-  const input = document.createElement('input');
-  input.type = 'text';
-  input.dataset.testid = `stretch-${which === 'first' ? 'start' : 'end'}`;
-  input.value = msText(toMs(s[which]));
-  input.title = packetText(s[which]);
-  input.setAttribute('aria-label', t(which === 'first' ? 'startOf' : 'endOf', number));
-  input.spellcheck = false;
-  input.addEventListener('change', () => {
-    const packet = parsePosition(input.value, rec.size, rec.totalMs);
-    const other = which === 'first' ? s.last : s.first;
-    let why = packet === null ? t('badPosition') : '';
-    if (!why && (which === 'first' ? packet > other : packet < other)) why = t('endBeforeStart');
-    input.setAttribute('aria-invalid', why ? 'true' : 'false');
-    $('stretch-note').textContent = why;
-    if (why) return;
-    s[which] = Math.min(packet, rec.packets);
-    showStretches();
-  });
-  return input;
-}
-
-function stretchRow(s, i) {
-  const n = i + 1;
-  const tr = document.createElement('tr');
-  Object.assign(tr.dataset, { testid: 'stretch', index: i, id: s.id, first: s.first, last: s.last });
-  const cell = (...children) => {
-    const td = document.createElement('td');
-    td.append(...children);
-    tr.append(td);
-    return td;
-  };
-  cell(String(n));
-  cell(positionInput(s, 'first', n));
-  cell(positionInput(s, 'last', n));
-  const length = cell(msText(toMs(s.last) - toMs(s.first)));
-  Object.assign(length.dataset, { testid: 'stretch-length', label: t('length') });
-  const snapCell = cell();
-  snapCell.className = 'snap-col';
-  Object.assign(snapCell.dataset, { testid: 'stretch-snapped', label: t('snapped') });
-  if (rec.keys) {
-    const snap = snapped(s);
-    if (snap.error) {
-      snapCell.textContent = snap.error;
-      snapCell.classList.add('error-text');
-    } else {
-      snapCell.textContent = `${msText(toMs(snap.first))} – ${msText(toMs(snap.last))}`;
-      snapCell.title = `${packetText(snap.first)}–${packetText(snap.last)} ${snap.note}`;
-      Object.assign(snapCell.dataset, { first: snap.first, last: snap.last });
-    }
-  } else {
-    snapCell.textContent = '…';
-  }
-  cell(button('stretch-go-start', '«', t('goStartLabel', n), () => moveTo(s.first)),
-    button('stretch-go-end', '»', t('goEndLabel', n), () => moveTo(s.last)),
-    button('stretch-remove', '✕', t('removeLabel', n), () => {
-      rec.stretches = rec.stretches.filter((x) => x !== s);
-      showStretches();
-    })).className = 'actions';
-  return tr;
-}
-
-// The list, its marks on the strip, overlaps and the total kept; focus stays where it was.
-export function showStretches() {
-  const focused = rows.contains(document.activeElement) ? document.activeElement : null;
-  const focusKey = focused && [focused.closest('tr').dataset.id, focused.dataset.testid];
-  rec.stretches.sort((a, b) => a.first - b.first || a.last - b.last);
-  rows.replaceChildren(...rec.stretches.map(stretchRow));
-  view.classList.toggle('snapping', snapBox.checked);
-  const cut = rec.stretches.map(effective);
-  $('strip-stretches').replaceChildren(...cut.map((s) => {
-    const bar = document.createElement('div');
-    bar.className = 'strip-stretch';
-    bar.style.left = fraction(s.first);
-    bar.style.width = `${(100 * (s.last - s.first + 1)) / Math.max(1, rec.packets)}%`;
-    return bar;
-  }));
-  let note = rec.stretches.length ? '' : t('noStretches');
-  for (let i = 1; i < cut.length && !note; ++i) if (cut[i].first <= cut[i - 1].last) note = t('overlap', i, i + 1);
-  $('stretch-note').textContent = note;
-  const packets = cut.reduce((sum, s) => sum + (s.last - s.first + 1), 0);
-  $('total').textContent = packets ? t('total', msText(toMs(packets)), sizeText(packets * 188)) : t('totalNone');
-  if (focusKey) {
-    const row = rows.querySelector(`tr[data-id="${focusKey[0]}"]`);
-    (row?.querySelector(`[data-testid="${focusKey[1]}"]`) ?? rows.querySelector('button') ?? snapBox).focus();
-  }
-  document.dispatchEvent(new CustomEvent('kerf:stretches'));
-}
-
-snapBox.addEventListener('change', showStretches);
-$('btn-in').addEventListener('click', () => { rec.inP = rec.pos; showMarks(); });
-$('btn-out').addEventListener('click', () => { rec.outP = rec.pos; showMarks(); });
-$('btn-add').addEventListener('click', addStretch);
-$('btn-cm').addEventListener('click', () => findCommercials(rec, setStretches));
-
 programmeChoice.addEventListener('change', () => {
   rec.programme = Number(programmeChoice.value);
   loadTimeline(opened);
@@ -539,7 +377,7 @@ export async function openRecording(path, at) {
   showStretches();
   loadTimeline(token);
   loadScan(token);
-  offerCommercials(rec);
+  offerCommercials();
 }
 
 export function closeRecording() {
