@@ -13,6 +13,7 @@
 #include "common/cp932_text.h"
 #include "common/timefmt.h"
 #include "core/scan_window.h"
+#include "demux/psi/stream_kind.h"
 #include "plans/work_engine.h"
 
 namespace {
@@ -22,7 +23,8 @@ const char kInfoHelp[] =
     "\n"
     "Measures FILE from its PCRs (size, packets, PCR PID, first and last PCR, bitrate estimate,\n"
     "total time, bitrate) and lists the programmes found in the 50001 packets from --at\n"
-    "(default 0): ordinal, service id, name and PIDs with their classes.\n"
+    "(default 0): ordinal, service id, name and PIDs with their classes (V video, A audio,\n"
+    "C captions and subtitles, D data) and codecs.\n"
     "  --method 1  total time from the first and last PCR\n"
     "  --method 2  total time from the bitrate estimated near the start\n"
     "  --method 3  automatic: method 1 unless its bitrate is more than 10 % off (default)\n"
@@ -50,9 +52,12 @@ void PrintInfoText(const Recording& rec, int32_t at, const std::vector<Programme
   for (const Programme& p : programmes) {
     std::printf("%3d  service %04X  %s\n     ", int(p.ordinal), unsigned(p.serviceId),
                 cp932_to_utf8(p.name.empty() ? std::string("-") : p.name).c_str());
-    for (size_t j = 0; j < p.pids.size(); ++j)
-      std::printf("%s%04X %s", j ? ", " : "", unsigned(p.pids[j].pid),
-                  p.pids[j].classText.empty() ? "(no class)" : p.pids[j].classText.c_str());
+    for (size_t j = 0; j < p.pids.size(); ++j) {
+      const ProgrammePid& pid = p.pids[j];
+      const char* codec = codec_name(pid.codec);
+      std::printf("%s%04X %s%s%s", j ? ", " : "", unsigned(pid.pid),
+                  pid.classText.empty() ? "(no class)" : pid.classText.c_str(), *codec ? " " : "", codec);
+    }
     std::printf("\n");
   }
 }

@@ -6,12 +6,14 @@
 #include "cli/cli_text.h"
 #include "cli/kerf_session.h"
 #include "common/cp932_text.h"
+#include "demux/psi/stream_kind.h"
 
 namespace {
 
 Json ProgrammeJson(const Programme& p) {
   Json pids = Json::array();
-  for (const ProgrammePid& pid : p.pids) pids.push_back(Json{{"pid", pid.pid}, {"class", pid.classText}});
+  for (const ProgrammePid& pid : p.pids)
+    pids.push_back(Json{{"pid", pid.pid}, {"class", pid.classText}, {"codec", codec_name(pid.codec)}});
   return Json{{"ordinal", p.ordinal}, {"serviceId", p.serviceId}, {"name", cp932_to_utf8(p.name)}, {"pids", pids}};
 }
 

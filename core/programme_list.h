@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "demux/psi/programme_table.h"
+
 constexpr int kMaxProgrammeEntries = 256;   // video streams the cutter's list keeps
 
 struct ProgrammePid {
   int32_t pid = 0;
   std::string classText;   // PAT, PMT, PCR, ECM or the stream's class (V, A, C, D, empty)
+  StreamCodec codec = StreamCodec::None;   // known only where the PMT entry was read (kerf)
 };
 
 // One NAME= block.
@@ -25,6 +28,7 @@ struct Programme {
 struct VideoEntry {
   int32_t videoPid = 0;
   int32_t ordinal = 0;     // the block it stands in (0 above the first NAME= line)
+  StreamCodec codec = StreamCodec::None;   // as in ProgrammePid
 };
 
 // What a programme-structure file says. (The cutter keeps its list box entries in its settings

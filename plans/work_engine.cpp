@@ -9,6 +9,8 @@
 
 #include "common/path.h"
 #include "core/scan_window.h"
+#include "demux/psi/stream_kind.h"
+#include "demux/psi/table_layer.h"
 #include "demux/work_files.h"
 
 namespace {
@@ -16,6 +18,45 @@ namespace {
 // The engine's posts never leave the process, so any number of the registered-message range
 // (0xC000..0xFFFF) serves; the first is taken.
 constexpr uint32_t kInProcessMessage = 0xC000;
+
+// The information file writes a stream's line with its class letter (or nothing); the other
+// lines name a table, the PCR or an ECM.
+bool is_stream_line(const ProgrammePid& pid) { return pid.classText.size() <= 1; }
+
+// Classes and codecs from the engine's tables for the streams of structure, read from the file
+// the engine wrote from those tables: its blocks follow the tables' services in order, and a
+// block's stream lines the service's streams. The video list is made again from the new classes.
+void add_stream_kinds(const TableLayer& tables, ProgrammeStructure& structure) {
+  size_t block = 0;
+  for (int t = 0; t <= tables.currentTable(); ++t) {
+    const ProgrammeTable& table = tables.table(t);
+    for (int s = 0; s < table.serviceCount && block < structure.programmes.size(); ++s, ++block) {
+      const Service& service = table.services[s];
+      Programme& p = structure.programmes[block];
+      if (p.serviceId != service.serviceId) continue;
+      int k = 0;
+      for (ProgrammePid& pid : p.pids) {
+        if (!is_stream_line(pid)) continue;
+        if (k >= service.streamCount || service.streams[k].pid != pid.pid) break;
+        const StreamKind& kind = service.streams[k++].kind;
+        pid.classText = class_text(kind.streamClass);
+        pid.codec = kind.codec;
+      }
+    }
+  }
+  structure.videos.clear();
+  for (const Programme& p : structure.programmes) {
+    for (const ProgrammePid& pid : p.pids) {
+      if (pid.classText == class_text(StreamClass::Video) && structure.videos.size() < size_t(kMaxProgrammeEntries))
+        structure.videos.push_back({pid.pid, p.ordinal, pid.codec});
+    }
+  }
+}
+
+// The codings the preview decoder reads: MPEG video, and video whose coding the PMT does not say.
+bool preview_reads(StreamCodec codec) {
+  return codec == StreamCodec::None || codec == StreamCodec::Mpeg1Video || codec == StreamCodec::Mpeg2Video;
+}
 
 }  // namespace
 
@@ -97,15 +138,24 @@ ProgrammeAnalysis AnalyseProgrammes(WorkEngine& engine, const Recording& rec, in
   // The run says whether it wrote the file; a run that wrote none leaves the lists empty.
   for (const std::string& written : analysis.run.written)
     if (written == structure) analysis.structurePath = structure;
-  if (!analysis.structurePath.empty()) read_programme_list(structure.c_str(), analysis.structure);
+  if (!analysis.structurePath.empty() && read_programme_list(structure.c_str(), analysis.structure) == 0)
+    add_stream_kinds(engine.tables(), analysis.structure);
   return analysis;
 }
 
 const VideoEntry* programme_video(const ProgrammeAnalysis& analysis, int programme, const char* what,
                                   CommandError& error) {
-  for (const VideoEntry& v : analysis.structure.videos)
-    if (!programme || v.ordinal == programme) return &v;
-  if (programme)
+  const VideoEntry* unread = nullptr;
+  for (const VideoEntry& v : analysis.structure.videos) {
+    if (programme && v.ordinal != programme) continue;
+    if (preview_reads(v.codec)) return &v;
+    if (!unread) unread = &v;
+  }
+  if (unread)
+    error = command_error(Outcome::InputError,
+                          "%sprogramme %d's video (PID %04X) is %s: the preview decoder reads MPEG-2 video only", what,
+                          int(unread->ordinal), unsigned(unread->videoPid), codec_name(unread->codec));
+  else if (programme)
     error = command_error(Outcome::InputError, "%sprogramme %d has no video stream in the %d packets from %08X",
                           what, programme, int(kScanWindowPackets), unsigned(analysis.first));
   else

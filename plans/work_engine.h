@@ -35,6 +35,8 @@ class WorkEngine {
   DemuxResult Run(const DemuxJob& job, const PercentCallback& progress = {});
   // Shift-JIS text the engine printed in its last run (messages and summary).
   const std::string& printed() const;
+  // The programme tables of the last run.
+  const TableLayer& tables() const { return engine_->tables(); }
 
  private:
   std::string folder_;
@@ -47,14 +49,18 @@ struct ProgrammeAnalysis {
   int32_t first = 0;               // the window's first packet
   DemuxResult run;                 // the engine's run over the window
   std::string structurePath;       // the information file it wrote; empty when it wrote none
-  ProgrammeStructure structure;    // read from that file; empty lists when there is none
+  // Read from that file (empty lists when there is none), each stream classed by its whole PMT
+  // entry (stream_kind.h) rather than by the component tag alone, so that streams without ISDB's
+  // tags have a class and a codec too.
+  ProgrammeStructure structure;
 };
 
 // Runs the programme analysis over the scan window from first, as the cutter does.
 ProgrammeAnalysis AnalyseProgrammes(WorkEngine& engine, const Recording& rec, int32_t first);
 
-// The first video entry of programme (0: of any programme) of analysis, or null with error set
-// (InputError) when the window holds none; what names the asking option in the message ("" for
-// none).
+// The first video entry of programme (0: of any programme) of analysis that the preview decoder
+// reads (MPEG video, or video of no known codec), or null with error set (InputError) when the
+// window holds none, saying so plainly where the video is of another coding; what names the
+// asking option in the message ("" for none).
 const VideoEntry* programme_video(const ProgrammeAnalysis& analysis, int programme, const char* what,
                                   CommandError& error);

@@ -4,6 +4,7 @@
 
 #include "common/cp932_text.h"
 #include "common/timefmt.h"
+#include "demux/psi/stream_kind.h"
 #include "serve/api_state.h"
 
 namespace {
@@ -34,7 +35,8 @@ Json programmes_json(const ProgrammeStructure& structure) {
   Json list = Json::array();
   for (const Programme& p : structure.programmes) {
     Json pids = Json::array();
-    for (const ProgrammePid& pid : p.pids) pids.push_back({{"pid", pid.pid}, {"class", cp932_to_utf8(pid.classText)}});
+    for (const ProgrammePid& pid : p.pids)
+      pids.push_back({{"pid", pid.pid}, {"class", cp932_to_utf8(pid.classText)}, {"codec", codec_name(pid.codec)}});
     list.push_back({{"ordinal", p.ordinal}, {"serviceId", p.serviceId}, {"name", cp932_to_utf8(p.name)}, {"pids", pids}});
   }
   return list;

@@ -14,10 +14,37 @@ enum class StreamClass : uint8_t { None, Video, Audio, Caption, Data };
 // The class as the information file writes it: "V", "A", "C", "D", or "" for None.
 const char* class_text(StreamClass streamClass);
 
+// What a stream carries by its whole PMT entry (stream_kind.h).
+enum class StreamCodec : uint8_t {
+  None,          // private data, or a coding not known here
+  Mpeg1Video,
+  Mpeg2Video,
+  Mpeg4Video,
+  H264,
+  Hevc,
+  MpegAudio,     // ISO/IEC 11172-3 or 13818-3 (layers I-III)
+  Aac,           // ADTS
+  AacLatm,
+  Ac3,
+  Eac3,
+  Dts,
+  DvbSubtitle,
+  Teletext,
+  AribCaption,   // ARIB STD-B24 captions and superimposed text
+  Scte35,
+};
+
+struct StreamKind {
+  StreamClass streamClass = StreamClass::None;
+  StreamCodec codec = StreamCodec::None;
+};
+
 struct ServiceStream {
   uint16_t pid = 0;
   uint16_t ecmPid = 0;        // 0 = none
-  StreamClass streamClass = StreamClass::None;
+  StreamClass streamClass = StreamClass::None;   // by component tag, as the information file writes it
+  uint8_t stream_type = 0;
+  StreamKind kind;            // by the whole PMT entry (classify_stream)
 };
 
 struct Service {

@@ -5,6 +5,7 @@
 
 #include "common/bytes.h"
 #include "common/ts_packet.h"
+#include "demux/psi/stream_kind.h"
 #include "demux/psi/table_state.h"
 
 namespace {
@@ -80,6 +81,8 @@ void TableLayer::State::ParsePmt(const uint8_t* section, uint32_t length) {
       ServiceStream& stream = service->streams[service->streamCount++];
       stream = ServiceStream{};
       stream.pid = elementary_PID;
+      stream.stream_type = section[pos - 5];
+      stream.kind = classify_stream(stream.stream_type, section + pos, ES_info_length);
     }
     CountPid(elementary_PID);
     if (ES_info_length > 0) {

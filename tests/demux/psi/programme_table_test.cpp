@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "demux/psi/stream_kind.h"
 #include "tests/demux/psi/psi_fixture.h"
 
 namespace {
@@ -64,6 +65,63 @@ TEST_F(ProgrammeTables, StreamClassComesFromTheComponentTag) {
     EXPECT_STREQ(class_text(s->streams[i].streamClass), tags[i].second) << "tag " << int(tags[i].first);
   }
   EXPECT_STREQ(class_text(s->streams[tags.size()].streamClass), "");
+}
+
+TEST_F(ProgrammeTables, StreamKindComesFromTypeThenNamingDescriptorThenComponentTag) {
+  Send(0x0000, tsb::Pat(1, {{1, kPmtA}}));
+  using tsb::Descriptor;
+  const tsb::Bytes english = Descriptor(0x0A, {'e', 'n', 'g', 0});   // ISO 639: 'e' is no tag
+  struct Case {
+    uint8_t stream_type;
+    tsb::Bytes descriptors;
+    const char* streamClass;
+    const char* codec;
+  };
+  const std::vector<Case> cases = {
+      {0x01, {}, "V", "mpeg1video"},
+      {0x02, english, "V", "mpeg2video"},
+      {0x02, tsb::StreamIdentifierDescriptor(0x10), "V", "mpeg2video"},   // a DVB tag in ARIB's audio range
+      {0x1B, {}, "V", "h264"},
+      {0x24, {}, "V", "hevc"},
+      {0x03, english, "A", "mpeg_audio"},
+      {0x04, {}, "A", "mpeg_audio"},
+      {0x0F, tsb::StreamIdentifierDescriptor(0x10), "A", "aac"},
+      {0x11, {}, "A", "aac_latm"},
+      {0x81, {}, "A", "ac3"},
+      {0x87, {}, "A", "eac3"},
+      {0x06, tsb::cat({english, Descriptor(0x6A, {0})}), "A", "ac3"},
+      {0x06, Descriptor(0x7A, {0}), "A", "eac3"},
+      {0x06, Descriptor(0x7B, {0, 0, 0, 0, 0}), "A", "dts"},
+      {0x06, Descriptor(0x05, {'A', 'C', '-', '3'}), "A", "ac3"},
+      {0x06, Descriptor(0x05, {'E', 'A', 'C', '3'}), "A", "eac3"},
+      {0x06, Descriptor(0x05, {'K', 'L', 'V', 'A'}), "D", ""},
+      {0x06, tsb::cat({tsb::StreamIdentifierDescriptor(0x05), Descriptor(0x59, {'e', 'n', 'g', 0x10, 0, 1, 0, 1})}),
+       "C", "dvb_subtitle"},
+      {0x06, Descriptor(0x56, {'d', 'e', 'u', 0x09, 0x00}), "C", "dvb_teletext"},
+      {0x06, tsb::cat({tsb::StreamIdentifierDescriptor(0x30), Descriptor(0xFD, {0x00, 0x08, 0x3D})}), "C",
+       "arib_caption"},
+      {0x06, tsb::StreamIdentifierDescriptor(0x38), "C", ""},
+      {0x0D, tsb::cat({tsb::StreamIdentifierDescriptor(0x40), Descriptor(0xFD, {0x00, 0x0C})}), "D", ""},
+      {0x06, tsb::StreamIdentifierDescriptor(0x05), "D", ""},   // ARIB's video range on private data
+      {0x06, {}, "D", ""},
+      {0x06, {0x59, 0x08, 'e', 'n', 'g'}, "D", ""},   // a descriptor that runs past its loop is not read
+      {0x86, {}, "D", "scte_35"},
+      {0x90, tsb::StreamIdentifierDescriptor(0x00), "", ""},
+  };
+  std::vector<tsb::PmtStream> streams;
+  for (size_t i = 0; i < cases.size(); ++i)
+    streams.push_back({cases[i].stream_type, uint16_t(0x0100 + i), cases[i].descriptors});
+  Send(kPmtA, tsb::Pmt(1, 0x0100, streams));
+  const Service* s = Current(1);
+  ASSERT_EQ(s->streamCount, int(cases.size()));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(s->streams[i].stream_type, cases[i].stream_type);
+    EXPECT_STREQ(class_text(s->streams[i].kind.streamClass), cases[i].streamClass) << "case " << i;
+    EXPECT_STREQ(codec_name(s->streams[i].kind.codec), cases[i].codec) << "case " << i;
+  }
+  // The information file's class stays the component tag's, read where the tag would stand.
+  EXPECT_STREQ(class_text(s->streams[1].streamClass), "D");   // 'e' (0x65)
+  EXPECT_STREQ(class_text(s->streams[2].streamClass), "A");
 }
 
 TEST_F(ProgrammeTables, CaDescriptorsSetEcmPidsOfServicesAndStreamsOnly) {
