@@ -12,6 +12,7 @@
 #include "cli/kerf_json.h"
 #include "cli/kerf_session.h"
 #include "cm/cm_plan.h"
+#include "plans/recording.h"
 #include "platform/console.h"
 
 namespace {
@@ -103,6 +104,7 @@ int Cm(const std::vector<std::string>& argv) {
   if (args.has("programme") && !read_number(args.value("programme"), 10, request.programme))
     return usage_error("--programme takes an ordinal from 1", kCmHelp);
   if (CommandError bad = CheckCmRequest(request)) return report_error(bad, kCmHelp);
+  if (CommandError bad = check_transport_stream(request.path)) return report_error(bad, kCmHelp);
 
   TerminalBar bar(true);
   console_on_interrupt(&g_stop);

@@ -64,6 +64,7 @@ void TerminalBar::End() {
 }
 
 bool StderrSink::Report(MessageKind, const char* text) {
+  std::fputs("kerf: ", stderr);
   print_sjis(stderr, text);
   std::fputc('\n', stderr);
   return true;

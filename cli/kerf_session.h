@@ -48,7 +48,8 @@ class TerminalBar {
   int last_ = -1;
 };
 
-// Messages of the shared logic go to standard error as UTF-8 lines.
+// kerf's own messages from the shared logic (in English): lines on standard error, each opened by
+// "kerf: " as kerf's errors are.
 class StderrSink : public MessageSink {
  public:
   bool Report(MessageKind kind, const char* text) override;

@@ -68,13 +68,19 @@ int PcrScanner::ScanPcrWindow(RawHandle file, int32_t start, bool tail) {
 
 int PcrScanner::MeasureInput(const char* path, double size, int32_t method, MessageSink& sink) {
   m_ = InputMeasurement{};
-  if (!path_exists(path)) return 1;
+  failure_ = MeasureFailure::None;
+  failureCode_ = 0;
+  if (!path_exists(path)) {
+    failure_ = MeasureFailure::Missing;
+    return 1;
+  }
 
   char text[kPathBuffer + 128];
   RawFile file(path, "rb");
   if (!file.ok()) {
     std::snprintf(text, sizeof text, "%sが開けません.", path);
     sink.Report(MessageKind::Error, text);
+    failure_ = MeasureFailure::CannotOpen;
     return 1;
   }
   int code = ScanPcrWindow(file.get(), 0, false);
@@ -87,10 +93,13 @@ int PcrScanner::MeasureInput(const char* path, double size, int32_t method, Mess
   if (code != 0) {
     std::snprintf(text, sizeof text, "%sの読み込みでエラーが発生しました（ｴﾗｰｺｰﾄﾞ=%d）.", path, code);
     sink.Report(MessageKind::Error, text);
+    failure_ = MeasureFailure::ReadError;
+    failureCode_ = code;
     return 1;
   }
   if (m_.pcrHeadMs == kNoPcrMs || m_.pcrTailMs == kNoPcrMs) {
     sink.Report(MessageKind::Error, "PCRが検出できません.");
+    failure_ = MeasureFailure::NoPcr;
     return 1;
   }
   if (m_.pcrTailMs < m_.pcrHeadMs) m_.pcrTailMs += kPcrWrapMs;

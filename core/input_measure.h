@@ -33,6 +33,15 @@ struct InputMeasurement {
   int pcrCount = 0;               // PCRs seen in the head window
 };
 
+// Why MeasureInput failed, for callers that say it in their own words.
+enum class MeasureFailure {
+  None,
+  Missing,      // no such file
+  CannotOpen,
+  ReadError,    // ScanPcrWindow's code (kScanSeekError, kScanSyncLimit, kScanNoResync)
+  NoPcr,        // no PCR in the head or in the tail window
+};
+
 class PcrScanner {
  public:
   // readBuffer: kCutterReadBufferSize bytes owned by the caller (shared with other users in turn).
@@ -46,10 +55,16 @@ class PcrScanner {
   int ScanPcrWindow(RawHandle file, int32_t start, bool tail);
 
   const InputMeasurement& result() const { return m_; }
+  // Why the last MeasureInput failed (None after a success), and the window scan's code of a
+  // ReadError.
+  MeasureFailure failure() const { return failure_; }
+  int failureCode() const { return failureCode_; }
 
  private:
   uint8_t* buffer_;
   int32_t packetSize_;
   InputMeasurement m_;
+  MeasureFailure failure_ = MeasureFailure::None;
+  int failureCode_ = 0;
   double rateSamples_[kMaxPcrSamples] = {};
 };

@@ -1,6 +1,7 @@
 // Recordings and positions (see recording.h).
 #include "plans/recording.h"
 
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -8,6 +9,44 @@
 #include "common/raw_file.h"
 #include "common/timefmt.h"
 #include "common/ts_packet.h"
+
+namespace {
+
+// A transport stream shows itself by sync bytes one packet apart: a run of this many (fewer
+// where the file ends sooner) starting in the first MiB.
+constexpr size_t kSyncSearchBytes = size_t(1) << 20;
+constexpr size_t kSyncRunPackets = 5;
+
+bool has_sync_run(const uint8_t* bytes, size_t length) {
+  for (size_t start = 0; start < length && start < kSyncSearchBytes; ++start) {
+    if (bytes[start] != kSyncByte) continue;
+    const size_t whole = (length - start) / kPacketSize;
+    if (whole == 0) return false;   // no later start holds a whole packet either
+    const size_t run = whole < kSyncRunPackets ? whole : kSyncRunPackets;
+    size_t k = 1;
+    while (k < run && bytes[start + k * kPacketSize] == kSyncByte) ++k;
+    if (k == run) return true;
+  }
+  return false;
+}
+
+class QuietSink : public MessageSink {
+ public:
+  bool Report(MessageKind, const char*) override { return true; }
+};
+
+// Why the PCRs could not be measured, in kerf's words.
+std::string measure_failure_text(const PcrScanner& scanner) {
+  if (scanner.failure() == MeasureFailure::NoPcr)
+    return "no PCR found in the first or the last " + std::to_string(kPcrWindowPackets) + " packets";
+  const int code = scanner.failureCode();
+  return std::string("the PCRs could not be read: ") +
+         (code == kScanSyncLimit  ? "too many packets without a sync byte"
+          : code == kScanNoResync ? "the packet grid was lost for good"
+                                  : "reading the recording failed");
+}
+
+}  // namespace
 
 bool parse_position(const std::string& text, Position& position) {
   position = Position{};
@@ -40,6 +79,18 @@ int32_t Recording::ToMs(int32_t packet) const {
   return packet_to_ms(packet, size, m.totalMs, kPacketSize);
 }
 
+CommandError check_transport_stream(const std::string& path) {
+  if (path_is_folder(path.c_str())) return command_error(Outcome::InputError, "a folder, not a recording: %s", path.c_str());
+  if (!path_exists(path.c_str())) return command_error(Outcome::InputError, "no such file: %s", path.c_str());
+  RawFile file(path.c_str(), "rb");
+  if (!file.ok()) return command_error(Outcome::InputError, "cannot open %s", path.c_str());
+  std::vector<uint8_t> head(kSyncSearchBytes + kSyncRunPackets * kPacketSize);
+  const size_t got = raw_read(head.data(), 1, head.size(), file.get());
+  if (!has_sync_run(head.data(), got))
+    return command_error(Outcome::InputError, "not an MPEG transport stream: %s", path.c_str());
+  return {};
+}
+
 CommandError OpenRecording(const std::string& path, int32_t method, MessageSink& notes, Recording& rec) {
   rec = Recording{};
   rec.path = path;
@@ -48,16 +99,31 @@ CommandError OpenRecording(const std::string& path, int32_t method, MessageSink&
     return command_error(Outcome::InputError, "the path is longer than %d bytes: %s", int(kPathMax), path.c_str());
   if (path.find('"') != std::string::npos)
     return command_error(Outcome::InputError, "a path with a double quote cannot be handed to the demux engine");
-  if (!path_exists(path.c_str())) return command_error(Outcome::InputError, "no such file: %s", path.c_str());
+  if (CommandError notStream = check_transport_stream(path)) return notStream;
   rec.size = path_file_size(path.c_str());
   rec.packets = int32_t(rec.size / kPacketSize);
   std::unique_ptr<uint8_t[]> readBuffer(new uint8_t[kCutterReadBufferSize]);
   PcrScanner scanner(readBuffer.get(), kPacketSize);
-  rec.measured = scanner.MeasureInput(path.c_str(), rec.size, method, notes) == 0;
+  // The measurement reports in the window program's words; its typed reason is said here instead.
+  QuietSink quiet;
+  rec.measured = scanner.MeasureInput(path.c_str(), rec.size, method, quiet) == 0;
   rec.m = scanner.result();
   rec.bitrate = total_to_bitrate(rec.m.totalMs, rec.size);
-  // A file that cannot be opened is no recording (the measurement said why); one without PCRs
-  // still is (total 0).
-  if (!RawFile(path.c_str(), "rb").ok()) return CommandError{Outcome::InputError, ""};
+  switch (scanner.failure()) {
+    case MeasureFailure::None: break;
+    case MeasureFailure::Missing: return command_error(Outcome::InputError, "no such file: %s", path.c_str());
+    case MeasureFailure::CannotOpen: return command_error(Outcome::InputError, "cannot open %s", path.c_str());
+    case MeasureFailure::ReadError:
+    case MeasureFailure::NoPcr: {
+      // A recording without PCRs is still one: it is measured as the cutter measures it (total 0).
+      char note[256];
+      std::snprintf(note, sizeof note,
+                    "%s: the total time is taken as 0, so every time given means packet 0; give positions as "
+                    "packet numbers (p:hex)",
+                    measure_failure_text(scanner).c_str());
+      notes.Report(MessageKind::Information, note);
+      break;
+    }
+  }
   return {};
 }

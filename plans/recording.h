@@ -34,7 +34,12 @@ struct Recording {
   int32_t ToMs(int32_t packet) const;
 };
 
+// An InputError unless path names a file that holds a transport stream: not a folder, and a run
+// of sync bytes one packet apart in its first MiB (an empty file, a picture or a text has none).
+CommandError check_transport_stream(const std::string& path);
+
 // Measures the recording at path with the total-time method. A recording without PCRs is
-// measured as the cutter measures it (total 0), the reason going to notes (Shift-JIS); a path the
-// demux engine cannot take, a missing file or one that cannot be opened is an InputError.
+// measured as the cutter measures it (total 0), the reason and what follows from it going to
+// notes once, in English; a path the demux engine cannot take, a missing file, a folder, one that
+// cannot be opened or one that holds no transport stream is an InputError.
 CommandError OpenRecording(const std::string& path, int32_t method, MessageSink& notes, Recording& rec);

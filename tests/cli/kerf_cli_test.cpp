@@ -124,8 +124,9 @@ TEST_F(KerfCli, InfoMeasuresAndListsTheProgrammesInUtf8) {
   EXPECT_NE(r.out.find("\"name\": \"" + utf8(u8"ニュース７") + "\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"name\": \"" + utf8(u8"天気予報") + "\""), std::string::npos);
   EXPECT_NE(r.out.find("{\"ordinal\": 3, \"serviceId\": 1026, \"name\": \"\", \"pids\": [{\"pid\": 0, "
-                       "\"class\": \"PAT\"}, {\"pid\": 498, \"class\": \"PMT\"}, {\"pid\": 305, \"class\": "
-                       "\"PCR\"}, {\"pid\": 305, \"class\": \"V\"}]}"),
+                       "\"class\": \"PAT\", \"codec\": \"\"}, {\"pid\": 498, \"class\": \"PMT\", \"codec\": \"\"}, "
+                       "{\"pid\": 305, \"class\": "
+                       "\"PCR\", \"codec\": \"\"}, {\"pid\": 305, \"class\": \"V\", \"codec\": \"mpeg2video\"}]}"),
             std::string::npos)
       << r.out;
 
@@ -244,6 +245,51 @@ TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
   EXPECT_NE(r.err.find(utf8(u8"DEMUX用のファイルの書き込みでエラーが発生しました.")), std::string::npos) << r.err;
   EXPECT_EQ(r.out.find("cut "), std::string::npos) << r.out;
 #endif
+}
+
+// What is no recording is said so by every command, and a recording kerf can only partly read
+// (no PCRs, video of another coding) is said so once, in kerf's words.
+TEST_F(KerfCli, FilesThatAreNoRecordingAndVideoThePreviewCannotReadAreSaidSo) {
+  const std::string empty = dir_.Write("empty.ts", {});
+  tsb::Bytes picture = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  picture.resize(4096, 0);
+  const std::string png = dir_.Write("picture.ts", picture);
+  const std::string out = dir_.File("o.bmp");
+  const bool cm = Kerf({"cm", "--help"}).status == 0;
+  for (const std::string& file : {empty, png, dir_.path()}) {
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"info"}, {"scan"}, {"frame", "--at", "0", "-o", out}, {"cut", "-o", out}, {"cm"}}) {
+      if (args[0] == "cm" && !cm) continue;
+      args.insert(args.begin() + 1, file);
+      const Result r = Kerf(args);
+      EXPECT_EQ(r.status, 3) << args[0] << " " << file;
+      EXPECT_NE(r.err.find(file == dir_.path() ? "kerf: a folder, not a recording: " : "kerf: not an MPEG transport stream: "),
+                std::string::npos) << r.err;
+    }
+  }
+
+  // H.264 video and AAC audio without component tags or PCRs.
+  tsb::TsStream ts;
+  for (int round = 0; round < 8; ++round) {
+    ts.Section(0x0000, tsb::Pat(1, {{0x0101, 0x01F0}}));
+    ts.Section(0x01F0, tsb::Pmt(0x0101, 0x0100, {{0x1B, 0x0100, {}}, {0x0F, 0x0110, {}}}));
+  }
+  const std::string h264 = dir_.Write("h264.ts", ts.bytes());
+  Result r = Kerf({"info", h264, "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"pid\": 256, \"class\": \"V\", \"codec\": \"h264\"}, {\"pid\": 272, \"class\": "
+                       "\"A\", \"codec\": \"aac\"}"),
+            std::string::npos) << r.out;
+  const std::string note = "kerf: no PCR found in the first or the last 50001 packets: the total time is taken as 0";
+  EXPECT_EQ(r.err.find(note), 0u) << r.err;
+  EXPECT_EQ(r.err.find(note, 1), std::string::npos) << r.err;   // once
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"scan", h264}, {"frame", h264, "--at", "0", "-o", out}, {"cut", h264, "-o", out, "--snap"}}) {
+    r = Kerf(args);
+    EXPECT_EQ(r.status, 3) << args[0];
+    EXPECT_NE(r.err.find("programme 1's video (PID 0100) is h264: the preview decoder reads MPEG-2 video only"),
+              std::string::npos) << r.err;
+  }
 }
 
 // The recording is never an output: another spelling, a link, --force or a control file change

@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""kerf on streams nobody here made, against ffprobe: each *.ts of the folder KERF_REAL_STREAMS
+(skipped when it is not set). Per stream: the service ids and each service's streams (class and
+codec) of `kerf info` against ffprobe's programs; on each MPEG-2 video the key pictures of
+`kerf scan` against ffprobe's key packets, and `kerf frame` writes a picture; H.264/HEVC video is
+refused by name. Prints one line per stream and fails on any difference no rule below explains.
+
+Key pictures: kerf lists the TS packet where a sequence header begins; ffprobe gives the byte
+position of the TS packet that starts the PES holding a key frame. A broadcast's PES of video
+starts at a picture, so a sequence header (and the I picture after it) begins in that very packet:
+packet = pos / 188."""
+import json, os, subprocess, sys, tempfile
+
+SKIP = 77
+CLASS_OF_TYPE = {"video": "V", "audio": "A", "subtitle": "C", "data": "D"}
+# ffprobe's codec names where kerf's differ: the MPEG audio layers are one coding by stream_type,
+# and a private stream ffprobe reads as bytes is data without a codec to kerf.
+CODEC_OF = {"mp1": "mpeg_audio", "mp2": "mpeg_audio", "mp3": "mpeg_audio", "bin_data": ""}
+
+
+def run(args):
+    p = subprocess.run(args, capture_output=True, text=True, errors="replace")
+    return p.returncode, p.stdout, p.stderr
+
+
+def ffprobe_programs(path):
+    _, out, _ = run(["ffprobe", "-v", "quiet", "-show_programs", "-of", "json", path])
+    progs = json.loads(out or "{}").get("programs", [])
+    return {p["program_id"]: {int(s["id"], 16): (CLASS_OF_TYPE.get(s.get("codec_type"), ""),
+                                                  CODEC_OF.get(s.get("codec_name", ""), s.get("codec_name", "")))
+                               for s in p.get("streams", [])} for p in progs}
+
+
+def key_packets(path, pid):
+    _, out, _ = run(["ffprobe", "-v", "quiet", "-select_streams", "i:%d" % pid,
+                     "-show_entries", "packet=pos,flags", "-of", "csv", path])
+    rows = [line.split(",") for line in out.splitlines()]
+    return [int(r[1]) // 188 for r in rows if len(r) > 2 and r[1].isdigit() and r[2].startswith("K")]
+
+
+def check_stream(kerf, path, tmp):
+    status, out, err = run([kerf, "info", path, "--json"])
+    probe = ffprobe_programs(path)
+    if status == 3 and "not an MPEG transport stream" in err and not probe:
+        return [], ["not a transport stream"]
+    if status != 0:
+        return ["info: status %d: %s" % (status, err.strip())], []
+    info = json.loads(out)
+    diffs, notes = [], []
+    ours = {p["serviceId"]: p for p in info["programmes"]}
+    if set(ours) != set(probe):
+        diffs.append("services: kerf %s, ffprobe %s" % (sorted(ours), sorted(probe)))
+    for sid, prog in sorted(ours.items()):
+        streams = {x["pid"]: (x["class"], x["codec"]) for x in prog["pids"] if len(x["class"]) <= 1}
+        theirs = probe.get(sid, {})
+        for pid in sorted(set(streams) | set(theirs)):
+            a, b = streams.get(pid), theirs.get(pid)
+            # ffprobe names no type for a stream it cannot read: kerf's data or no class agree.
+            if a and b and (a == b or (b == ("", "") and a[1] == "")):
+                continue
+            if a or (b and b != ("", "")):
+                diffs.append("service %d PID %04X: kerf %s, ffprobe %s" % (sid, pid, a, b))
+        for pid, (cls, codec) in streams.items():
+            if cls != "V":
+                continue
+            args = ["--programme", str(prog["ordinal"])]
+            status, out, err = run([kerf, "scan", path, "--json"] + args)
+            if codec not in ("mpeg2video", "mpeg1video", ""):
+                if status != 3 or "MPEG-2 video only" not in err:
+                    diffs.append("scan of %s video %04X: status %d: %s" % (codec, pid, status, err.strip()))
+                continue
+            scan = json.loads(out) if out else {"headers": [], "videoPid": -1}
+            if scan["videoPid"] != pid:
+                continue   # the programme's first MPEG-2 video is another
+            ours_k = [h["packet"] for h in scan["headers"]]
+            theirs_k = key_packets(path, pid)
+            if ours_k != theirs_k:
+                diffs.append("PID %04X key pictures: kerf only %s, ffprobe only %s" % (
+                    pid, sorted(set(ours_k) - set(theirs_k))[:8], sorted(set(theirs_k) - set(ours_k))[:8]))
+            notes.append("PID %04X %d key pictures" % (pid, len(ours_k)))
+            if ours_k:
+                bmp = os.path.join(tmp, "frame.bmp")
+                status, _, err = run([kerf, "frame", path, "--at", "p:%X" % ours_k[0], "-o", bmp] + args)
+                if status != 0 or not open(bmp, "rb").read(2) == b"BM":
+                    diffs.append("frame of PID %04X: status %d: %s" % (pid, status, err.strip()))
+    return diffs, notes
+
+
+def main():
+    folder = os.environ.get("KERF_REAL_STREAMS")
+    if not folder or subprocess.run(["which", "ffprobe"], capture_output=True).returncode != 0:
+        print("KERF_REAL_STREAMS not set (or no ffprobe): skipped")
+        return SKIP
+    failed = 0
+    with tempfile.TemporaryDirectory() as tmp:
+        for name in sorted(f for f in os.listdir(folder) if f.endswith(".ts")):
+            diffs, notes = check_stream(sys.argv[1], os.path.join(folder, name), tmp)
+            failed += bool(diffs)
+            print("%-20s %s%s" % (name, "DIFFERS" if diffs else "same", "; " + ", ".join(notes) if notes else ""))
+            for d in diffs:
+                print("    " + d)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
