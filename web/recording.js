@@ -71,23 +71,35 @@ function keyAtOrAfter(packet) {
   return lo < keys.length ? keys[lo] : packet;
 }
 
+const keptName = (at) => `${rec.path}\n${rec.programme}\n${at}`;
+
+// Asks for the picture at a key picture (or position) and keeps the answer: a promise of the
+// picture, or of the error "no picture there" (kept too, so it is not asked for again).
+function askPicture(at, signal) {
+  const name = keptName(at);
+  const answer = getBlob(frameUrl(at), signal).catch((e) => {
+    if (e.status === 422) return e;
+    if (kept.get(name) === answer) kept.delete(name);
+    throw e;
+  });
+  kept.set(name, answer);
+  if (kept.size > keptMax) kept.delete(kept.keys().next().value);
+  return answer;
+}
+
+// The picture for a position; held is true when it had been asked for before the move.
 async function pictureAt(packet, signal) {
   const at = keyAtOrAfter(packet);
-  const name = `${rec.path}\n${rec.programme}\n${at}`;
-  let blob = kept.get(name);
-  const held = kept.has(name);
+  const name = keptName(at);
+  let answer = kept.get(name);
+  const held = answer !== undefined;
   if (held) {
-    kept.delete(name);
+    kept.delete(name);   // the most recently used goes last
+    kept.set(name, answer);
   } else {
-    try {
-      blob = await getBlob(frameUrl(at), signal);
-    } catch (e) {
-      if (e.status !== 422) throw e;
-      blob = e;   // no picture there: kept too, so it is not asked for again
-    }
+    answer = askPicture(at, signal);
   }
-  kept.set(name, blob);
-  if (kept.size > keptMax) kept.delete(kept.keys().next().value);
+  const blob = await answer;
   if (blob instanceof Error) throw blob;
   return { blob, held };
 }
@@ -100,7 +112,7 @@ async function fetchAhead(token) {
   const near = [moveTarget(1000), moveTarget(-1000), keyNext(1), keyNext(-1), moveTarget(10000), moveTarget(-10000)];
   for (const packet of near) {
     if (wanted || token !== opened) break;
-    if (packet === undefined || kept.has(`${rec.path}\n${rec.programme}\n${keyAtOrAfter(packet)}`)) continue;
+    if (packet === undefined || kept.has(keptName(keyAtOrAfter(packet)))) continue;
     try {
       await pictureAt(packet, controller.signal);
     } catch (e) {
@@ -353,6 +365,13 @@ export async function openRecording(path, at) {
   delete picture.dataset.at;
   $('strip-thumbs').replaceChildren();
   resetCut(rec);
+  const box = picture.parentElement.clientWidth * (window.devicePixelRatio || 1);
+  pictureWidth = Math.min(960, Math.max(320, Math.ceil(box / 160) * 160));
+  // The first picture is asked for at once, of the first programme (the usual choice), while the
+  // recording's information comes; most often it is the one shown then.
+  rec.programme = 1;
+  const early = !at ? 0 : /^p:[0-9a-f]{1,8}$/i.test(at) ? parseInt(at.slice(2), 16) : null;
+  if (early !== null) askPicture(early, controller.signal).catch(() => {});
   let info;
   try {
     info = await getJson(`/api/info?${query({ path })}`, controller.signal);
@@ -367,8 +386,6 @@ export async function openRecording(path, at) {
   fillProgrammes(info.programmes);
   if (!info.measured) report(t('unreadable', info.programmes.length ? t('noTime') : t('noTimeNoProgrammes')));
   strip.setAttribute('aria-valuemax', Math.max(0, rec.packets - 1));
-  const box = picture.parentElement.clientWidth * (window.devicePixelRatio || 1);
-  pictureWidth = Math.min(960, Math.max(320, Math.ceil(box / 160) * 160));
   moveTo((at && parsePosition(at, rec.size, rec.totalMs)) || 0);
   view.dataset.ready = '1';
   // The strip takes the focus: the keys move at once, and Tab goes on to the marks.
