@@ -56,9 +56,9 @@ class Root:
 class Server:
     """`kerf serve --root ROOT` on a free loopback port; `address` is what it printed (with the token)."""
 
-    def __init__(self, root, *extra):
+    def __init__(self, root, *extra, port=0):
         kerf = os.environ["KERF_BIN"]
-        self.proc = subprocess.Popen([kerf, "serve", "--root", root.path, "--listen", "127.0.0.1:0",
+        self.proc = subprocess.Popen([kerf, "serve", "--root", root.path, "--listen", f"127.0.0.1:{port}",
                                       "--token-file", os.path.join(root.tmp, "token"), *extra],
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         line = self.proc.stdout.readline()
@@ -95,9 +95,11 @@ class Server:
                 return status, data
             time.sleep(0.2)
 
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait(10)
+    def stop(self, kill=False):
+        """SIGTERM, as a service manager stops it (it may wait out an idle keep-alive connection
+        of the browser), or SIGKILL, as a crash."""
+        self.proc.kill() if kill else self.proc.terminate()
+        self.proc.wait(30)
 
 
 def browser(width=1280, height=900):

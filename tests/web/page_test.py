@@ -102,8 +102,8 @@ class Page(unittest.TestCase):
         cookie = d.get_cookie(f"kerf_token_{self.server.port}")
         self.assertEqual((cookie["value"], cookie["httpOnly"]), (self.server.token, True))
         d.get(self.server.base + "/#/")
-        self.until(lambda: len(d.find_elements("css selector", "li[data-testid=recording][data-pending='0']")) == 3,
-                   "the measured recordings of the root")
+        rows = lambda: dict(d.execute_script("return [...document.querySelectorAll('li[data-testid=recording]')].map((e) => [e.dataset.path, e.dataset.pending])"))
+        self.until(lambda: {"rec/" + n: "0" for n in kerfweb.Root.NAMES[:3]}.items() <= rows().items(), "the measured recordings of the root")
         self.el("filter").send_keys("12-02")
         self.until(lambda: [e.get_attribute("data-path") for e in d.find_elements("css selector", "li[data-testid=recording]")
                             if e.is_displayed()] == ["rec/" + kerfweb.Root.NAMES[1]], "the filter")
@@ -234,6 +234,38 @@ class Page(unittest.TestCase):
                     self.assertTrue(box[0] >= 0 and box[1] <= 390 and box[2] > 0, f"{testid} at {box}")
         finally:
             d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+    def test_keyboard_alone_reaches_every_control_by_its_label(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        self.open_recording()
+        self.one_stretch()
+        names, order = {}, []
+        for _ in range(60):   # round the page, and on to the cut button
+            ActionChains(self.driver).send_keys(Keys.TAB).perform()
+            focused = self.driver.switch_to.active_element
+            order.append(focused.get_attribute("data-testid"))
+            names[order[-1]] = focused.accessible_name
+            if order[-1] == "btn-cut" and "strip" in order:
+                break
+        for testid in ("lang", "programme", "strip", "btn-in", "btn-out", "btn-add", "snap", "stretch-start", "stretch-end",
+                       "stretch-go-start", "stretch-go-end", "stretch-remove", "out-name", "join", "overwrite", "btn-cut"):
+            with self.subTest(testid):
+                self.assertRegex(names.get(testid) or "", r"\w\w", f"{testid}: not reached by Tab, or without a label")
+        ActionChains(self.driver).send_keys(Keys.ENTER).perform()   # the focus is on the cut button
+        self.assertEqual(self.cut_state(), "done")
+
+    def test_lost_connection_said_and_tried_again(self):
+        from selenium.webdriver.common.keys import Keys
+        self.open_recording()
+        port = self.server.port
+        self.server.stop(kill=True)
+        self.keys(Keys.END)
+        self.until(lambda: self.el("banner").is_displayed() and self.attr("banner", "data-kind") == "offline", "the lost connection")
+        type(self).server = kerfweb.Server(self.root, "--jobs", "1", port=port)   # the same address and token
+        self.until(lambda: not self.el("banner").is_displayed(), "the connection back")
+        self.until(lambda: self.attr("picture", "data-loaded") == "1" and
+                   self.attr("picture", "data-at") == f"p:{int(self.attr('pos-packet', 'data-packet')):X}", "the picture at the end")
 
     def test_wrong_token_says_how_to_get_a_new_address(self):
         d = self.driver
