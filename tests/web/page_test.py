@@ -130,6 +130,7 @@ class Page(unittest.TestCase):
             ("Home", lambda: self.keys(Keys.HOME), lambda p: 0, 0),
             ("right", lambda: self.keys(Keys.ARROW_RIGHT), lambda p: p + second, second / 50),
             ("Shift+right", lambda: self.keys(Keys.ARROW_RIGHT, shift=True), lambda p: p + 10 * second, second / 50),
+            ("ten rights at once", lambda: self.keys(*[Keys.ARROW_RIGHT] * 10), lambda p: p + 10 * second, second / 50),
             ("left", lambda: self.keys(Keys.ARROW_LEFT), lambda p: p - second, second / 50),
             (".", lambda: self.keys("."), lambda p: min(k for k in keys if k > p), 0),
             (",", lambda: self.keys(","), lambda p: max(k for k in keys if k < p), 0),
