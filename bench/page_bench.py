@@ -5,7 +5,9 @@ sample recording (30 s, three programmes):
   the new picture on screen: the page's own window.kerfTimings (from the event's time stamp to the
   picture's load), split into the pictures the page held already (fetched ahead) and the others;
 - the first paint of a recording's page over fresh loads: first-contentful-paint (Paint Timing) and
-  the large picture's render time (Largest Contentful Paint, the picture being the largest).
+  the large picture's render time (Largest Contentful Paint, the picture being the largest);
+- as the peer of the moves, the server's answer alone: the same pictures (of another programme, so
+  none is held anywhere) asked over HTTP by this process, one after the other.
 With --shots DIR it saves the recording page at desktop and phone width as small PNGs.
 
   KERF_BIN=build/native/bin/kerf KERF_MAKE_SAMPLE=build/native/bin/kerf_make_sample \\
@@ -16,6 +18,8 @@ import random
 import statistics
 import subprocess
 import sys
+import time
+from urllib.parse import quote
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
 import kerfweb  # noqa: E402
@@ -38,9 +42,9 @@ SEQ = "return [document.querySelector('[data-testid=picture]').dataset.loaded, +
 
 def line(what, values):
     if not values:
-        return print(f"{what:<48} none")
+        return print(f"{what:<52} none")
     p95 = sorted(values)[max(0, round(0.95 * len(values)) - 1)]
-    print(f"{what:<48} median {statistics.median(values):6.1f} ms   95th percentile {p95:6.1f} ms   (n={len(values)})")
+    print(f"{what:<52} median {statistics.median(values):6.1f} ms   95th percentile {p95:6.1f} ms   (n={len(values)})")
 
 
 def open_recording(driver, server):
@@ -127,6 +131,16 @@ def main():
         line("large picture on screen, from navigation", [pic for _, pic in loads])
         report_moves(f"key '.' to new picture ({args.moves} moves)", moves(driver, args.moves, False))
         report_moves(f"strip click to new picture ({args.moves} moves)", moves(driver, args.moves, True))
+        # The peer: the server's answer alone, a request from this process for each picture of
+        # the second programme (the same pictures under another programme, none asked before).
+        width = driver.execute_script("return document.querySelector('[data-testid=picture]').naturalWidth")
+        keys = [h["packet"] for h in server.answer("/api/scan?programme=2&path=" + quote(REC))[1]["headers"]]
+        alone = []
+        for packet in keys[:args.moves]:
+            start = time.perf_counter()
+            status, _ = server.api("GET", f"/api/frame?path={quote(REC)}&at=p:{packet:X}&programme=2&width={width}")
+            alone.append(1000 * (time.perf_counter() - start))
+        line(f"peer: the picture's HTTP request alone ({width} wide)", alone)
         if args.shots:
             shots(server, args.shots)
     finally:

@@ -225,8 +225,11 @@ class Page(unittest.TestCase):
         d = self.driver
         d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {"width": 390, "height": 844, "deviceScaleFactor": 3, "mobile": True})
         try:
+            d.get(self.server.base + "/#/")
+            self.until(lambda: d.find_elements("css selector", "li[data-testid=recording] img"), "the recordings")
+            self.assertLessEqual(d.execute_script("return document.documentElement.scrollWidth"), 390, "the list scrolls sideways")
             self.open_recording()
-            self.assertLessEqual(d.execute_script("return document.documentElement.scrollWidth"), 390)
+            self.assertLessEqual(d.execute_script("return document.documentElement.scrollWidth"), 390, "the recording scrolls sideways")
             for testid in ("programme", "picture", "strip", "pos-time", "btn-in", "btn-out", "btn-add", "snap", "out-name", "join", "btn-cut"):
                 with self.subTest(testid):
                     e = self.el(testid)
