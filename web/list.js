@@ -118,6 +118,7 @@ async function refreshPending(path, token) {
 
 export async function showFolder(path) {
   const token = ++showing;
+  document.title = t('title');
   clearTimeout(refresh);
   showCrumbs(path);
   let answer;

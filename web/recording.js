@@ -330,6 +330,7 @@ document.addEventListener('keydown', (e) => {
 
 document.addEventListener('kerf:lang', () => {
   if (!rec.path) return;
+  document.title = `${rec.path.split('/').pop()} — KerfCut`;
   showPosition();
   showMarks();
   showStretches();
@@ -360,6 +361,7 @@ export async function openRecording(path, at) {
   showCrumbs(path);
   $('rec-title').textContent = path;
   $('rec-title').title = path;
+  document.title = `${path.split('/').pop()} — KerfCut`;
   picture.removeAttribute('src');
   picture.dataset.loaded = '0';
   delete picture.dataset.at;
