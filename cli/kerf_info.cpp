@@ -10,7 +10,6 @@
 #include "cli/kerf_commands.h"
 #include "cli/kerf_json.h"
 #include "cli/kerf_session.h"
-#include "common/cp932_text.h"
 #include "common/timefmt.h"
 #include "core/scan_window.h"
 #include "demux/psi/stream_kind.h"
@@ -23,12 +22,21 @@ const char kInfoHelp[] =
     "\n"
     "Measures FILE from its PCRs (size, packets, PCR PID, first and last PCR, bitrate estimate,\n"
     "total time, bitrate) and lists the programmes found in the 50001 packets from --at\n"
-    "(default 0): ordinal, service id, name and PIDs with their classes (V video, A audio,\n"
-    "C captions and subtitles, D data) and codecs.\n"
+    "(default 0): ordinal, service id, the channel's name and provider (from the SDT) and the\n"
+    "event on air (from the EIT), \"-\" when the recording names neither, and the PIDs with their\n"
+    "classes (V video, A audio, C captions and subtitles, D data) and codecs.\n"
     "  --method 1  total time from the first and last PCR\n"
     "  --method 2  total time from the bitrate estimated near the start\n"
     "  --method 3  automatic: method 1 unless its bitrate is more than 10 % off (default)\n"
     "  --json      the same as a JSON object\n";
+
+// "service (provider): event", each part where the recording gives it; "-" for none.
+std::string programme_label(const Programme& p) {
+  std::string label = p.serviceName;
+  if (!p.providerName.empty()) label += (label.empty() ? "(" : " (") + p.providerName + ")";
+  if (!p.eventName.empty()) label += (label.empty() ? "" : ": ") + p.eventName;
+  return label.empty() ? "-" : label;
+}
 
 void PrintInfoText(const Recording& rec, int32_t at, const std::vector<Programme>& programmes) {
   char sizeText[32], rateText[32];
@@ -51,7 +59,7 @@ void PrintInfoText(const Recording& rec, int32_t at, const std::vector<Programme
               programmes.empty() ? " none" : "");
   for (const Programme& p : programmes) {
     std::printf("%3d  service %04X  %s\n     ", int(p.ordinal), unsigned(p.serviceId),
-                cp932_to_utf8(p.name.empty() ? std::string("-") : p.name).c_str());
+                programme_label(p).c_str());
     for (size_t j = 0; j < p.pids.size(); ++j) {
       const ProgrammePid& pid = p.pids[j];
       const char* codec = codec_name(pid.codec);

@@ -5,7 +5,6 @@
 
 #include "cli/cli_text.h"
 #include "cli/kerf_session.h"
-#include "common/cp932_text.h"
 #include "demux/psi/stream_kind.h"
 
 namespace {
@@ -14,7 +13,12 @@ Json ProgrammeJson(const Programme& p) {
   Json pids = Json::array();
   for (const ProgrammePid& pid : p.pids)
     pids.push_back(Json{{"pid", pid.pid}, {"class", pid.classText}, {"codec", codec_name(pid.codec)}});
-  return Json{{"ordinal", p.ordinal}, {"serviceId", p.serviceId}, {"name", cp932_to_utf8(p.name)}, {"pids", pids}};
+  return Json{{"ordinal", p.ordinal},
+              {"serviceId", p.serviceId},
+              {"name", p.eventName},
+              {"serviceName", p.serviceName},
+              {"providerName", p.providerName},
+              {"pids", pids}};
 }
 
 Json HeaderJson(const Recording& rec, const SequenceHeaderAt& h) {

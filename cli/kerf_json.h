@@ -1,6 +1,7 @@
 // kerf's answers as JSON values: what `kerf info`, `kerf scan` and `kerf cut` print with --json,
 // made from the typed results of their plans, for any front end that answers the same. Text is
-// UTF-8 (paths as the terminal shows them, programme names converted from Shift-JIS).
+// UTF-8 (paths as the terminal shows them, the names of events and channels as the programme
+// analysis decoded them).
 #pragma once
 #include <cstdint>
 #include <vector>

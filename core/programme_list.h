@@ -21,6 +21,11 @@ struct Programme {
   int32_t ordinal = 0;     // 1-based NAME= block, the n of PRGn.TS
   int32_t serviceId = 0;
   std::string name;        // the "// 番組名:" comment above the block (Shift-JIS), empty without one
+  // Filled by kerf's programme analysis, in UTF-8 (empty where the recording gives none): the
+  // present event's name as a person reads it, and the service's own names from the SDT.
+  std::string eventName;
+  std::string serviceName;
+  std::string providerName;
   std::vector<ProgrammePid> pids;
 };
 

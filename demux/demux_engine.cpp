@@ -41,6 +41,7 @@ DemuxResult DemuxEngine::Run(const DemuxJob& job) {
   job_ = &job;
   *control_ = DemuxControl{};
   tables_->Reset();
+  tables_->SetObserver(job.tables);
   packetsToProcess_ = 0;
   packetsProcessed_ = 0;
   nullPackets_ = 0;

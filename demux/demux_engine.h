@@ -24,6 +24,7 @@ constexpr size_t kDemuxReadBlockSize = 4096 * kPacketSize;
 constexpr uint32_t kStopCheckPackets = 1024;
 
 class TableLayer;
+class TableObserver;
 
 enum class DemuxRequest {
   None,          // read the range, count and print the summary, write nothing
@@ -43,6 +44,7 @@ struct DemuxJob {
   bool appendOutputs = false;            // Control: outputs are written after what they hold
   uint32_t callerWindow = 0;            // receives the progress posts; 0 for none
   const std::atomic<bool>* stop = nullptr;   // when set (Ctrl-C), ends the run as the lock file's removal does
+  TableObserver* tables = nullptr;       // when set, told of the tables as the run parses them
 };
 
 constexpr int kClashInput = -1;          // DemuxResult::clashesWith: the output is the input file

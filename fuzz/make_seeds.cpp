@@ -154,6 +154,19 @@ void PsiSeeds() {
                    tsb::EitPf(0x0401, 1, 1, 0, 3, tsb::AribText().HiraganaSjis("あ", true).bytes()).Build()},
                   packing);
   Seed("psi_table_layer_fuzz", "eit-spread", spread.bytes());
+  // A DVB-T network: names in the DVB tables.
+  Seed("psi_table_layer_fuzz", "dvb-names",
+       packets({{0x0010, tsb::Nit(0x233A, {}, {{0x1001, 0x233A, tsb::Descriptor(0x5A, Bytes(11, 0x00))}})},
+                {0x0011, tsb::Sdt(0x1001, 0x233A, {{0x0400, 0, false, true, 4, false,
+                                                    tsb::ServiceDescriptor(0x01, {'B', 'B', 'C'}, {0x01, 0xBF, 0xD5})}})},
+                {0x0012, tsb::EitPf(0x0400, 0x1001, 0x233A, 0, 0x2000, {'C', 'a', 'f', 0xC2, 'e'})}}));
+}
+
+void DvbSeeds() {
+  Seed("dvb_text_fuzz", "latin", {'C', 'a', 'f', 0xC2, 'e', 0x86, 0x8A, 0xC8, ' '});
+  Seed("dvb_text_fuzz", "8859", {0x10, 0x00, 0x02, 0xB9, 0xA9});
+  Seed("dvb_text_fuzz", "ucs2", {0x11, 0x00, 0x41, 0xD8, 0x3D, 0xDE, 0x00, 0xE0, 0x8A});
+  Seed("dvb_text_fuzz", "utf8", {0x15, 0xC3, 0x9C, 0xE2, 0x82, 0xAC, 0xEE, 0x82, 0x86});
 }
 
 void AribSeeds() {
@@ -324,6 +337,7 @@ int main(int argc, char** argv) {
   EngineSeeds();
   PsiSeeds();
   AribSeeds();
+  DvbSeeds();
   ParserSeeds();
   PreviewSeeds(argv[1]);
   SettingsSeeds();

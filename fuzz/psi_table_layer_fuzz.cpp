@@ -1,11 +1,14 @@
 // libFuzzer target for the table layer's packet entry: the input is cut into 188-byte packets
 // (sync byte forced) after a fixed PAT that routes a few PIDs to PMTs and the NIT. No packet
 // sequence may read or write outside a buffer, and the programme tables stay within their limits.
+// The channel-name observer hears every SDT, NIT and EIT, and each service's names decode.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/ts_packet.h"
+#include "demux/arib/arib_text.h"
+#include "demux/psi/service_names.h"
 #include "demux/psi/table_layer.h"
 
 namespace {
@@ -34,6 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // whole fuzzing run: a new one per input would fault in about 39 MB of fresh pages every time.
   static TableLayer* const layer = new TableLayer;
   layer->Reset();
+  ServiceNameCollector names;   // fresh per input, as in a kerf run
+  layer->SetObserver(&names);
   uint8_t packet[kPacketSize];
   BuildPat(packet);
   layer->HandlePacket(packet, 0);
@@ -53,10 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const Service& service = table.services[s];
       Check(service.streamCount <= kMaxStreams);
       Check(strnlen(service.name, sizeof service.name) <= size_t(kProgrammeNameMax));
+      const ServiceNameTexts texts = names.Names(service.serviceId);
+      // At most three UTF-8 bytes for each byte of ARIB's Shift-JIS text or of DVB text.
+      Check(texts.serviceName.size() <= 3 * kAribTextMax && texts.eventName.size() <= 3 * kAribTextMax);
       for (int k = 0; k < service.streamCount; ++k) {
         Check(service.streams[k].streamClass <= StreamClass::Data);
       }
     }
   }
+  layer->SetObserver(nullptr);
   return 0;
 }

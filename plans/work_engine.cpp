@@ -7,10 +7,12 @@
 #include <random>
 #include <system_error>
 
+#include "common/cp932_text.h"
 #include "common/path.h"
 #include "core/scan_window.h"
 #include "demux/psi/stream_kind.h"
 #include "demux/psi/table_layer.h"
+#include "demux/psi/service_names.h"
 #include "demux/work_files.h"
 
 namespace {
@@ -56,6 +58,21 @@ void add_stream_kinds(const TableLayer& tables, ProgrammeStructure& structure) {
 // The codings the preview decoder reads: MPEG video, and video whose coding the PMT does not say.
 bool preview_reads(StreamCodec codec) {
   return codec == StreamCodec::None || codec == StreamCodec::Mpeg1Video || codec == StreamCodec::Mpeg2Video;
+}
+
+
+// Fills each programme's eventName, serviceName and providerName from what the tables named.
+void name_programmes(const ServiceNameCollector& names, ProgrammeStructure& structure) {
+  // On an ISDB network the event's name is the one the information file gives (ARIB text, as
+  // the window program shows it); elsewhere the tables' own text is decoded by the DVB rule, as
+  // ARIB decoding would make it nonsense.
+  const bool dvb = names.coding() == SiTextCoding::Dvb;
+  for (Programme& p : structure.programmes) {
+    ServiceNameTexts texts = names.Names(uint16_t(p.serviceId));
+    p.eventName = dvb ? std::move(texts.eventName) : cp932_to_utf8(p.name);
+    p.serviceName = std::move(texts.serviceName);
+    p.providerName = std::move(texts.providerName);
+  }
 }
 
 }  // namespace
@@ -134,12 +151,15 @@ ProgrammeAnalysis AnalyseProgrammes(WorkEngine& engine, const Recording& rec, in
   job.endPacket = first > INT32_MAX - kScanWindowLast ? INT32_MAX : first + kScanWindowLast;
   job.request = DemuxRequest::Information;
   job.requestPath = structure.c_str();
+  ServiceNameCollector names;
+  job.tables = &names;
   analysis.run = engine.Run(job);
   // The run says whether it wrote the file; a run that wrote none leaves the lists empty.
   for (const std::string& written : analysis.run.written)
     if (written == structure) analysis.structurePath = structure;
   if (!analysis.structurePath.empty() && read_programme_list(structure.c_str(), analysis.structure) == 0)
     add_stream_kinds(engine.tables(), analysis.structure);
+  name_programmes(names, analysis.structure);
   return analysis;
 }
 

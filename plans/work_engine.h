@@ -55,7 +55,8 @@ struct ProgrammeAnalysis {
   ProgrammeStructure structure;
 };
 
-// Runs the programme analysis over the scan window from first, as the cutter does.
+// Runs the programme analysis over the scan window from first, as the cutter does; its
+// programmes carry their names in UTF-8.
 ProgrammeAnalysis AnalyseProgrammes(WorkEngine& engine, const Recording& rec, int32_t first);
 
 // The first video entry of programme (0: of any programme) of analysis that the preview decoder

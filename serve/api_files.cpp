@@ -1,7 +1,6 @@
 // GET /api/files: a folder's sub-folders and recordings; the roots themselves for the empty path.
 #include <memory>
 
-#include "common/cp932_text.h"
 #include "serve/api_state.h"
 
 namespace {
@@ -49,9 +48,14 @@ void HandleFiles(Api::State& state, const HttpRequest& request, HttpResponse& re
     } else {
       item["measured"] = facts->opened && facts->rec.measured;
       item["totalMs"] = facts->rec.m.totalMs;
-      Json names = Json::array();
-      for (const Programme& p : facts->analysis.structure.programmes) names.push_back(cp932_to_utf8(p.name));
+      // The events on air and, in the same order, the channels they are on.
+      Json names = Json::array(), channels = Json::array();
+      for (const Programme& p : facts->analysis.structure.programmes) {
+        names.push_back(p.eventName);
+        channels.push_back(p.serviceName);
+      }
       item["programmes"] = names;
+      item["channels"] = channels;
     }
     recordings.push_back(item);
   }

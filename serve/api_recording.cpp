@@ -37,7 +37,12 @@ Json programmes_json(const ProgrammeStructure& structure) {
     Json pids = Json::array();
     for (const ProgrammePid& pid : p.pids)
       pids.push_back({{"pid", pid.pid}, {"class", cp932_to_utf8(pid.classText)}, {"codec", codec_name(pid.codec)}});
-    list.push_back({{"ordinal", p.ordinal}, {"serviceId", p.serviceId}, {"name", cp932_to_utf8(p.name)}, {"pids", pids}});
+    list.push_back({{"ordinal", p.ordinal},
+                    {"serviceId", p.serviceId},
+                    {"name", p.eventName},
+                    {"serviceName", p.serviceName},
+                    {"providerName", p.providerName},
+                    {"pids", pids}});
   }
   return list;
 }

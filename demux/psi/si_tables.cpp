@@ -35,6 +35,7 @@ DescriptorContext make_context(const uint8_t* section, int32_t serviceId, int32_
 void TableLayer::State::WalkNit(const uint8_t* section, uint32_t length) {
   const uint32_t end = body_end(length);
   if (end < 10) return;
+  if (observer && sectionIntact && section[0] == 0x40) ReportDeliverySystems(section, length);
   const int32_t network_id = int32_t(be_read16(section + 3));
   uint32_t pos = 10;
   const uint32_t network_descriptors_length = clamp_length(pos, be_read12(section + 8), end);
@@ -55,6 +56,7 @@ void TableLayer::State::WalkNit(const uint8_t* section, uint32_t length) {
 // SDT (5.2.6): per service, service_id, EIT flags, descriptors_loop_length.
 void TableLayer::State::WalkSdt(const uint8_t* section, uint32_t length) {
   const uint32_t end = body_end(length);
+  if (observer && sectionIntact && section[0] == 0x42) ReportServiceNames(section, length);
   uint32_t pos = 11;
   for (int32_t index = 0; pos + 5 <= end; ++index) {
     const uint32_t n = clamp_length(pos + 5, be_read12(section + pos + 3), end);
@@ -119,6 +121,7 @@ void TableLayer::State::WalkEit(const uint8_t* section, uint32_t length) {
     const uint64_t start_time = (uint64_t(be_read16(e + 2)) << 24) | (uint64_t(e[4]) << 16) | be_read16(e + 5);
     const uint32_t duration = (uint32_t(e[7]) << 16) | be_read16(e + 8);
     observer->OnPresentEvent(uint16_t(service_id), uint16_t(be_read16(e)), start_time, duration);
+    if (sectionIntact) ReportPresentEventName(section, length);
   }
   for (int32_t index = 0; pos + 12 <= end; ++index) {
     const uint32_t n = clamp_length(pos + 12, be_read12(section + pos + 10), end);

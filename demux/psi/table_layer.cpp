@@ -142,10 +142,12 @@ void TableLayer::State::HandlePacket(const uint8_t* packet, uint32_t pid) {
   AssemblePacket(*store, cursors[pid], packet, *this);
 }
 
-void TableLayer::State::CheckCrc(const uint8_t* section, uint32_t length) {
+bool TableLayer::State::CheckCrc(const uint8_t* section, uint32_t length) {
   if (length < 4 || crc32_mpeg2(section, length - 4) != be_read32(section + length - 4)) {
     ++crcErrors;
+    return false;
   }
+  return true;
 }
 
 void TableLayer::State::Loop(const uint8_t* bytes, uint32_t length,
@@ -188,6 +190,9 @@ void TableLayer::State::ParseTable(Route kind, const SectionSlot& slot) {
   const uint8_t* section;
   uint32_t length;
   while (walk.Next(section, length)) {
+    // Checked before the walk, which runs whatever the result, so that the walk can keep a
+    // damaged section's names from the observer.
+    sectionIntact = CheckCrc(section, length);
     switch (kind) {
       case kRoutePat: ParsePat(section, length); break;
       case kRouteCat: ParseCat(section, length); break;
@@ -205,7 +210,6 @@ void TableLayer::State::ParseTable(Route kind, const SectionSlot& slot) {
       case kRouteSdtt1: WalkSdtt(section, length); break;
       default: break;
     }
-    CheckCrc(section, length);
   }
   if (kind == kRoutePat) RebuildRoutes();
 }

@@ -13,6 +13,19 @@ struct PmtStreamEntry {
   uint16_t elementary_PID = 0;
 };
 
+// A service of the actual SDT and the names its service_descriptor gives (ETSI EN 300 468
+// 6.2.33, ARIB STD-B10 6.2.13), pointing into the section.
+struct SdtServiceNames {
+  uint16_t original_network_id = 0;
+  uint16_t transport_stream_id = 0;
+  uint16_t service_id = 0;
+  uint8_t service_type = 0;
+  const uint8_t* service_provider_name = nullptr;
+  uint32_t service_provider_name_length = 0;
+  const uint8_t* service_name = nullptr;
+  uint32_t service_name_length = 0;
+};
+
 // Told of the tables as the layer parses them: each PMT section of a new version (again after a
 // new PAT) and each new version of a service's present event. Tables whose timing matters to a
 // caller (where a programme starts, where its streams change) are read here rather than twice.
@@ -25,6 +38,25 @@ class TableObserver {
   // start_time: 16-bit MJD and 6 BCD digits; duration: 6 BCD digits (all ones: undefined).
   virtual void OnPresentEvent(uint16_t service_id, uint16_t event_id, uint64_t start_time,
                               uint32_t duration) = 0;
+
+  // The tables that name things, in their broadcast coding, from sections whose CRC_32 is right
+  // (a section that fails it names nothing until its next version). Observers that do not show
+  // names leave these alone.
+  // Each service of a new version of the actual transport stream's SDT (table 0x42) that has a
+  // service_descriptor (0x48): its service_provider_name and service_name (0 bytes when empty).
+  virtual void OnServiceNames(const SdtServiceNames& names) { (void)names; }
+  // The event_name of the short_event_descriptor (0x4D) of the present event (section 0 of the
+  // actual stream's present/following EIT, table 0x4E), at each new version.
+  virtual void OnPresentEventName(uint16_t original_network_id, uint16_t service_id, const uint8_t* event_name,
+                                  uint32_t length) {
+    (void)original_network_id, (void)service_id, (void)event_name, (void)length;
+  }
+  // Each delivery system descriptor (tags 0x43, 0x44, 0x5A, 0x7F, 0xFA) in the transport stream
+  // loop of a new version of the actual network's NIT (table 0x40), whole (tag, length, body).
+  virtual void OnDeliverySystem(uint16_t transport_stream_id, uint16_t original_network_id,
+                                const uint8_t* descriptor, uint32_t length) {
+    (void)transport_stream_id, (void)original_network_id, (void)descriptor, (void)length;
+  }
 
  protected:
   ~TableObserver() = default;

@@ -76,7 +76,13 @@ struct TableLayer::State final : CompleteTableSink, DescriptorHandler {
   void WalkSdtt(const uint8_t* section, uint32_t length);
   void WalkTot(const uint8_t* section, uint32_t length);
 
-  void CheckCrc(const uint8_t* section, uint32_t length);
+  // False (and counted) when the section's CRC_32 is wrong.
+  bool CheckCrc(const uint8_t* section, uint32_t length);
+  // The observer's reports of the tables that name things (si_names.cpp); the walks call them
+  // for intact sections of the actual tables only.
+  void ReportServiceNames(const uint8_t* section, uint32_t length);
+  void ReportDeliverySystems(const uint8_t* section, uint32_t length);
+  void ReportPresentEventName(const uint8_t* section, uint32_t length);
   void Loop(const uint8_t* bytes, uint32_t length, const DescriptorContext& context);
   // A new PAT version: a fresh programme table, and the PMT and present/following EIT
   // versions forgotten so that each service's next ones fill the new table.
@@ -115,6 +121,7 @@ struct TableLayer::State final : CompleteTableSink, DescriptorHandler {
   uint32_t crcErrors = 0;
 
   TableObserver* observer = nullptr;
+  bool sectionIntact = false;   // the section being walked passed its CRC check
 
   char aribText[kAribTextMax + 1];
   // Section buffers of every slot; left uninitialised, only written bytes are read.

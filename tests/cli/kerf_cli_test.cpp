@@ -123,7 +123,8 @@ TEST_F(KerfCli, InfoMeasuresAndListsTheProgrammesInUtf8) {
   EXPECT_NE(r.out.find("\"method\": 3,"), std::string::npos);
   EXPECT_NE(r.out.find("\"name\": \"" + utf8(u8"ニュース７") + "\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"name\": \"" + utf8(u8"天気予報") + "\""), std::string::npos);
-  EXPECT_NE(r.out.find("{\"ordinal\": 3, \"serviceId\": 1026, \"name\": \"\", \"pids\": [{\"pid\": 0, "
+  EXPECT_NE(r.out.find("{\"ordinal\": 3, \"serviceId\": 1026, \"name\": \"\", \"serviceName\": \"\", "
+                       "\"providerName\": \"\", \"pids\": [{\"pid\": 0, "
                        "\"class\": \"PAT\", \"codec\": \"\"}, {\"pid\": 498, \"class\": \"PMT\", \"codec\": \"\"}, "
                        "{\"pid\": 305, \"class\": "
                        "\"PCR\", \"codec\": \"\"}, {\"pid\": 305, \"class\": \"V\", \"codec\": \"mpeg2video\"}]}"),
@@ -134,6 +135,40 @@ TEST_F(KerfCli, InfoMeasuresAndListsTheProgrammesInUtf8) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("(method 1)"), std::string::npos);
   EXPECT_NE(r.out.find(utf8(u8"天気予報")), std::string::npos);
+}
+
+TEST_F(KerfCli, InfoNamesTheChannelsByTheirNetworksRule) {
+  // A Japanese terrestrial stream names its channels in ARIB text; a DVB-T one (its NIT says so)
+  // in the DVB tables: the default Latin one with a diacritic, and ISO 8859-5 by its selector.
+  tsb::BroadcastDesc isdb;
+  isdb.sdt = isdb.eit = true;
+  isdb.packets = 3000;
+  isdb.services = {{0x0400, 0x01F0, 0x0111, 0, 0, tsb::AribText().Sjis("ニュース").bytes(), 0,
+                    tsb::AribText().Sjis("ＴＯＫＹＯ　ＭＸ１").bytes(), tsb::AribText().Sjis("東京").bytes()}};
+  tsb::BroadcastDesc dvb = isdb;
+  dvb.original_network_id = 0x233A;
+  dvb.transport_stream_id = 0x1001;
+  dvb.nitDelivery = tsb::Descriptor(0x5A, tsb::Bytes(11, 0x00));
+  dvb.services = {{0x1044, 0x01F0, 0x0111, 0, 0, {'C', 'a', 'f', 0xC2, 'e'}, 0, {'O', 'n', 'e'}, {'B', 'B', 'C'}},
+                  {0x1045, 0x01F1, 0x0121, 0, 0, {}, 0, {0x01, 0xBF, 0xD5, 0xE0, 0xD2, 0xEB, 0xD9}, {}},
+                  {0x1046, 0x01F2, 0x0131, 0, 0, {}, 0, {}, {}}};
+  const struct {
+    const tsb::BroadcastDesc* desc;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {&isdb, {utf8(u8"service 0400  ＴＯＫＹＯ　ＭＸ１ (東京): ニュース")}},
+      {&dvb, {"service 1044  One (BBC): " + utf8(u8"Café"), utf8(u8"service 1045  Первый"), "service 1046  -"}},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir_.Write("named.ts", tsb::Broadcast(*c.desc).bytes());
+    const Result r = Kerf({"info", path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const std::string& line : c.lines) EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  }
+  // (Outside the macro, whose text of its arguments is compiled in Shift-JIS, which has no é.)
+  const std::string named = "\"name\": \"" + utf8(u8"Café") + "\", \"serviceName\": \"One\", \"providerName\": \"BBC\"";
+  const Result r = Kerf({"info", dir_.File("named.ts"), "--json"});
+  EXPECT_NE(r.out.find(named), std::string::npos) << r.out;
 }
 
 TEST_F(KerfCli, TimesAndPacketNumbersConvertAsTheCutterDoes) {

@@ -42,6 +42,16 @@ void psi_round(TsStream& ts, const BroadcastDesc& desc, const std::vector<Broadc
     const uint16_t pcrPid = s.pcr_pid != 0 ? s.pcr_pid : s.video_pid;
     ts.Section(s.pmt_pid, Pmt(s.service_id, pcrPid, streams, programInfo, version).Build());
   }
+  if (desc.sdt) {
+    std::vector<SdtService> entries;
+    for (const BroadcastService& s : services)
+      entries.push_back({s.service_id, 0, false, true, 4, false, ServiceDescriptor(0x01, s.providerName, s.serviceName)});
+    ts.Section(0x0011, Sdt(desc.transport_stream_id, desc.original_network_id, entries, version).Build());
+  }
+  if (desc.nit_pid != 0 && !desc.nitDelivery.empty())
+    ts.Section(desc.nit_pid, Nit(desc.original_network_id, {},
+                                 {{desc.transport_stream_id, desc.original_network_id, desc.nitDelivery}}, version)
+                                 .Build());
   if (desc.eit) {
     for (const BroadcastService& s : services) {
       const uint16_t eventId = uint16_t(0x1000 + s.service_id % 0x1000);

@@ -549,6 +549,8 @@ struct BroadcastService {
   uint16_t pcr_pid = 0;                // 0 = video_pid
   Bytes name = {};                          // ARIB-coded present event name (EIT p/f), may be empty
   uint16_t ecm_pid = 0;                // non-zero: a CA descriptor (programme level) with it
+  Bytes serviceName = {};                   // the SDT's names (BroadcastDesc::sdt), coded as the
+  Bytes providerName = {};                  // network codes its text
 };
 
 struct BroadcastDesc {
@@ -559,6 +561,9 @@ struct BroadcastDesc {
   size_t packets = 2000;               // total packets written
   size_t psiInterval = 200;            // PAT then all PMTs every this many packets, from packet 0
   bool eit = false;                    // EIT p/f actual (present + following) after each PAT/PMT round
+  bool sdt = false;                    // SDT actual (a service descriptor per service) in each round
+  Bytes nitDelivery = {};                   // non-empty: a NIT actual in each round whose entry for
+                                            // this stream holds these descriptors
   // From this packet index on, the PAT and PMTs carry version_number + 1 and the services of
   // servicesAfterChange (or the same services when it is empty).
   std::optional<size_t> patVersionChangeAt = {};
