@@ -61,7 +61,9 @@ function fillMeta(li, r) {
   li.dataset.pending = r.pending ? '1' : '0';
   li.querySelector('.rec-size').textContent = size;
   li.querySelector('.rec-total').textContent = total;
-  li.querySelector('.rec-programmes').textContent = (r.programmes || []).filter((name) => name).join(' / ');
+  const channels = r.channels || [];
+  const named = (r.programmes || []).map((name, i) => [channels[i], name].filter((part) => part).join(': '));
+  li.querySelector('.rec-programmes').textContent = named.filter((name) => name).join(' / ');
 }
 
 function recordingRow(folder, r) {

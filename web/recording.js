@@ -339,7 +339,9 @@ document.addEventListener('kerf:lang', () => {
 
 function fillProgrammes(programmes) {
   const whole = new Option(t('wholeRecording'), '0');
-  const named = (p) => p.name || `service ${p.serviceId.toString(16).toUpperCase().padStart(4, '0')}`;
+  // "channel: event", each where the recording names it.
+  const named = (p) => [p.serviceName, p.name].filter((name) => name).join(': ') ||
+    `service ${p.serviceId.toString(16).toUpperCase().padStart(4, '0')}`;
   programmeChoice.replaceChildren(whole, ...programmes.map((p) => new Option(`${p.ordinal}: ${named(p)}`, String(p.ordinal))));
   rec.programme = programmes.length ? programmes[0].ordinal : 0;
   programmeChoice.value = String(rec.programme);
