@@ -28,15 +28,10 @@ const char kFrameHelp[] =
     "  --list-at POS    where the programmes are looked for (default 0)\n"
     "  --method 1|2|3   total-time method for converting times (default 3)\n";
 
-// Status texts of the preview go to standard output, errors to standard error.
-class FrameSink : public MessageSink {
+// The preview's own status texts are the window's; kerf says what happened in its words.
+class QuietSink : public MessageSink {
  public:
-  bool Report(MessageKind kind, const char* text) override {
-    std::FILE* to = kind == MessageKind::Status ? stdout : stderr;
-    print_sjis(to, text);
-    std::fputc('\n', to);
-    return true;
-  }
+  bool Report(MessageKind, const char*) override { return true; }
 };
 
 // The decoded picture as planar 4:2:0: Y, then Cb and Cr, lines from the top (padding lines of
@@ -111,13 +106,15 @@ int Frame(const std::vector<std::string>& argv) {
     return report_error(planned, kFrameHelp);
   std::printf("programme %d, video PID %04X, packet %08X (%s)\n", plan.programme, unsigned(plan.videoPid),
               unsigned(at), ms_text(rec.ToMs(at)).c_str());
-  FrameSink sink;
+  QuietSink quiet;
   DecodedFrame frame;
-  const CommandError decoded = RunFrame(plan, sink, frame);
-  if (!frame.pcrRangeText.empty()) {
-    print_sjis(stdout, frame.pcrRangeText);
-    std::printf("\n");
-  }
+  const CommandError decoded = RunFrame(plan, quiet, frame);
+  if (frame.pcrRange)
+    std::printf("PCR %s - %s\n", ms_text(frame.pcrFromMs).c_str(), ms_text(frame.pcrToMs).c_str());
   if (decoded) return report_error(decoded, kFrameHelp);
+  if (frame.decodeError == kDecodeOk)
+    std::printf("decoded without errors\n");
+  else
+    std::printf("decoded with errors (error %d)\n", int(frame.decodeError));
   return WriteFrame(args, frame);
 }

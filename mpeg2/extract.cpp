@@ -65,7 +65,7 @@ int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t vi
       pcrMs = pcr_ms(ts_pcr(packet));
     }
   }
-  return scanner.Finish() ? kExtractOk : kExtractNoSequence;
+  return scanner.Finish(src.loneHeaderToEnd) ? kExtractOk : kExtractNoSequence;
 }
 
 void AppendEsEndMarker(EsBuffer& es) {
@@ -128,6 +128,7 @@ int PreviewDriver::ExtractPreviewStream(PreviewRequest& request, MessageSink& si
   src.inputSize = request.inputSize;
   src.packetSize = request.packetSize;
   src.pcrPid = request.pcrPid;
+  src.loneHeaderToEnd = request.loneHeaderToEnd;
   int32_t& pcrMs = request.activePoint == 0 ? request.startPcrMs : request.endPcrMs;
   const int code = CollectVideoSequence(src, position, request.videoPid, readBuffer_, es_, pcrMs);
   file.Close();

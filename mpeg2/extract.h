@@ -30,6 +30,7 @@ struct SequenceSource {
   double inputSize = 0;        // bytes
   int32_t packetSize = kPacketSize;
   int32_t pcrPid = -1;         // PID whose PCRs are read; ignored when equal to the video PID
+  bool loneHeaderToEnd = false;   // a window with one sequence header gives the sequence from it to its end
 };
 
 // The packets read for a preview at a position: normally the kPreviewWindowPackets + 1 packets
@@ -75,6 +76,9 @@ struct PreviewRequest {
   // The process-wide busy flag (jobRunning), held during the extraction; null where there are no
   // jobs (the command line).
   int32_t* jobRunning = nullptr;
+  // kerf: a window that holds a single sequence header is previewed from it to the window's end
+  // (the window program needs a second header to close the sequence).
+  bool loneHeaderToEnd = false;
 
   // Out: the PCR range field. pcrRangeSet tells whether the field is to be replaced by
   // pcrRangeText (an empty text clears it); untouched fields keep what they show.

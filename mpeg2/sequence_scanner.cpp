@@ -111,7 +111,8 @@ SequenceScanner::Step SequenceScanner::VideoPacket(const uint8_t* packet, int64_
   return full_ || es_.length > kEsBufferSize - 2 * ps_ ? Step::Done : Step::GoOn;
 }
 
-bool SequenceScanner::Finish() {
+bool SequenceScanner::Finish(bool loneHeaderToEnd) {
+  if (headers_ == 1 && loneHeaderToEnd) return es_.length > 0;   // the ES opens with that header
   if (headers_ < 2) return false;
   if (prevSeq_ > 0) {
     es_.length = int32_t(lastSeq_ - prevSeq_);

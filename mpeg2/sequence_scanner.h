@@ -64,8 +64,10 @@ class SequenceScanner {
 
   // After the last packet: false when fewer than two sequence headers were met. Otherwise the
   // ES is cut to the last complete sequence gathered (from the last header but one up to the
-  // last), which is the first one at or after the position when two headers followed it.
-  bool Finish();
+  // last), which is the first one at or after the position when two headers followed it. With
+  // loneHeaderToEnd, a single header met is also a sequence: from it to the end of what was read
+  // (a short recording may hold one header, which no later header closes).
+  bool Finish(bool loneHeaderToEnd = false);
 
  private:
   // Appends payload bytes, never into the room the end marker needs; false (and the scan is

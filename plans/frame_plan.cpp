@@ -4,6 +4,22 @@
 #include "common/ts_packet.h"
 #include "mpeg2/extract.h"
 
+namespace {
+
+// Why no sequence could be extracted, by the extraction's code.
+const char* extract_failure_text(int code) {
+  switch (code) {
+    case kExtractSeekFailed: return "the position could not be reached";
+    case kExtractSyncLimit: return "too many packets without a sync byte";
+    case kExtractNoResync: return "the packet grid was lost for good";
+    case kExtractNoPayload: return "a video packet flags a payload it has no room for";
+    case kExtractNoSequence: return "no sequence header in reach of it";
+  }
+  return "reading failed";
+}
+
+}  // namespace
+
 bool DecodedFrame::progressive() const { return decoder->headers.progressive_frame != 0; }
 
 CommandError PlanFrame(const Recording& rec, int programme, int32_t at, int32_t listAt, bool stopOnError,
@@ -37,6 +53,8 @@ CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& 
   request.activePoint = 0;
   request.startPcrMs = plan.rec.m.startPcrMs;
   request.endPcrMs = plan.rec.m.endPcrMs;
+  // A short recording may hold one sequence header: its picture is still shown.
+  request.loneHeaderToEnd = true;
 
   // The work areas of the frame, made at its first picture (the decoder's frame stores start
   // zeroed) and kept for the next.
@@ -45,10 +63,24 @@ CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& 
   if (!frame.previewDib) frame.previewDib.reset(new uint8_t[kPreviewDibBytes]);
   if (!frame.decoder) frame.decoder.reset(new PreviewDecoder());
   PreviewDriver driver(frame.readBuffer.get(), frame.esBuffer.get(), *frame.decoder);
-  if (driver.ExtractPreviewStream(request, status) != 0) return CommandError{Outcome::InputError, ""};
+  if (driver.ExtractPreviewStream(request, status) != 0) {
+    const int code = driver.lastExtractCode();
+    if (code < 0) return command_error(Outcome::InputError, "cannot open %s", plan.rec.path.c_str());
+    return command_error(Outcome::InputError, "no video sequence of PID %04X could be taken from packet %08X: %s",
+                         unsigned(plan.videoPid), unsigned(plan.at), extract_failure_text(code));
+  }
   driver.DecodePreviewStream(request, status, frame.previewDib.get());
-  frame.pcrRangeText = request.pcrRangeSet ? request.pcrRangeText : "";
+  frame.pcrRange = request.pcrRangeSet && request.pcrRangeText[0] != '\0';
+  frame.pcrFromMs = request.startPcrMs;
+  frame.pcrToMs = request.endPcrMs;
+  frame.decodeError = frame.decoder->run.errorCode;
   frame.converted = driver.pictureConverted();
+  if (frame.decodeError == kErrorUnsupportedProfile)
+    return command_error(Outcome::InputError, "the picture's profile is beyond the preview decoder, which reads the "
+                                              "Main and Simple profiles (error %d)", int(frame.decodeError));
+  if (frame.decodeError == kErrorPictureTooLarge)
+    return command_error(Outcome::InputError, "the picture is larger than the preview decoder's frame store (error %d)",
+                         int(frame.decodeError));
   if (!frame.converted) return command_error(Outcome::InputError, "no picture was decoded at this position");
   return {};
 }

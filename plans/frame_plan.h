@@ -35,7 +35,9 @@ struct DecodedFrame {
   std::unique_ptr<uint8_t[]> previewDib;   // kPreviewDibBytes, bottom-up BGR
   std::unique_ptr<uint8_t[]> readBuffer;   // the extraction's work areas
   std::unique_ptr<uint8_t[]> esBuffer;
-  std::string pcrRangeText;                // the preview's PCR range text (Shift-JIS), empty for none
+  bool pcrRange = false;                   // the PCRs read around the picture (the preview's range)
+  int32_t pcrFromMs = 0, pcrToMs = 0;
+  int32_t decodeError = 0;                 // the decoder's error code (kDecodeOk: none)
   bool converted = false;                  // a picture was decoded and converted
 
   PictureView view() const { return current_picture_view(*decoder); }
@@ -43,5 +45,6 @@ struct DecodedFrame {
 };
 
 // Extracts and decodes the picture; the preview's status texts (Shift-JIS) go to status. An
-// InputError when nothing could be extracted (status said why) or no picture was decoded.
+// InputError, saying why in English, when nothing could be extracted, the picture's coding is
+// beyond the preview decoder or no picture was decoded.
 CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& frame);

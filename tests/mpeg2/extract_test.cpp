@@ -97,6 +97,7 @@ class CollectVideoSequenceTest : public ::testing::Test {
     src.file = file;
     src.inputSize = sizeOverride_ >= 0 ? sizeOverride_ : double(std::filesystem::file_size(path));
     src.pcrPid = pcrPid;
+    src.loneHeaderToEnd = loneHeaderToEnd_;
     es_.data = EsStorage();
     pcrMs_ = kNoPcr;
     const int code = CollectVideoSequence(src, position, kVideoPid, ReadBuffer(), es_, pcrMs_);
@@ -112,6 +113,7 @@ class CollectVideoSequenceTest : public ::testing::Test {
   EsBuffer es_;
   int32_t pcrMs_ = kNoPcr;
   double sizeOverride_ = -1;   // the size the caller claims, when not the file's own
+  bool loneHeaderToEnd_ = false;
 };
 
 #define EXPECT_ES(expected) \
@@ -170,6 +172,11 @@ TEST_F(CollectVideoSequenceTest, ShortFileIsSearchedWholeAndKeepsTheLastComplete
   EXPECT_EQ(Collect(SequencesAt({20}, 40), 0), kExtractNoSequence);
   EXPECT_EQ(Collect(SequencesAt({20}, 40), 30), kExtractNoSequence);
   EXPECT_EQ(Collect(tsb::TsStream(), 0), kExtractNoSequence);   // an empty file
+  loneHeaderToEnd_ = true;   // kerf's preview: the one header's sequence runs to the file's end
+  ASSERT_EQ(Collect(SequencesAt({20}, 40), 30), kExtractOk);
+  EXPECT_ES(Sequence(0));
+  EXPECT_EQ(Collect(tsb::TsStream(), 0), kExtractNoSequence);
+  loneHeaderToEnd_ = false;
   // A size of less than one packet is an empty window, whatever the file holds.
   sizeOverride_ = 187;
   EXPECT_EQ(Collect(path, 0), kExtractNoSequence);
