@@ -112,6 +112,11 @@ Json wait_cut(Client& c, const std::string& id) {
   }
 }
 
+// One line per goal: the figure, the bound and whether it holds.
+void goal(const char* what, double value, double bound, const char* unit) {
+  std::printf("GOAL %-48s %10.3f %-3s (bound %g) %s\n", what, value, unit, bound, value <= bound ? "met" : "NOT MET");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,13 +161,15 @@ int main(int argc, char** argv) {
   wait_cut(c, started["id"]);
   std::printf("picture 360 wide of %s, cut %s meanwhile: %zu answered, median %.1f ms, p95 %.1f ms\n", hd.c_str(),
               cutState.c_str(), times.size(), percentile(times, 0.5), percentile(times, 0.95));
+  goal("picture 360 wide during a cut, median", percentile(times, 0.5), 15, "ms");
+  goal("picture 360 wide during a cut, 95th percentile", percentile(times, 0.95), 40, "ms");
 
   // 2. A 100-picture timeline of the long recording (its pages were just read by the cut).
   auto t = Clock::now();
   c.Get("/api/timeline?path=" + root + "/" + longRec + "&count=100", &body);
   const Json timeline = Json::parse(body, nullptr, false);
   const double positions = ms_since(t);
-  int failed = 0;
+  std::atomic<int> failed{0};
   {
     std::vector<std::thread> fetchers;
     std::atomic<size_t> next{0};
@@ -174,8 +181,10 @@ int main(int argc, char** argv) {
       });
     for (auto& f : fetchers) f.join();
   }
+  const double timelineMs = ms_since(t);
   std::printf("timeline of %s (%d ms long): %zu positions in %.0f ms, with their pictures %.0f ms, %d failed\n",
-              longRec.c_str(), int(longMs), timeline["pictures"].size(), positions, ms_since(t), failed);
+              longRec.c_str(), int(longMs), timeline["pictures"].size(), positions, timelineMs, failed.load());
+  goal("100-picture timeline of the long recording", failed ? 1e9 : timelineMs, 1500, "ms");
 
   // 3. A cut through the API against kerf cut of the same plan, alternated, three of each.
   std::vector<double> apiTimes, cliTimes;
@@ -195,6 +204,7 @@ int main(int argc, char** argv) {
   std::printf("cut of programme 1 of %s, medians of 3: API %.0f ms (%s), kerf cut %.0f ms: %.3fx\n", longRec.c_str(),
               percentile(apiTimes, 0.5), apiState.c_str(), percentile(cliTimes, 0.5),
               percentile(apiTimes, 0.5) / percentile(cliTimes, 0.5));
+  goal("cut through the API / kerf cut", apiState == "done" ? percentile(apiTimes, 0.5) / percentile(cliTimes, 0.5) : 1e9, 1.05, "x");
 
   // 4. 50 clients asking for pictures at once.
   std::atomic<int> errors{0}, answered{0};
@@ -212,10 +222,13 @@ int main(int argc, char** argv) {
     for (auto& k : clients) k.join();
   }
   std::printf("50 clients x 4 pictures: %d answered, %d errors, %.0f ms\n", answered.load(), errors.load(), ms_since(t));
+  goal("50 clients x 4 pictures, errors", errors.load(), 0, "");
   done = true;
   watch.join();
   const auto [now, hwm] = resident_mib(server.pid);
   std::printf("server resident memory: peak sampled %.0f MiB, peak (VmHWM) %.0f MiB, now %.0f MiB\n", peak.load(), hwm, now);
+  goal("server resident memory, peak (VmHWM)", hwm, 255.99, "MiB");
+  std::printf("load average at the end: %s", slurp("/proc/loadavg").c_str());
   kill(server.pid, SIGTERM);
   int status = 0;
   waitpid(server.pid, &status, 0);

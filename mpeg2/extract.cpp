@@ -29,17 +29,15 @@ PreviewWindow preview_window(double inputSize, int32_t packetSize, int32_t posit
   return w;
 }
 
-int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t videoPid,
-                         uint8_t* readBuffer, EsBuffer& es, int32_t& pcrMs) {
+namespace {
+
+// Scans the packets of window for the sequence at or after position (see CollectVideoSequence).
+int CollectInWindow(const SequenceSource& src, const PreviewWindow& window, int32_t position, int32_t videoPid,
+                    uint8_t* readBuffer, EsBuffer& es, int32_t& pcrMs) {
   es.length = 0;
   const PacketReaderConfig config =
       PacketReaderConfig::Blocks(kPreviewReadSize, uint32_t(src.packetSize));
   if (!config.usable()) return kExtractSeekFailed;
-
-  const PreviewWindow window = preview_window(src.inputSize, src.packetSize, position);
-  // A negative position (packet texts of 80000000 and above read back negative) names no packet
-  // of the file: the window cannot be positioned.
-  if (window.first < 0) return kExtractSeekFailed;
   PacketReader reader(readBuffer, config);
   if (!reader.BeginAt(src.file, uint64_t(window.first) * config.packetSize))
     return kExtractSeekFailed;
@@ -47,7 +45,7 @@ int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t vi
   // stale size can never turn the scan into a read of the whole file.
   if (window.count <= 0) return kExtractNoSequence;
 
-  SequenceScanner scanner(es, position, src.packetSize);
+  SequenceScanner scanner(es, position, src.packetSize, src.firstPictureOnly);
   const bool readPcr = src.pcrPid != videoPid;
   for (int64_t n = window.first; n < window.first + window.count; ++n) {
     const uint8_t* packet = reader.Next();
@@ -66,6 +64,26 @@ int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t vi
     }
   }
   return scanner.Finish(src.loneHeaderToEnd) ? kExtractOk : kExtractNoSequence;
+}
+
+}  // namespace
+
+int CollectVideoSequence(const SequenceSource& src, int32_t position, int32_t videoPid,
+                         uint8_t* readBuffer, EsBuffer& es, int32_t& pcrMs) {
+  es.length = 0;
+  const PreviewWindow window = preview_window(src.inputSize, src.packetSize, position);
+  // A negative position (packet texts of 80000000 and above read back negative) names no packet
+  // of the file: the window cannot be positioned.
+  if (window.first < 0) return kExtractSeekFailed;
+  // Near the end of the file the window reaches back before the position. Wanting only the first
+  // picture, the packets from the position on are tried first: a sequence starting there whose
+  // first picture is whole is what the wider window would give, without reading up to 100,000
+  // packets before it.
+  if (src.firstPictureOnly && window.first < position) {
+    const PreviewWindow ahead{position, window.first + window.count - position};
+    if (CollectInWindow(src, ahead, position, videoPid, readBuffer, es, pcrMs) == kExtractOk) return kExtractOk;
+  }
+  return CollectInWindow(src, window, position, videoPid, readBuffer, es, pcrMs);
 }
 
 void AppendEsEndMarker(EsBuffer& es) {
@@ -129,6 +147,7 @@ int PreviewDriver::ExtractPreviewStream(PreviewRequest& request, MessageSink& si
   src.packetSize = request.packetSize;
   src.pcrPid = request.pcrPid;
   src.loneHeaderToEnd = request.loneHeaderToEnd;
+  src.firstPictureOnly = request.firstPictureOnly;
   int32_t& pcrMs = request.activePoint == 0 ? request.startPcrMs : request.endPcrMs;
   const int code = CollectVideoSequence(src, position, request.videoPid, readBuffer_, es_, pcrMs);
   file.Close();

@@ -31,6 +31,7 @@ struct SequenceSource {
   int32_t packetSize = kPacketSize;
   int32_t pcrPid = -1;         // PID whose PCRs are read; ignored when equal to the video PID
   bool loneHeaderToEnd = false;   // a window with one sequence header gives the sequence from it to its end
+  bool firstPictureOnly = false;   // stop once the sequence's first picture is whole (SequenceScanner)
 };
 
 // The packets read for a preview at a position: normally the kPreviewWindowPackets + 1 packets
@@ -79,6 +80,9 @@ struct PreviewRequest {
   // kerf: a window that holds a single sequence header is previewed from it to the window's end
   // (the window program needs a second header to close the sequence).
   bool loneHeaderToEnd = false;
+  // Collect only as far as the first picture of the sequence (what the decoder decodes) instead
+  // of the whole sequence: less to read for a front end that shows nothing else of it.
+  bool firstPictureOnly = false;
 
   // Out: the PCR range field. pcrRangeSet tells whether the field is to be replaced by
   // pcrRangeText (an empty text clears it); untouched fields keep what they show.

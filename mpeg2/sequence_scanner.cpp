@@ -14,8 +14,8 @@ inline bool is_sequence_header(const uint8_t* p) {
 
 }  // namespace
 
-SequenceScanner::SequenceScanner(EsBuffer& es, int64_t position, int32_t packetSize)
-    : es_(es), position_(position), ps_(packetSize) {
+SequenceScanner::SequenceScanner(EsBuffer& es, int64_t position, int32_t packetSize, bool firstPictureOnly)
+    : es_(es), position_(position), ps_(packetSize), firstPictureOnly_(firstPictureOnly) {
   es_.length = 0;
 }
 
@@ -76,6 +76,24 @@ bool SequenceScanner::Append(const uint8_t* p, int32_t n) {
   return true;
 }
 
+bool SequenceScanner::FirstPictureWhole() {
+  // Start codes 00 00 01 00, looked for from three bytes before the last search's end so that
+  // one split over two appends is met.
+  int32_t i = searched_ > 3 ? searched_ - 3 : 0;
+  const int32_t length = es_.length;
+  while (i + 4 <= length) {
+    const void* hit = std::memchr(es_.data + i + 2, 0x01, size_t(length - 1 - (i + 2)));
+    if (!hit) break;
+    const int32_t k = int32_t(static_cast<const uint8_t*>(hit) - es_.data);
+    if (es_.data[k - 1] == 0 && es_.data[k - 2] == 0 && es_.data[k + 1] == 0x00 && k - 2 >= searched_ - 3 &&
+        ++pictureStarts_ == 2)
+      return true;
+    i = k - 1;
+  }
+  searched_ = length;
+  return false;
+}
+
 SequenceScanner::Step SequenceScanner::VideoPacket(const uint8_t* packet, int64_t n) {
   const uint8_t* payload;
   int32_t len;
@@ -107,12 +125,17 @@ SequenceScanner::Step SequenceScanner::VideoPacket(const uint8_t* packet, int64_
   } else if (headers_ >= 1) {
     Append(payload, len);
   }
+  if (firstPictureOnly_ && headers_ == 1 && headersAfter_ == 1 && FirstPictureWhole()) {
+    pictureWhole_ = true;
+    return Step::Done;
+  }
   // Room stays for the last payload and the end marker.
   return full_ || es_.length > kEsBufferSize - 2 * ps_ ? Step::Done : Step::GoOn;
 }
 
 bool SequenceScanner::Finish(bool loneHeaderToEnd) {
   if (headers_ == 1 && loneHeaderToEnd) return es_.length > 0;   // the ES opens with that header
+  if (pictureWhole_) return true;   // the ES holds the first header on, nothing before it
   if (headers_ < 2) return false;
   if (prevSeq_ > 0) {
     es_.length = int32_t(lastSeq_ - prevSeq_);

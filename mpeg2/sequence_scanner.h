@@ -54,8 +54,10 @@ class SequenceScanner {
   enum class Step { GoOn, Done, NoPayload };
 
   // Empties es. position: the packet number from which a sequence is wanted; packetSize: the
-  // packet stride (at least 188).
-  SequenceScanner(EsBuffer& es, int64_t position, int32_t packetSize);
+  // packet stride (at least 188). firstPictureOnly: when the first header met lies at or after
+  // the position, the scan is Done as soon as the ES holds that sequence's first picture whole
+  // (the next picture's start code has been copied), which is all a decoder of one picture reads.
+  SequenceScanner(EsBuffer& es, int64_t position, int32_t packetSize, bool firstPictureOnly = false);
 
   // One packet of the video PID with packet number n. Done once the second sequence header at
   // or after the position has been met (its bytes are not kept) or the ES buffer is full;
@@ -73,6 +75,8 @@ class SequenceScanner {
   // Appends payload bytes, never into the room the end marker needs; false (and the scan is
   // full) when they do not fit.
   bool Append(const uint8_t* p, int32_t n);
+  // In the firstPictureOnly case: true once two picture start codes follow the first header.
+  bool FirstPictureWhole();
 
   EsBuffer& es_;
   int64_t position_;
@@ -83,4 +87,8 @@ class SequenceScanner {
   int64_t lastSeq_ = -1;
   SequenceHeaderSearch search_;
   bool full_ = false;
+  bool firstPictureOnly_ = false;
+  bool pictureWhole_ = false;
+  int pictureStarts_ = 0;       // picture start codes met in the ES so far (firstPictureOnly)
+  int32_t searched_ = 0;        // ES bytes searched for them
 };

@@ -55,12 +55,13 @@ CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& 
   request.endPcrMs = plan.rec.m.endPcrMs;
   // A short recording may hold one sequence header: its picture is still shown.
   request.loneHeaderToEnd = true;
+  request.firstPictureOnly = plan.pictureOnly;
 
   // The work areas of the frame, made at its first picture (the decoder's frame stores start
   // zeroed) and kept for the next.
   if (!frame.readBuffer) frame.readBuffer.reset(new uint8_t[kCutterReadBufferSize]);
   if (!frame.esBuffer) frame.esBuffer.reset(new uint8_t[kEsBufferSize]);
-  if (!frame.previewDib) frame.previewDib.reset(new uint8_t[kPreviewDibBytes]);
+  if (!frame.previewDib && !plan.pictureOnly) frame.previewDib.reset(new uint8_t[kPreviewDibBytes]);
   if (!frame.decoder) frame.decoder.reset(new PreviewDecoder());
   PreviewDriver driver(frame.readBuffer.get(), frame.esBuffer.get(), *frame.decoder);
   if (driver.ExtractPreviewStream(request, status) != 0) {
@@ -69,7 +70,7 @@ CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& 
     return command_error(Outcome::InputError, "no video sequence of PID %04X could be taken from packet %08X: %s",
                          unsigned(plan.videoPid), unsigned(plan.at), extract_failure_text(code));
   }
-  driver.DecodePreviewStream(request, status, frame.previewDib.get());
+  driver.DecodePreviewStream(request, status, plan.pictureOnly ? nullptr : frame.previewDib.get());
   frame.pcrRange = request.pcrRangeSet && request.pcrRangeText[0] != '\0';
   frame.pcrFromMs = request.startPcrMs;
   frame.pcrToMs = request.endPcrMs;

@@ -20,6 +20,10 @@ struct FramePlan {
   int32_t programmeCount = 0;   // video streams the analysis found
   int32_t at = 0;               // the packet the sequence is looked for from
   bool stopOnError = false;     // the decode stops at its first error, as the cutter's option does
+  // Only the decoded picture is wanted (a front end making its own image of it): no preview
+  // bitmap is drawn, and the recording is read only as far as the picture's end (the PCR range
+  // text then ends at the PCR read there).
+  bool pictureOnly = false;
 };
 
 // Finds the video of programme (0: the first video) in the programmes at listAt.
@@ -32,7 +36,7 @@ CommandError PlanFrame(const Recording& rec, int programme, int32_t at, int32_t 
 // no fresh memory (tens of MiB, whose first touch is dear in a virtual machine).
 struct DecodedFrame {
   std::unique_ptr<PreviewDecoder> decoder;
-  std::unique_ptr<uint8_t[]> previewDib;   // kPreviewDibBytes, bottom-up BGR
+  std::unique_ptr<uint8_t[]> previewDib;   // kPreviewDibBytes, bottom-up BGR (when asked for)
   std::unique_ptr<uint8_t[]> readBuffer;   // the extraction's work areas
   std::unique_ptr<uint8_t[]> esBuffer;
   bool pcrRange = false;                   // the PCRs read around the picture (the preview's range)

@@ -1,6 +1,8 @@
 // Pictures: GET /api/frame (one picture as a JPEG file) and GET /api/timeline (the positions of
 // pictures spread over a recording, with their addresses).
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "mpeg2/scale.h"
 #include "mpeg2/sequence_headers.h"
@@ -33,8 +35,10 @@ class PooledFrame {
   DecodedFrame* frame_;
 };
 
-ApiError decode_jpeg(Api::State& state, const OpenedRecording& opened, int programme, int32_t at, int width,
-                     std::string& jpeg) {
+// The picture's planes at the asked width; the decoder goes back to the pool as soon as they are
+// made, so the compression that follows holds no decoder.
+ApiError decode_planes(Api::State& state, const OpenedRecording& opened, int programme, int32_t at, int width,
+                       std::vector<uint8_t>& planes, int32_t& height) {
   CommandError error;
   const VideoEntry* video = programme_video(opened.state->analysis, programme, "", error);
   if (!video) return command_api_error(error, "the recording holds no video");
@@ -44,15 +48,29 @@ ApiError decode_jpeg(Api::State& state, const OpenedRecording& opened, int progr
   plan.videoPid = video->videoPid;
   plan.programmeCount = int32_t(opened.state->analysis.structure.videos.size());
   plan.at = at;
+  plan.pictureOnly = true;
   QuietSink quiet;
   PooledFrame pooled(state.frames);
   DecodedFrame& frame = *pooled;
   if (CommandError e = RunFrame(plan, quiet, frame)) return command_api_error(e, "no picture could be decoded at this position");
   const PictureView view = frame.view();
-  const int32_t height = scaled_height(view, frame.decoder->headers.aspect_ratio_information, width);
-  std::unique_ptr<uint8_t[]> rgb(new uint8_t[size_t(width) * size_t(height > 0 ? height : 1) * 3]);
-  if (height <= 0 || !scale_picture(view, width, height, rgb.get())) return {422, "no_picture", "no picture was decoded at this position"};
-  if (!encode_jpeg(rgb.get(), width, height, kJpegQuality, jpeg)) return {500, "failed", "the picture could not be compressed"};
+  height = scaled_height(view, frame.decoder->headers.aspect_ratio_information, width);
+  if (height <= 0) return {422, "no_picture", "no picture was decoded at this position"};
+  const size_t luma = size_t(width) * size_t(height), chroma = size_t(chroma_width(width)) * size_t(chroma_height(height));
+  planes.resize(luma + 2 * chroma);
+  const YuvPlanes out{planes.data(), planes.data() + luma, planes.data() + luma + chroma};
+  if (!scale_picture_yuv420(view, width, height, out)) return {422, "no_picture", "no picture was decoded at this position"};
+  return {};
+}
+
+ApiError decode_jpeg(Api::State& state, const OpenedRecording& opened, int programme, int32_t at, int width,
+                     std::string& jpeg) {
+  std::vector<uint8_t> planes;
+  int32_t height = 0;
+  if (ApiError e = decode_planes(state, opened, programme, at, width, planes, height)) return e;
+  const size_t luma = size_t(width) * size_t(height), chroma = size_t(chroma_width(width)) * size_t(chroma_height(height));
+  const YuvPlanes in{planes.data(), planes.data() + luma, planes.data() + luma + chroma};
+  if (!encode_jpeg(in, width, height, kJpegQuality, jpeg)) return {500, "failed", "the picture could not be compressed"};
   return {};
 }
 
@@ -97,7 +115,13 @@ void HandleTimeline(Api::State& state, const HttpRequest& request, HttpResponse&
   CommandError error;
   const VideoEntry* video = programme_video(opened.state->analysis, int(programme), "", error);
   if (!video) return Api::Fail(command_api_error(error, "the recording holds no video"), response);
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kHeaderWalkBufferSize]);
+  // The key pictures from the recording's scan when it is known (a lookup each); otherwise each is
+  // looked for in the file, and the scan is asked for in the background for the next timeline.
+  FileKey scanKey = opened.key;
+  scanKey.programme = video->ordinal;
+  ScanPtr scan;
+  if (!state.scans.Get(scanKey, scan) || scan->outcome != Outcome::Done) scan = nullptr;
+  std::unique_ptr<uint8_t[]> buffer;
   const Recording& rec = opened.rec;
   Json pictures = Json::array();
   int64_t previous = -1;
@@ -105,10 +129,18 @@ void HandleTimeline(Api::State& state, const HttpRequest& request, HttpResponse&
     Position time;
     time.ms = int32_t(int64_t(rec.m.totalMs) * i / count);
     const int32_t from = rec.ToPacket(time);
-    HeaderWalkEnd end = HeaderWalkEnd::Done;
     // The first sequence header beginning at or after the even time's packet.
-    const int64_t packet = sequence_header_after(opened.file.get(), video->videoPid, int64_t(from) - 1, buffer.get(), end);
-    if (end != HeaderWalkEnd::Done) return Api::Fail({422, "unreadable", path + " cannot be read"}, response);
+    int64_t packet = -1;
+    if (scan) {
+      const auto it = std::lower_bound(scan->headers.begin(), scan->headers.end(), int64_t(from),
+                                       [](const SequenceHeaderAt& h, int64_t p) { return h.packet < p; });
+      if (it != scan->headers.end()) packet = it->packet;
+    } else {
+      if (!buffer) buffer.reset(new uint8_t[kHeaderWalkBufferSize]);
+      HeaderWalkEnd end = HeaderWalkEnd::Done;
+      packet = sequence_header_after(opened.file.get(), video->videoPid, int64_t(from) - 1, buffer.get(), end);
+      if (end != HeaderWalkEnd::Done) return Api::Fail({422, "unreadable", path + " cannot be read"}, response);
+    }
     if (packet < 0 || packet == previous) continue;   // past the last key picture, or the same one again
     previous = packet;
     char at[24];

@@ -14,6 +14,14 @@
 #include <string>
 #include <thread>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+// Puts the calling thread at a lower scheduling priority (nice 10, Linux threads have their own):
+// long reads in the background — cuts, measurements, scans — then leave the cores to the requests
+// a person waits for (pictures, lists), which on a small server share two cores with them.
+inline void lower_thread_priority() { setpriority(PRIO_PROCESS, id_t(gettid()), 10); }
+
 struct FileKey {
   size_t root = 0;
   std::string rest;
@@ -76,6 +84,7 @@ class BackgroundCache {
     }
   }
   void Work() {
+    lower_thread_priority();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
       wake_.wait(lock, [this] { return closing_ || !waiting_.empty(); });

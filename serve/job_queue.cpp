@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "serve/background_cache.h"
+
 struct JobQueue::Record : JobControl {
   JobQueue* queue = nullptr;
   std::string id;
@@ -73,6 +75,7 @@ void JobQueue::Dispatch(size_t root) {
     ++running_[root];
     ++threads_;
     std::thread([this, job] {
+      lower_thread_priority();
       JobEnd end;
       try {
         end = job->work(*job);

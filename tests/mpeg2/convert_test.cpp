@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "mpeg2/scale.h"
 #include "tests/mpeg2/picture_fixture.h"
 
 namespace {
@@ -207,6 +208,47 @@ TEST_F(ConvertToPreviewTest, PartsTheStoreLacksAreBlackAndNothingPastTheOutputIs
       ASSERT_EQ(Dib(row.begin() + ptrdiff_t(width) * 3, row.end()), Dib(kGuard, 0x77)) << "row " << r;
     }
   }
+}
+
+// Scaled planes average what each sample covers, chroma moved to 0..255, black where the store
+// has no rows; nothing is written past the planes.
+TEST(ScalePictureYuv420, AveragesAreasAndLeavesNoGaps) {
+  constexpr size_t kGuard = 64;
+  // 1440 x 1080 (16:9): the left half one colour, the right half another, in a store of 1088 rows
+  // or of 540 (the upper half of the picture then has no rows: black).
+  const Sample left{200, -40, 60}, right{40, 50, -30};
+  const struct {
+    int32_t storeRows, width;
+    int blackRowsAbove;   // output rows from the top with no store rows (the next 15 are mixed)
+  } cases[] = {{1088, 360, 0}, {1088, 359, 0}, {540, 360, 95}};
+  for (const auto& t : cases) {
+    SCOPED_TRACE(testing::Message() << t.storeRows << " rows, width " << t.width);
+    TestPicture pic(1440, 1080, t.storeRows);
+    pic.Fill([&](int32_t x, int32_t) { return x < 720 ? left : right; });
+    const int32_t height = scaled_height(pic.view(), 3, t.width);
+    ASSERT_EQ(height, 202);
+    const int32_t cw = chroma_width(t.width), ch = chroma_height(height);
+    std::vector<uint8_t> y(size_t(t.width) * size_t(height) + kGuard, 0x77), cb(size_t(cw * ch) + kGuard, 0x77),
+        cr(size_t(cw * ch) + kGuard, 0x77);
+    ASSERT_TRUE(scale_picture_yuv420(pic.view(), t.width, height, {y.data(), cb.data(), cr.data()}));
+    for (int32_t r = 0; r < height; r += 3) {
+      const bool black = r < t.blackRowsAbove;
+      if (t.blackRowsAbove && !black && r < t.blackRowsAbove + 15) continue;
+      EXPECT_EQ(y[size_t(r * t.width)], black ? 0 : 200) << r;
+      EXPECT_EQ(y[size_t(r * t.width + t.width - 1)], black ? 0 : 40) << r;
+      EXPECT_EQ(cb[size_t(r / 2 * cw)], black ? 128 : 88) << r;
+      EXPECT_EQ(cr[size_t(r / 2 * cw + cw - 1)], black ? 128 : 98) << r;
+    }
+    // The middle: an output column covering both halves averages them.
+    if (t.width == 359) {
+      EXPECT_GT(y[size_t((height - 1) * t.width + 179)], 40);
+    }
+    for (const auto* plane : {&y, &cb, &cr})
+      EXPECT_EQ(std::vector<uint8_t>(plane->end() - kGuard, plane->end()), std::vector<uint8_t>(kGuard, 0x77));
+  }
+  TestPicture empty(0, 0, 16);
+  uint8_t byte = 0;
+  EXPECT_FALSE(scale_picture_yuv420(empty.view(), 16, 16, {&byte, &byte, &byte}));
 }
 
 // The decoder's hook: converts the finished picture from the second picture start code on,

@@ -570,15 +570,18 @@ TEST_F(PreviewRealVideoTest, FirstPictureOfEachSequenceMatchesTheReferenceDecode
   const std::vector<int32_t> sequences = SequencePackets();
   ASSERT_EQ(sequences.size(), 3u);
 
-  // After the last header the last complete sequence is shown: the second.
+  // After the last header the last complete sequence is shown: the second. Collecting only the
+  // first picture shows the same, but from the last header on its first picture is whole.
   const struct {
     int32_t position;
     int frame;
-  } cases[] = {{0, 0}, {sequences[0], 0}, {sequences[0] + 1, 15}, {sequences[1], 15},
-               {sequences[2], 15}};
+    bool firstPictureOnly;
+  } cases[] = {{0, 0, false}, {sequences[0], 0, false}, {sequences[0] + 1, 15, false}, {sequences[1], 15, false},
+               {sequences[2], 15, false}, {0, 0, true}, {sequences[0] + 1, 15, true}, {sequences[2], 30, true}};
   for (const auto& t : cases) {
-    SCOPED_TRACE(t.position);
+    SCOPED_TRACE(testing::Message() << t.position << (t.firstPictureOnly ? " first picture only" : ""));
     request_.startPacket = t.position;
+    request_.firstPictureOnly = t.firstPictureOnly;
     sink_.messages.clear();
     ASSERT_EQ(driver_->ExtractPreviewStream(request_, sink_), 0);
     Dib dib(kPreviewDibBytes, 0x77);
