@@ -11,6 +11,7 @@
 #include "cli/kerf_commands.h"
 #include "cli/kerf_json.h"
 #include "cli/kerf_session.h"
+#include "cm/cm_json.h"
 #include "cm/cm_plan.h"
 #include "plans/recording.h"
 #include "platform/console.h"
@@ -49,48 +50,6 @@ void PrintCmText(const CmResult& result) {
   }
 }
 
-const char* kind_word(CmStretchKind kind) {
-  switch (kind) {
-    case CmStretchKind::Programme: return "programme";
-    case CmStretchKind::Break: return "break";
-    case CmStretchKind::Outside: return "outside";
-  }
-  return "";
-}
-
-Json CmStretchJson(const CmStretch& s) {
-  return Json{{"kind", kind_word(s.kind)},
-              {"startMs", int64_t(s.start.ms)},
-              {"endMs", int64_t(s.end.ms)},
-              {"start", clock_text(s.start.ms)},
-              {"end", clock_text(s.end.ms)},
-              {"lengthMs", int64_t(s.lengthMs())},
-              {"firstPacket", int64_t(s.start.packet)},
-              {"lastPacket", int64_t(s.end.packet - 1)},
-              {"uncertainStart", s.uncertainStart},
-              {"uncertainEnd", s.uncertainEnd},
-              {"why", s.why}};
-}
-
-Json CmJson(const CmRequest& request, const CmResult& result, int status) {
-  const CmScanResult& scan = result.scan;
-  Json stretches = Json::array();
-  for (const CmStretch& s : result.stretches) stretches.push_back(CmStretchJson(s));
-  return Json{{"file", path_for_terminal(request.path)},
-              {"status", status},
-              {"outcome", result.outcome == Outcome::Stopped ? "stopped" : "done"},
-              {"programme", request.programme},
-              {"serviceId", int(scan.serviceId)},
-              {"videoPid", int(scan.videoPid)},
-              {"audioPid", int(scan.audioPid)},
-              {"lengthMs", int64_t(scan.findings.endMs)},
-              {"silences", int64_t(scan.silences)},
-              {"keyPictures", int64_t(scan.keyPictures)},
-              {"decodedPictures", int64_t(scan.decodes)},
-              {"stretches", stretches},
-              {"ranges", programme_ranges(result.stretches)}};
-}
-
 }  // namespace
 
 int Cm(const std::vector<std::string>& argv) {
@@ -119,7 +78,7 @@ int Cm(const std::vector<std::string>& argv) {
     if (result.outcome == Outcome::Done)
       for (const std::string& line : programme_ranges(result.stretches)) std::printf("%s\n", line.c_str());
   } else if (args.has("json")) {
-    print_json(CmJson(request, result, exit_status(result.outcome)));
+    print_json(CmJson(path_for_terminal(request.path), request, result, exit_status(result.outcome)));
   } else {
     PrintCmText(result);
   }

@@ -1,125 +1,21 @@
-// kerf's answers as JSON values (see kerf_json.h). Fields are set in the order they are printed.
+// kerf's answers as JSON values (see kerf_json.h).
 #include "cli/kerf_json.h"
 
 #include <cstdio>
 
 #include "cli/cli_text.h"
-#include "cli/kerf_session.h"
-#include "demux/psi/stream_kind.h"
-
-namespace {
-
-Json ProgrammeJson(const Programme& p) {
-  Json pids = Json::array();
-  for (const ProgrammePid& pid : p.pids)
-    pids.push_back(Json{{"pid", pid.pid}, {"class", pid.classText}, {"codec", codec_name(pid.codec)}});
-  return Json{{"ordinal", p.ordinal},
-              {"serviceId", p.serviceId},
-              {"name", p.eventName},
-              {"serviceName", p.serviceName},
-              {"providerName", p.providerName},
-              {"pids", pids}};
-}
-
-Json HeaderJson(const Recording& rec, const SequenceHeaderAt& h) {
-  const int32_t ms = rec.ToMs(int32_t(h.packet));
-  Json header{{"packet", h.packet}, {"ms", ms}, {"time", ms_text(ms)}};
-  header["pcr"] = h.pcrTicks < 0 ? Json() : Json(h.pcrTicks);
-  header["pcrTime"] = h.pcrTicks < 0 ? Json() : Json(ms_text(pcr_ms(h.pcrTicks)));
-  return header;
-}
-
-// How a stretch's run ended, in a word.
-const char* outcome_word(const StretchResult& s) {
-  if (!s.ran) return "not run";
-  switch (s.demux.outcome) {
-    case DemuxOutcome::Done: return "done";
-    case DemuxOutcome::Stopped: return "stopped";
-    case DemuxOutcome::InputError: return "input error";
-    case DemuxOutcome::OutputError: return "output error";
-    case DemuxOutcome::ControlFileError: return "control file error";
-    case DemuxOutcome::UsageError: return "usage error";
-  }
-  return "";
-}
-
-Json StretchJson(const Recording& rec, const StretchResult& r) {
-  const Stretch& s = r.stretch;
-  const DemuxSummary& c = r.demux.summary;
-  Json outputs = Json::array();
-  for (const std::string& path : r.demux.written) outputs.push_back(path_for_terminal(path));
-  return Json{{"number", s.number},
-              {"startPacket", s.first},
-              {"endPacket", s.last},
-              {"start", ms_text(rec.ToMs(s.first))},
-              {"end", ms_text(rec.ToMs(s.last))},
-              {"askedStartPacket", s.askedFirst},
-              {"askedEndPacket", s.askedLast},
-              {"outcome", outcome_word(r)},
-              {"summary", Json{{"packets", c.packets},
-                               {"pids", c.distinctPids},
-                               {"descriptorKinds", c.descriptorKinds},
-                               {"nullPackets", c.nullPackets},
-                               {"syncLosses", c.syncLosses},
-                               {"crcErrors", c.crcErrors}}},
-              {"outputs", outputs}};
-}
-
-// The word of a cut's exit status.
-const char* status_word(int status) {
-  static const char* const kStatusWords[] = {"done", "", "usage", "input", "output", "stopped"};
-  return status >= 0 && status <= kExitStopped ? kStatusWords[status] : "";
-}
-
-}  // namespace
+#include "plans/plan_json.h"
 
 Json InfoJson(const Recording& rec, int32_t at, const std::vector<Programme>& programmes) {
-  Json list = Json::array();
-  for (const Programme& p : programmes) list.push_back(ProgrammeJson(p));
-  return Json{{"file", path_for_terminal(rec.path)},
-              {"size", int64_t(rec.size)},
-              {"packets", rec.packets},
-              {"measured", rec.measured},
-              {"pcrPid", rec.m.pcrPid},
-              {"firstPcrMs", rec.m.startPcrMs},
-              {"lastPcrMs", rec.m.endPcrMs},
-              {"rateEstimate", rec.m.rateEstimate},
-              {"method", int(rec.method) + 1},
-              {"totalMs", rec.m.totalMs},
-              {"total", ms_text(rec.m.totalMs)},
-              {"bitrate", rec.bitrate},
-              {"programmesAt", at},
-              {"programmes", list}};
+  return InfoJson(path_for_terminal(rec.path), rec, at, programmes);
 }
 
 Json ScanJson(const ScanPlan& plan, const ScanResult& result) {
-  Json headers = Json::array();
-  for (const SequenceHeaderAt& h : result.headers) headers.push_back(HeaderJson(plan.rec, h));
-  const char* outcome = result.outcome == Outcome::Done      ? "done"
-                        : result.outcome == Outcome::Stopped ? "stopped"
-                                                             : "input error";
-  return Json{{"file", path_for_terminal(plan.rec.path)},
-              {"status", exit_status(result.outcome)},
-              {"outcome", outcome},
-              {"programme", plan.programme},
-              {"videoPid", plan.videoPid},
-              {"pcrPid", plan.pcrPid},
-              {"headers", headers}};
+  return ScanJson(path_for_terminal(plan.rec.path), plan, result);
 }
 
 Json CutJson(const CutPlan& plan, const CutResult& result) {
-  Json stretches = Json::array();
-  for (const StretchResult& r : result.stretches) stretches.push_back(StretchJson(plan.rec, r));
-  Json outputs = Json::array();
-  for (const CutOutput& o : result.outputs)
-    outputs.push_back(Json{{"path", path_for_terminal(o.path)}, {"bytes", o.bytes}, {"packets", o.packets}});
-  const int status = exit_status(result.outcome);
-  return Json{{"file", path_for_terminal(plan.rec.path)},
-              {"status", status},
-              {"outcome", status_word(status)},
-              {"snap", plan.snap},
-              {"stretches", stretches},
-              {"outputs", outputs}};
+  return CutJson(path_for_terminal(plan.rec.path), plan, result, path_for_terminal);
 }
 
 void print_json(const Json& value) {

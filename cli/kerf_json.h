@@ -1,7 +1,5 @@
-// kerf's answers as JSON values: what `kerf info`, `kerf scan` and `kerf cut` print with --json,
-// made from the typed results of their plans, for any front end that answers the same. Text is
-// UTF-8 (paths as the terminal shows them, the names of events and channels as the programme
-// analysis decoded them).
+// Printing kerf's answers as JSON (--json): the values are built by plans/plan_json.h, which kerf
+// serve answers with too; here they get the terminal's paths and the exit statuses.
 #pragma once
 #include <cstdint>
 #include <vector>

@@ -6,6 +6,7 @@
 
 #include "cli/cli_text.h"
 #include "common/timefmt.h"
+#include "plans/plan_json.h"
 #include "platform/console.h"
 
 int usage_error(const std::string& message, const char* help) {
@@ -95,17 +96,7 @@ int open_recording(const std::string& path, int32_t method, Recording& rec) {
   return report_error(OpenRecording(path, method, sink, rec), "");
 }
 
-int exit_status(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::Done: return kExitOk;
-    case Outcome::BadRequest:
-    case Outcome::Refused: return kExitUsage;
-    case Outcome::InputError: return kExitInput;
-    case Outcome::OutputError: return kExitOutput;
-    case Outcome::Stopped: return kExitStopped;
-  }
-  return kExitInput;
-}
+int exit_status(Outcome outcome) { return outcome_status(outcome); }
 
 int report_error(const CommandError& error, const char* help) {
   if (error.outcome == Outcome::BadRequest) return usage_error(error.message, help);

@@ -23,6 +23,9 @@ const Route kRoutes[] = {
     {"GET", "/api/files", HandleFiles},
     {"GET", "/api/info", HandleInfo},
     {"GET", "/api/scan", HandleScan},
+    {"DELETE", "/api/scan", HandleScan},
+    {"GET", "/api/cm", HandleCm},
+    {"DELETE", "/api/cm", HandleCm},
     {"GET", "/api/frame", HandleFrame},
     {"GET", "/api/timeline", HandleTimeline},
     {"POST", "/api/cuts", HandleCutStart},
@@ -35,6 +38,8 @@ const char kCutPrefix[] = "/api/cuts/";
 constexpr size_t kRecordingsKept = 1024;
 constexpr size_t kScansKept = 16;
 constexpr size_t kPicturesKept = 64;
+// The commercial finder's proposals (a few kB each).
+constexpr size_t kCmsKept = 16;
 
 // The page may load only its own files and talk only to this server; its pictures arrive as
 // blobs fetched from the API.
@@ -76,6 +81,9 @@ Api::State::State(const Roots& r, const GuardConfig& g, int jobsPerRoot)
       recordings(kRecordingsKept, [&r](const FileKey& key) { return make_recording_state(r, key); }),
       scans(kScansKept, [&r](const FileKey& key) { return make_scan(r, key); }),
       pictures(kPicturesKept, [](const FileKey&) { return std::make_shared<const std::string>(); }),
+#if KERF_SERVE_CM
+      cms(kCmsKept, [](const FileKey&) { return CmPtr(); }),
+#endif
       jobs(jobsPerRoot) {}
 
 Api::Api(const Roots& roots, const GuardConfig& guard, int jobsPerRoot)

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "plans/cut_plan.h"
+#include "plans/plan_json.h"
 #include "serve/api_state.h"
 #include "serve/guard.h"
 #include "serve/request_body.h"
@@ -92,27 +93,31 @@ ApiError make_request(const CutBody& body, const CutJob& job, CutRequest& reques
   return {};
 }
 
+// What kerf cut --json gives for the plan, with the paths as the API names them, each stretch's
+// snapping and notes, and the outputs as published.
 Json outcome_json(const CutJob& job, const CutResult& result, const ApiError& error) {
-  Json stretches = Json::array(), outputs = Json::array();
-  for (const StretchResult& s : result.stretches) {
-    const DemuxSummary& c = s.demux.summary;
-    stretches.push_back({{"number", s.stretch.number}, {"first", s.stretch.first}, {"last", s.stretch.last},
-                         {"askedFirst", s.stretch.askedFirst}, {"askedLast", s.stretch.askedLast},
-                         {"snapped", s.stretch.snapped}, {"notes", s.stretch.notes}, {"ran", s.ran},
-                         {"summary", {{"packets", c.packets}, {"distinctPids", c.distinctPids},
-                                      {"nullPackets", c.nullPackets}, {"syncLosses", c.syncLosses},
-                                      {"crcErrors", c.crcErrors}}}});
+  // The engine writes the parts: their paths are shown under the final names.
+  const PathText paths = [&job](const std::string& written) {
+    const std::string name = written.substr(written.rfind('/') + 1);
+    for (size_t i = 0; i < job.finals.size(); ++i)
+      if (name == numbered(job.partPattern, i + 1)) return job.outputFolder + "/" + job.finals[i];
+    return job.outputFolder + "/" + name;
+  };
+  Json out = CutJson(job.path, job.plan, result, paths);
+  for (size_t i = 0; i < result.stretches.size() && i < out["stretches"].size(); ++i) {
+    out["stretches"][i]["snapped"] = result.stretches[i].stretch.snapped;
+    out["stretches"][i]["notes"] = result.stretches[i].stretch.notes;
   }
   // The files are measured here: the engine lists only files it created, and the parts were
   // created empty before it ran. Once published they carry their final names.
-  (void)result.outputs;
+  Json outputs = Json::array();
   for (size_t i = 0; i < job.finals.size(); ++i) {
     const double bytes = folder_entry_size(job.folder.get(), job.parts.empty() ? job.finals[i] : job.parts[i]);
     if (bytes < 0 || !job.parts.empty()) continue;
-    outputs.push_back({{"path", job.outputFolder + "/" + job.finals[i]}, {"bytes", bytes},
+    outputs.push_back({{"path", job.outputFolder + "/" + job.finals[i]}, {"bytes", int64_t(bytes)},
                        {"packets", int64_t(bytes) / 188}});
   }
-  Json out = {{"file", job.path}, {"stretches", stretches}, {"outputs", outputs}};
+  out["outputs"] = outputs;
   if (error) {
     out["message"] = error.message;
     out["code"] = error.code;

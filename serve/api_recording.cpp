@@ -2,9 +2,8 @@
 // that describe one: GET /api/info and GET /api/scan.
 #include <cstdio>
 
-#include "common/cp932_text.h"
 #include "common/timefmt.h"
-#include "demux/psi/stream_kind.h"
+#include "plans/plan_json.h"
 #include "serve/api_state.h"
 
 namespace {
@@ -13,38 +12,18 @@ struct QuietSink : MessageSink {
   bool Report(MessageKind, const char*) override { return true; }
 };
 
-ScanPtr run_scan(const Recording& rec, const ProgrammeAnalysis& analysis, int programme) {
-  auto result = std::make_shared<ScanResult>();
-  CommandError error;
-  const VideoEntry* video = programme_video(analysis, programme, "", error);
-  if (!video) {
-    result->outcome = Outcome::InputError;
-    result->error = error;
-    return result;
-  }
-  ScanPlan plan;
-  plan.rec = rec;
-  plan.programme = video->ordinal;
-  plan.videoPid = video->videoPid;
-  plan.pcrPid = rec.measured ? rec.m.pcrPid : -1;
-  *result = RunScan(plan, {}, nullptr);
-  return result;
+ScanPtr run_scan(const ScanPlan& plan, const PercentCallback& progress, const std::atomic<bool>* stop) {
+  return std::make_shared<const ScanResult>(RunScan(plan, progress, stop));
 }
 
-Json programmes_json(const ProgrammeStructure& structure) {
-  Json list = Json::array();
-  for (const Programme& p : structure.programmes) {
-    Json pids = Json::array();
-    for (const ProgrammePid& pid : p.pids)
-      pids.push_back({{"pid", pid.pid}, {"class", cp932_to_utf8(pid.classText)}, {"codec", codec_name(pid.codec)}});
-    list.push_back({{"ordinal", p.ordinal},
-                    {"serviceId", p.serviceId},
-                    {"name", p.eventName},
-                    {"serviceName", p.serviceName},
-                    {"providerName", p.providerName},
-                    {"pids", pids}});
-  }
-  return list;
+// The scan of video's programme in rec (the file rec.path names must be open).
+ScanPlan scan_plan(const Recording& rec, const VideoEntry& video) {
+  ScanPlan plan;
+  plan.rec = rec;
+  plan.programme = video.ordinal;
+  plan.videoPid = video.videoPid;
+  plan.pcrPid = rec.measured ? rec.m.pcrPid : -1;
+  return plan;
 }
 
 }  // namespace
@@ -104,22 +83,26 @@ std::string time_text(int32_t ms) {
   return ms_to_text(ms, buffer);
 }
 
+void answer_running(PolledAsk ask, int percent, HttpResponse& response) {
+  if (ask == PolledAsk::Busy)
+    return Api::Fail({503, "busy", "too many long reads run already; ask again when one has ended"}, response);
+  answer_json({{"state", "running"}, {"percent", percent}}, response, 202);
+}
+
 void HandleInfo(Api::State& state, const HttpRequest& request, HttpResponse& response) {
   std::string path;
   OpenedRecording opened;
   if (ApiError e = text_param(request, "path", path)) return Api::Fail(e, response);
   if (ApiError e = open_recording(state, path, opened)) return Api::Fail(e, response);
-  const Recording& rec = opened.rec;
-  char rateText[32];
-  bitrate_to_text(rec.bitrate, rateText);
-  Json info = {{"file", path}, {"size", rec.size}, {"packets", rec.packets}, {"measured", rec.measured},
-               {"pcrPid", rec.m.pcrPid}, {"firstPcrMs", rec.m.startPcrMs}, {"lastPcrMs", rec.m.endPcrMs},
-               {"rateEstimate", rec.m.rateEstimate}, {"method", int(rec.method) + 1}, {"totalMs", rec.m.totalMs},
-               {"total", time_text(rec.m.totalMs)}, {"bitrate", rec.bitrate}, {"programmesAt", 0},
-               {"programmes", programmes_json(opened.state->analysis.structure)}};
-  // The key pictures are counted by a read of the whole recording, in the background.
+  Json info = InfoJson(path, opened.rec, 0, opened.state->analysis.structure.programmes);
+  // The key pictures of the first video are counted by a read of the whole recording, in the
+  // background.
+  CommandError ignored;
+  const VideoEntry* video = programme_video(opened.state->analysis, 0, "", ignored);
+  FileKey key = opened.key;
+  key.programme = video ? video->ordinal : 0;
   ScanPtr scan;
-  if (state.scans.Get(opened.key, scan) && scan->outcome == Outcome::Done)
+  if (video && state.scans.Get(key, scan) && scan->outcome == Outcome::Done)
     info["keyPictures"] = scan->headers.size();
   else
     info["keyPictures"] = nullptr;
@@ -133,30 +116,31 @@ void HandleScan(Api::State& state, const HttpRequest& request, HttpResponse& res
   if (ApiError e = text_param(request, "path", path)) return Api::Fail(e, response);
   if (ApiError e = int_param(request, "programme", 0, 255, 0, programme)) return Api::Fail(e, response);
   if (ApiError e = open_recording(state, path, opened)) return Api::Fail(e, response);
+  CommandError error;
+  const VideoEntry* video = programme_video(opened.state->analysis, int(programme), "", error);
+  if (!video) return Api::Fail(command_api_error(error, "the recording holds no video"), response);
   FileKey key = opened.key;
-  key.programme = int(programme);
+  key.programme = video->ordinal;
+  if (request.method == "DELETE") {
+    const bool running = state.scanWork.Stop(key);
+    return answer_json({{"state", running ? "stopped" : "idle"}}, response);
+  }
+  const ScanPlan plan = scan_plan(opened.rec, *video);
   ScanPtr scan;
-  if (!state.scans.Find(key, scan)) {
-    scan = run_scan(opened.rec, opened.state->analysis, int(programme));
-    state.scans.Put(key, scan);
+  if (state.scans.Find(key, scan)) {
+    if (scan->outcome != Outcome::Done) return Api::Fail(command_api_error(scan->error, "the recording cannot be read"), response);
+    return answer_json(ScanJson(path, plan, *scan), response);
   }
-  if (scan->outcome != Outcome::Done) return Api::Fail(command_api_error(scan->error, "the recording cannot be read"), response);
-  CommandError ignored;
-  const VideoEntry* video = programme_video(opened.state->analysis, int(programme), "", ignored);
-  Json headers = Json::array();
-  for (const SequenceHeaderAt& h : scan->headers) {
-    const int32_t ms = opened.rec.ToMs(int32_t(h.packet));
-    Json item = {{"packet", h.packet}, {"ms", ms}, {"time", time_text(ms)}, {"pcr", nullptr}, {"pcrTime", nullptr}};
-    if (h.pcrTicks >= 0) {
-      item["pcr"] = h.pcrTicks;
-      item["pcrTime"] = time_text(pcr_ms(h.pcrTicks));
-    }
-    headers.push_back(item);
-  }
-  answer_json({{"file", path}, {"status", 0}, {"outcome", "done"}, {"programme", video ? video->ordinal : 0},
-               {"videoPid", video ? video->videoPid : 0}, {"pcrPid", opened.rec.measured ? opened.rec.m.pcrPid : -1},
-               {"headers", headers}},
-              response);
+  // The read holds the recording open (plan.rec names the open file) until it ends.
+  auto file = std::make_shared<RawFile>(std::move(opened.file));
+  auto work = [file, plan](const PercentCallback& progress, const std::atomic<bool>* stop) {
+    (void)file;   // kept open until the read ends
+    return run_scan(plan, progress, stop);
+  };
+  Api::State* shared = &state;
+  int percent = 0;
+  const PolledAsk ask = state.scanWork.Start(key, work, [shared](const FileKey& k, ScanPtr s) { shared->scans.Put(k, s); }, percent);
+  answer_running(ask, percent, response);
 }
 
 ScanPtr make_scan(const Roots& roots, const FileKey& key) {
@@ -164,12 +148,15 @@ ScanPtr make_scan(const Roots& roots, const FileKey& key) {
   base.programme = 0;
   const RecordingPtr state = make_recording_state(roots, base);
   RawFile file;
-  if (!state->opened || roots.OpenFile({&roots.at(key.root), key.root, key.rest}, file)) {
+  CommandError error;
+  const VideoEntry* video = state->opened ? programme_video(state->analysis, key.programme, "", error) : nullptr;
+  if (!video || roots.OpenFile({&roots.at(key.root), key.root, key.rest}, file)) {
     auto failed = std::make_shared<ScanResult>();
     failed->outcome = Outcome::InputError;
+    failed->error = error;
     return failed;
   }
   Recording rec = state->rec;
   rec.path = handle_path(file.get());
-  return run_scan(rec, state->analysis, key.programme);
+  return run_scan(scan_plan(rec, *video), {}, nullptr);
 }

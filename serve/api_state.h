@@ -14,6 +14,10 @@
 #include "serve/api.h"
 #include "serve/background_cache.h"
 #include "serve/job_queue.h"
+#include "serve/polled_work.h"
+#if KERF_SERVE_CM
+#include "cm/cm_plan.h"
+#endif
 
 // A recording measured and its programmes listed (from packet 0), as the cache keeps it.
 struct RecordingState {
@@ -23,6 +27,9 @@ struct RecordingState {
 };
 using RecordingPtr = std::shared_ptr<const RecordingState>;
 using ScanPtr = std::shared_ptr<const ScanResult>;
+#if KERF_SERVE_CM
+using CmPtr = std::shared_ptr<const CmResult>;
+#endif
 
 // The decoders pictures are decoded with, each kept from picture to picture (a decoder holds
 // frame stores of tens of MiB). Two decode at once: a small server has two cores; the other
@@ -64,6 +71,12 @@ struct Api::State {
   BackgroundCache<RecordingPtr> recordings;   // programme 0 of the key
   BackgroundCache<ScanPtr> scans;
   BackgroundCache<std::shared_ptr<const std::string>> pictures;   // JPEG files by position and width
+#if KERF_SERVE_CM
+  BackgroundCache<CmPtr> cms;                 // the commercial finder's proposals
+  PolledWork<CmPtr> cmWork;
+#endif
+  PolledWork<ScanPtr> scanWork;               // scans a client waits for (after the caches: they
+                                              // end first, and their results go to the caches)
   JobQueue jobs;                              // last: its destructor waits for the running cuts
 };
 
@@ -86,6 +99,8 @@ ApiError command_api_error(const CommandError& error, const char* fallback);
 // A position text of kerf's syntax in rec as a packet number.
 ApiError position_param(const std::string& text, const char* name, const Recording& rec, int32_t& packet);
 
+// Answers a client waiting for a long read: 202 {"state":"running","percent"}, or 503 busy.
+void answer_running(PolledAsk ask, int percent, HttpResponse& response);
 // Answers with a JSON body and status 200.
 void answer_json(const Json& body, HttpResponse& response, int status = 200);
 // A query parameter as a whole number within min..max; fallback when absent. An error names the
@@ -103,6 +118,7 @@ void HandleFiles(Api::State& state, const HttpRequest& request, HttpResponse& re
 void HandleInfo(Api::State& state, const HttpRequest& request, HttpResponse& response);
 void HandleScan(Api::State& state, const HttpRequest& request, HttpResponse& response);
 void HandleFrame(Api::State& state, const HttpRequest& request, HttpResponse& response);
+void HandleCm(Api::State& state, const HttpRequest& request, HttpResponse& response);
 void HandleTimeline(Api::State& state, const HttpRequest& request, HttpResponse& response);
 void HandleCutStart(Api::State& state, const HttpRequest& request, HttpResponse& response);
 // GET /api/cuts/ID, GET /api/cuts/ID/events, DELETE /api/cuts/ID.
