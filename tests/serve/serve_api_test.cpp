@@ -350,6 +350,17 @@ TEST_F(ServeApi, FilesInfoAndScanAnswerAsKerfDoes) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_EQ(info["keyPictures"], scan["headers"].size());
+
+  // The commercial finder answers as kerf cm does, or with kerf cm's failure.
+  int status = -1;
+  theirs = Json::parse(kerf_output(dir_, {"cm", root_ + "/a.ts", "--json"}, &status), nullptr, false);
+  const Reply cm = Poll("/api/cm?path=rec/a.ts&programme=1");
+  if (status == 0) {
+    theirs["file"] = "rec/a.ts";
+    EXPECT_EQ(cm.json(), theirs);
+  } else {
+    EXPECT_EQ(cm.status, 422) << cm.body;
+  }
 }
 
 TEST_F(ServeApi, FrameAndTimelineArePicturesOfTheKeyPictures) {
