@@ -112,6 +112,16 @@ Json wait_cut(Client& c, const std::string& id) {
   }
 }
 
+// CPU time (user and system) the process has used, in milliseconds.
+double cpu_ms(pid_t pid) {
+  std::istringstream stat(slurp("/proc/" + std::to_string(pid) + "/stat"));
+  std::string field;
+  double ticks = 0;
+  for (int i = 1; i <= 15 && stat >> field; ++i)
+    if (i == 14 || i == 15) ticks += std::stod(field);
+  return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
 // One line per goal: the figure, the bound and whether it holds.
 void goal(const char* what, double value, double bound, const char* unit) {
   std::printf("GOAL %-48s %10.3f %-3s (bound %g) %s\n", what, value, unit, bound, value <= bound ? "met" : "NOT MET");
@@ -137,6 +147,21 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   });
+  // 0. The server's own CPU time per picture, alone (no cut, before anything is read in the
+  // background): less sensitive to other programs than the wall time.
+  {
+    c.Get("/api/frame?path=" + root + "/" + hd + "&at=p:0&width=360");   // measures the recording
+    std::vector<double> alone;
+    const double before = cpu_ms(server.pid);
+    for (int i = 0; i < 100; ++i) {
+      char at[32];
+      std::snprintf(at, sizeof at, "p:%X", 1000 + i * 13000);
+      const auto t = Clock::now();
+      if (c.Get("/api/frame?path=" + root + "/" + hd + "&at=" + at + "&width=360") == 200) alone.push_back(ms_since(t));
+    }
+    std::printf("picture 360 wide of %s alone: %zu answered, median %.1f ms, p95 %.1f ms, server CPU %.2f ms a picture\n",
+                hd.c_str(), alone.size(), percentile(alone, 0.5), percentile(alone, 0.95), (cpu_ms(server.pid) - before) / 100);
+  }
   std::string body;
   c.Get("/api/info?path=" + root + "/" + hd, &body);
   const int32_t hdMs = Json::parse(body)["totalMs"];
