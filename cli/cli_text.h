@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-// A path as the user gave it, for printing: Linux paths are already in the terminal's encoding,
-// Windows paths are held in code page 932.
+// A path as the user gave it, for printing: kerf keeps its paths in UTF-8 on every system (on
+// Windows the system's UTF-16 converted), already the terminal's text.
 std::string path_for_terminal(const std::string& path);
 
 // Prints Shift-JIS text as UTF-8 (cp932_to_utf8).

@@ -53,4 +53,4 @@ int Main(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-CONSOLE_PROGRAM_ENTRY(Main)
+UTF8_CONSOLE_PROGRAM_ENTRY(Main)

@@ -4,14 +4,19 @@
 #include <cstring>
 
 #include "common/sjis.h"
+#ifdef _WIN32
+#include "common/win32_text.h"
+#endif
 
 // On Windows a 0x5C that is the trail byte of a two-byte character is not a backslash. On POSIX
 // the separator 0x2F can never be a Shift-JIS trail byte (those are 0x40 and above), and file
-// names there are often UTF-8, which the Shift-JIS walk would misread: every '/' counts.
+// names there are often UTF-8, which the Shift-JIS walk would misread: every '/' counts. The same
+// holds for a Windows program that keeps its paths in UTF-8, where no ASCII byte is ever part of
+// another character.
 bool path_is_separator_at(const char* path, size_t i) {
   if (path[i] != kPathSeparator) return false;
 #ifdef _WIN32
-  return sjis_byte_kind(path, i) != 2;
+  return path_text() == PathText::Utf8 || sjis_byte_kind(path, i) != 2;
 #else
   return true;
 #endif

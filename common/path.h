@@ -1,5 +1,6 @@
-// Path helpers. Windows paths are X:\... with backslashes, Shift-JIS aware; the POSIX build uses
-// '/' and the root '/'. Paths hold at most kPathMax characters plus the terminator.
+// Path helpers. Windows paths are X:\... with backslashes, Shift-JIS aware where the program keeps
+// its paths in CP932 (in UTF-8 every backslash is one, see win32_text.h); the POSIX build uses '/'
+// and the root '/'. Paths hold at most kPathMax bytes plus the terminator.
 #pragma once
 #include <cstddef>
 #include <cstdint>

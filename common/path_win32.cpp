@@ -1,4 +1,5 @@
-// Path functions on the Win32 file system (FindFirstFileW, CreateDirectoryW); paths are CP932.
+// Path functions on the Win32 file system (FindFirstFileW, CreateDirectoryW); paths are in the program's
+// path text (CP932 or UTF-8, see win32_text.h).
 #include <windows.h>
 
 #include <cstring>
@@ -12,7 +13,7 @@ namespace {
 // The first entry that a find-first gives for the path (files and folders of every attribute).
 bool find_entry(const char* path, WIN32_FIND_DATAW& found) {
   std::wstring wide;
-  if (!cp932_to_wide(path, wide) || wide.empty()) return false;
+  if (!path_to_wide(path, wide) || wide.empty()) return false;
   const HANDLE search = FindFirstFileW(wide.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
@@ -44,7 +45,7 @@ bool same_identity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INF
 // blanks of the name dropped. Empty when it cannot be formed.
 std::wstring full_form(const char* path) {
   std::wstring wide;
-  if (!cp932_to_wide(path, wide) || wide.empty()) return L"";
+  if (!path_to_wide(path, wide) || wide.empty()) return L"";
   wchar_t full[32768];
   const DWORD n = GetFullPathNameW(wide.c_str(), DWORD(sizeof full / sizeof full[0]), full, nullptr);
   if (n == 0 || n >= sizeof full / sizeof full[0]) return L"";
@@ -68,7 +69,7 @@ int path_is_folder(const char* path) { return is_folder(path) ? 1 : 0; }
 
 uint64_t path_write_time(const char* path) {
   std::wstring wide;
-  if (!cp932_to_wide(path, wide) || wide.empty()) return 0;
+  if (!path_to_wide(path, wide) || wide.empty()) return 0;
   // Asked of the file itself: a folder entry's copy may lag behind a file another process wrote.
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return 0;
@@ -80,7 +81,7 @@ int path_same_file(const char* a, const char* b) {
   const char* paths[2] = {a, b};
   for (int i = 0; i < 2; ++i) {
     std::wstring wide;
-    if (!cp932_to_wide(paths[i], wide) || wide.empty() || !file_identity(wide, info[i])) return 0;
+    if (!path_to_wide(paths[i], wide) || wide.empty() || !file_identity(wide, info[i])) return 0;
   }
   return same_identity(info[0], info[1]) ? 1 : 0;
 }
@@ -111,7 +112,7 @@ int path_same_target(const char* a, const char* b) {
 
 int path_clear_read_only(const char* path) {
   std::wstring wide;
-  if (!cp932_to_wide(path, wide) || wide.empty()) return 1;
+  if (!path_to_wide(path, wide) || wide.empty()) return 1;
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return 1;
   if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return 0;
@@ -130,7 +131,7 @@ int path_make_folders(const char* path) {
     prefix[i] = 0;
     if (is_folder(prefix)) continue;
     std::wstring wide;
-    if (cp932_to_wide(prefix, wide)) CreateDirectoryW(wide.c_str(), nullptr);
+    if (path_to_wide(prefix, wide)) CreateDirectoryW(wide.c_str(), nullptr);
     if (!is_folder(prefix)) return 1;
   }
   return 0;

@@ -1,5 +1,6 @@
-// Thin file layer for files beyond 4 GiB: Win32 handles (W functions, paths converted from CP932)
-// or POSIX descriptors with 64-bit offsets. A handle is closed with raw_close, or owned by a RawFile.
+// Thin file layer for files beyond 4 GiB: Win32 handles (W functions, paths converted from the
+// program's path text, see win32_text.h) or POSIX descriptors with 64-bit offsets. A handle is
+// closed with raw_close, or owned by a RawFile.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,5 @@
-// The file layer on Win32 handles. Paths arrive in CP932 and are opened with the W functions.
+// The file layer on Win32 handles. Paths arrive in the program's path text (CP932 or UTF-8) and are
+// opened with the W functions.
 #include <windows.h>
 
 #include <cstdint>
@@ -44,7 +45,7 @@ RawHandle raw_open(const char* path, const char* mode) {
     return kInvalidRawHandle;
   }
   std::wstring wide;
-  if (!cp932_to_wide(path, wide) || wide.empty()) return kInvalidRawHandle;
+  if (!path_to_wide(path, wide) || wide.empty()) return kInvalidRawHandle;
   // No sharing: while one side has a file open the other cannot touch it.
   const HANDLE h =
       CreateFileW(wide.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);

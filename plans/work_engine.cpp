@@ -75,6 +75,18 @@ void name_programmes(const ServiceNameCollector& names, ProgrammeStructure& stru
   }
 }
 
+// kerf's paths are UTF-8 on every system. A std::filesystem path's narrow form is not (on Windows
+// it is the C library's code page, where a user name such as "Jürgen" in the temporary folder's
+// path would not survive), so the folder passes through its UTF-8 form both ways.
+std::string text_of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::filesystem::path path_of(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 }  // namespace
 
 // The engine's surroundings inside kerf: its text is collected (and shown by the front end),
@@ -106,13 +118,13 @@ WorkEngine::WorkEngine() : host_(new WorkEngineHost) {
     std::snprintf(name, sizeof name, "kerf-%08x", unsigned(random()));
     const fs::path folder = base / name;
     if (fs::create_directory(folder, ec) && !ec) {
-      folder_ = folder.string();
+      folder_ = text_of(folder);
       folder_ += kPathSeparator;
       break;
     }
   }
   if (folder_.size() > kPathMax - 16) {   // the engine's file names must fit after it
-    fs::remove_all(folder_, ec);
+    fs::remove_all(path_of(folder_), ec);
     folder_.clear();
   }
   if (!folder_.empty()) engine_ = std::make_unique<DemuxEngine>(*host_, folder_.c_str());
@@ -122,7 +134,7 @@ WorkEngine::~WorkEngine() {
   engine_.reset();
   if (!folder_.empty()) {
     std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
+    std::filesystem::remove_all(path_of(folder_), ec);
   }
 }
 

@@ -1,6 +1,7 @@
 // Folders and drives as the program's own path chooser sees them: the entries of a folder with
-// their attributes, and the drives with their types and current folders. Names are CP932 on
-// Windows and the file system's own bytes on POSIX, where the one root "/" stands for the drives.
+// their attributes, and the drives with their types and current folders. Names are in the
+// program's path text on Windows (CP932 or UTF-8, see common/win32_text.h) and the file system's
+// own bytes on POSIX, where the one root "/" stands for the drives.
 #pragma once
 #include <cstddef>
 #include <memory>

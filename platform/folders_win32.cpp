@@ -1,5 +1,5 @@
 // Folders and drives on Windows (FindFirstFileW, GetDriveTypeW, the current directory); names are
-// converted between CP932 and UTF-16 here.
+// converted between the program's path text (CP932 or UTF-8) and UTF-16 here.
 #include <windows.h>
 
 #include <cstring>
@@ -38,7 +38,7 @@ FolderListing::FolderListing(const char* folder) : state_(std::make_unique<State
   if (len > 0 && !path_is_separator_at(pattern, len - 1)) std::strcat(pattern, "\\");
   std::strcat(pattern, "*.*");
   std::wstring wide;
-  if (!cp932_to_wide(pattern, wide)) return;
+  if (!path_to_wide(pattern, wide)) return;
   const QuietDriveErrors quiet;
   state_->search = FindFirstFileW(wide.c_str(), &state_->found);
   state_->pending = state_->search != INVALID_HANDLE_VALUE;
@@ -52,9 +52,10 @@ bool FolderListing::Next(FolderEntry& entry) {
   while (state_->pending) {
     const WIN32_FIND_DATAW f = state_->found;
     state_->pending = FindNextFileW(state_->search, &state_->found) != FALSE;
-    // A name without a CP932 form is taken by its 8.3 short name, which is plain ASCII.
-    if (!wide_to_cp932(f.cFileName, entry.name, sizeof entry.name) &&
-        (f.cAlternateFileName[0] == 0 || !wide_to_cp932(f.cAlternateFileName, entry.name, sizeof entry.name))) {
+    // A name without a CP932 form (in a program that keeps CP932) is taken by its 8.3 short name,
+    // which is plain ASCII.
+    if (!wide_to_path(f.cFileName, entry.name, sizeof entry.name) &&
+        (f.cAlternateFileName[0] == 0 || !wide_to_path(f.cAlternateFileName, entry.name, sizeof entry.name))) {
       continue;
     }
     const DWORD a = f.dwFileAttributes;
@@ -73,10 +74,10 @@ bool current_folder(char* folder, size_t size) {
   wchar_t wide[MAX_PATH * 4];
   const DWORD n = GetCurrentDirectoryW(DWORD(sizeof wide / sizeof wide[0]), wide);
   if (n == 0 || n >= sizeof wide / sizeof wide[0]) return false;
-  if (wide_to_cp932(wide, folder, size)) return true;
+  if (wide_to_path(wide, folder, size)) return true;
   wchar_t shortForm[MAX_PATH * 4];
   const DWORD s = GetShortPathNameW(wide, shortForm, DWORD(sizeof shortForm / sizeof shortForm[0]));
-  return s > 0 && s < sizeof shortForm / sizeof shortForm[0] && wide_to_cp932(shortForm, folder, size);
+  return s > 0 && s < sizeof shortForm / sizeof shortForm[0] && wide_to_path(shortForm, folder, size);
 }
 
 class Win32Drives : public DriveSource {
@@ -90,7 +91,7 @@ class Win32Drives : public DriveSource {
   }
   DriveType Type(const char* root) const override {
     std::wstring wide;
-    if (!cp932_to_wide(root, wide)) return DriveType::Unknown;
+    if (!path_to_wide(root, wide)) return DriveType::Unknown;
     const UINT t = GetDriveTypeW(wide.c_str());
     return t <= UINT(DriveType::RamDisk) ? DriveType(t) : DriveType::Unknown;
   }

@@ -1,5 +1,5 @@
 // The program's path, the system folder, file deletion, the command line and sleeping on Windows
-// (W functions, converted to CP932).
+// (W functions, converted to the program's path text, see common/win32_text.h).
 #include <windows.h>
 
 #include <string>
@@ -13,17 +13,17 @@ const char* program_path() {
     const DWORD n = GetModuleFileNameW(nullptr, wide.data(), DWORD(wide.size()));
     if (n == 0 || n >= wide.size()) return std::string();
     wide.resize(n);
-    std::string cp932;
-    if (wide_to_cp932(wide.c_str(), cp932)) return cp932;
+    std::string text;
+    if (wide_to_path(wide.c_str(), text)) return text;
     // A name with characters outside CP932 (Chinese or Korean, say): its 8.3 short form is plain
     // ASCII, so the settings file and the tool beside the program can still be named.
     std::wstring short_path(32768, L'\0');
     const DWORD s = GetShortPathNameW(wide.c_str(), short_path.data(), DWORD(short_path.size()));
     if (s > 0 && s < short_path.size()) {
       short_path.resize(s);
-      wide_to_cp932(short_path.c_str(), cp932);
+      wide_to_path(short_path.c_str(), text);
     }
-    return cp932;
+    return text;
   }();
   return path.c_str();
 }
@@ -32,16 +32,16 @@ const char* system_folder() {
   static const std::string folder = [] {
     wchar_t wide[MAX_PATH];
     const UINT n = GetSystemDirectoryW(wide, MAX_PATH);
-    std::string cp932;
-    if (n > 0 && n < MAX_PATH) wide_to_cp932(wide, cp932);
-    return cp932;
+    std::string text;
+    if (n > 0 && n < MAX_PATH) wide_to_path(wide, text);
+    return text;
   }();
   return folder.c_str();
 }
 
 bool delete_file(const char* path) {
   std::wstring wide;
-  if (!cp932_to_wide(path, wide)) return false;
+  if (!path_to_wide(path, wide)) return false;
   if (DeleteFileW(wide.c_str())) return true;
   const DWORD e = GetLastError();
   return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
@@ -53,9 +53,9 @@ void platform_set_args(int, char**) {
 
 const char* command_line() {
   static std::string line = [] {
-    std::string cp932;
-    wide_to_cp932(GetCommandLineW(), cp932);
-    return cp932;
+    std::string text;
+    wide_to_path(GetCommandLineW(), text);
+    return text;
   }();
   return line.c_str();
 }

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,9 +38,11 @@ namespace {
 #ifdef _WIN32
 const char kKerf[] = "kerf.exe";
 const char kTool[] = "KERFDMX.EXE";
+const char kSeparator[] = "\\";
 #else
 const char kKerf[] = "kerf";
 const char kTool[] = "kerfdmx";
+const char kSeparator[] = "/";
 #endif
 
 std::string built(const char* name) {
@@ -47,6 +51,20 @@ std::string built(const char* name) {
 }
 
 std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// A UTF-8 path as the system names it (a std::filesystem path's narrow form is not UTF-8 on Windows).
+std::filesystem::path native(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+// Sets (or, with an empty value, removes) a variable of the environment the programs get.
+void set_environment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _wputenv(native(name + ("=" + value)).c_str());
+#else
+  value.empty() ? unsetenv(name) : setenv(name, value.c_str(), 1);
+#endif
+}
 
 struct Result {
   int status = -1;
@@ -61,14 +79,13 @@ Result run(const tsb::TempDir& dir, const std::string& program, const std::vecto
   for (const std::string& a : args) line += " " + quote(a);
   const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
   line += " > " + quote(out) + " 2> " + quote(err);
-#ifdef _WIN32
-  line = "\"" + line + "\"";   // cmd.exe drops the outer pair
-#endif
   Result r;
-  const int raw = std::system(line.c_str());
 #ifdef _WIN32
+  // cmd.exe drops the outer pair; the UTF-8 line reaches it and the program as UTF-16.
+  const int raw = _wsystem(native("\"" + line + "\"").c_str());
   r.status = raw;
 #else
+  const int raw = std::system(line.c_str());
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
   r.out = std::string(reinterpret_cast<const char*>(tsb::ReadFile(out).data()), tsb::ReadFile(out).size());
@@ -325,6 +342,37 @@ TEST_F(KerfCli, FilesThatAreNoRecordingAndVideoThePreviewCannotReadAreSaidSo) {
     EXPECT_NE(r.err.find("programme 1's video (PID 0100) is h264: the preview decoder reads MPEG-2 video only"),
               std::string::npos) << r.err;
   }
+}
+
+// kerf keeps a path as the system gives it, from its command line through the file layer to what it
+// prints: names outside code page 932 (accented Latin, the euro sign, CJK characters outside JIS X
+// 0208, one beyond the BMP) and Japanese ones whose CP932 form holds a 0x5C byte (表, ソ), also in
+// the temporary folder. On Windows this runs in a Japanese and an English locale (CMakeLists.txt).
+TEST_F(KerfCli, AnyNameIsReadCutAndPrintedAsGiven) {
+  const char* const temp = kSeparator[0] == '/' ? "TMPDIR" : "TMP";
+  const std::string systemTemp = std::getenv(temp) ? std::getenv(temp) : "";
+  const char8_t* const names[][2] = {{u8"Ünïcødé ñame €", u8"𠮟 鷗 récording.ts"}, {u8"録画 フォルダ", u8"番組表 ソース.ts"}};
+  for (const auto& name : names) {
+    const std::string folder = dir_.path() + kSeparator + utf8(name[0]);
+    const std::string input = folder + kSeparator + utf8(name[1]);
+    const std::string output = folder + kSeparator + "cut " + utf8(name[1]);
+    std::filesystem::create_directory(native(folder));
+    std::filesystem::copy_file(native(input_), native(input));
+    set_environment(temp, folder);
+    Result r = Kerf({"info", input});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("file        " + input + "\n"), std::string::npos) << r.out;
+    r = Kerf({"cut", input, "-o", output, "--start", "p:64", "--end", "p:3E7"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" to " + output + "\n"), std::string::npos) << r.out;
+    std::ifstream written(native(output), std::ios::binary);
+    EXPECT_EQ(tsb::Bytes(std::istreambuf_iterator<char>(written), {}), Slice(0x64, 0x3E7));
+    const std::string missing = folder + kSeparator + "no " + utf8(name[1]);
+    r = Kerf({"info", missing});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
+  }
+  set_environment(temp, systemTemp);
 }
 
 // The recording is never an output: another spelling, a link, --force or a control file change

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/path.h"
+
 namespace {
 
 TEST(Win32Text, ConvertsWithTheMicrosoftTableAndRefusesLookAlikes) {
@@ -25,6 +27,47 @@ TEST(Win32Text, ConvertsWithTheMicrosoftTableAndRefusesLookAlikes) {
   char small[4];
   EXPECT_FALSE(wide_to_cp932(L"\u8868\u8868", small, sizeof small));
   EXPECT_STREQ(small, "");
+}
+
+}  // namespace
+
+namespace {
+
+// kerf's paths: UTF-8 that keeps every UTF-16 name the system can hold, a surrogate alone
+// included; a broken sequence never names a file.
+TEST(Win32Text, Utf8PathsKeepEveryNameAndRefuseBrokenBytes) {
+  const struct {
+    const char* utf8;
+    std::wstring wide;
+  } exact[] = {
+      {"C:\\\xC3\x9Cn\xE2\x82\xAC", L"C:\\\u00DCn\u20AC"},
+      {"\xF0\xA0\xAE\x9F\xE9\xB7\x97", L"\xD842\xDF9F\u9DD7"},  // U+20B9F, U+9DD7
+      {"a\xED\xA0\x80" "b", std::wstring(L"a\xD800" L"b")},       // a high surrogate alone
+  };
+  for (const auto& c : exact) {
+    std::wstring wide;
+    EXPECT_TRUE(utf8_to_wide(c.utf8, wide)) << c.utf8;
+    EXPECT_EQ(wide, c.wide) << c.utf8;
+    EXPECT_EQ(wide_to_utf8(c.wide), c.utf8);
+  }
+  for (const char* broken : {"\x80", "\xC3", "\xC0\xAF", "\xE0\x80\xAF", "\xF4\x90\x80\x80", "\xE2\x82" "A"}) {
+    std::wstring wide = L"x";
+    EXPECT_FALSE(utf8_to_wide(broken, wide)) << broken;
+    EXPECT_TRUE(wide.empty());
+  }
+  std::wstring shown;
+  EXPECT_TRUE(utf8_to_wide("a\xE2\x82" "b", shown, true));
+  EXPECT_EQ(shown, L"a\uFFFD\uFFFDb");
+  // A console stream read in pieces: a character cut at the end waits for the rest.
+  EXPECT_EQ(utf8_whole_length("ab\xF0\xA0\xAE"), 2u);
+  EXPECT_EQ(utf8_whole_length("ab\xF0\xA0\xAE\x9F"), 6u);
+  EXPECT_EQ(utf8_whole_length("ab\xC3"), 2u);
+  EXPECT_EQ(utf8_whole_length("ab\x80"), 3u);   // not a sequence's start: passed on to be replaced
+  // In UTF-8 every backslash separates, also after a character whose last byte is a Shift-JIS lead
+  // byte (ぁ, E3 81 81).
+  use_path_text(PathText::Utf8);
+  EXPECT_EQ(path_name_offset("C:\\\xE3\x81\x81\\x.ts"), 7u);
+  use_path_text(PathText::Cp932);
 }
 
 }  // namespace
