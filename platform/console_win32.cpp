@@ -85,7 +85,13 @@ void console_use_utf8() {
   if (!outConsole && !g_stderrConsole) return;
   HANDLE write = nullptr;
   if (!CreatePipe(&g_relay.read, &write, nullptr, 0)) return;   // the bytes go to the console as they are
-  g_relay.console = outConsole ? out : GetStdHandle(STD_ERROR_HANDLE);
+  // A handle of the relay's own: putting the pipe in a stream's place closes the stream's handle.
+  const HANDLE console = outConsole ? out : GetStdHandle(STD_ERROR_HANDLE);
+  if (!DuplicateHandle(GetCurrentProcess(), console, GetCurrentProcess(), &g_relay.console, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    CloseHandle(write);
+    return;
+  }
   g_relay.thread = CreateThread(nullptr, 0, relay_text, nullptr, 0, nullptr);
   const int fd = g_relay.thread ? _open_osfhandle(intptr_t(write), _O_BINARY | _O_WRONLY) : -1;
   if (fd < 0) {
