@@ -60,7 +60,6 @@ bool preview_reads(StreamCodec codec) {
   return codec == StreamCodec::None || codec == StreamCodec::Mpeg1Video || codec == StreamCodec::Mpeg2Video;
 }
 
-
 // Fills each programme's eventName, serviceName and providerName from what the tables named.
 void name_programmes(const ServiceNameCollector& names, ProgrammeStructure& structure) {
   // On an ISDB network the event's name is the one the information file gives (ARIB text, as
