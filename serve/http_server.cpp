@@ -80,7 +80,7 @@ HttpServer::HttpServer(HttpHandler handler, HttpErrorFiller onError, const HttpL
   s.set_payload_max_length(limits.maxBodyBytes);
   s.set_read_timeout(limits.timeoutSeconds, 0);
   s.set_write_timeout(limits.timeoutSeconds, 0);
-  s.set_keep_alive_timeout(limits.timeoutSeconds);
+  s.set_keep_alive_timeout(limits.keepAliveSeconds);
   auto route = [handler](const httplib::Request& in, httplib::Response& out) {
     HttpResponse response;
     handler(request_of(in), response);

@@ -47,7 +47,11 @@ using HttpErrorFiller = std::function<void(HttpResponse&)>;
 struct HttpLimits {
   size_t maxBodyBytes = 65536;
   int threads = 64;            // connections served at once (each keeps one while it is open)
-  int timeoutSeconds = 10;     // reading a request, writing an answer, an idle kept-alive connection
+  int timeoutSeconds = 10;     // reading a request, writing an answer
+  // An idle kept-alive connection is closed after this long. A stop waits for idle connections to
+  // close, so this bounds how long the server takes to end while a browser holds the page open; the
+  // page's next request opens a new connection, which costs nothing on the house network.
+  int keepAliveSeconds = 2;
 };
 
 class HttpServer {

@@ -30,7 +30,7 @@ LAYERS = {
     "cutter": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "resources", "ui",
                "platform", "common"],
     "plans": ["core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "common"],
-    "serve": ["plans", "core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
+    "serve": ["plans", "cm", "core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
     "cli": ["serve", "plans", "cm", "core", "mpeg2", "demux", "demux/psi", "demux/arib", "ts", "platform", "common"],
 }
 

@@ -68,11 +68,16 @@ class ServeProcess {
     }
     output = slurp(out);
   }
-  ~ServeProcess() {
-    if (pid_ <= 0) return;
+  ~ServeProcess() { Stop(); }
+  // SIGTERM and the wait for the process to end; how long that took, in seconds.
+  double Stop() {
+    if (pid_ <= 0) return 0;
+    const auto asked = std::chrono::steady_clock::now();
     kill(pid_, SIGTERM);
     int status = 0;
     waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
   }
   int port = 0;
   std::string token;
@@ -306,6 +311,16 @@ TEST_F(ServeApi, PageFilesAreServedWithTypeAndPolicy) {
   EXPECT_EQ(call(server_->port, "GET", "/app.js", {{"If-None-Match", tag}}).status, 304);
   EXPECT_EQ(call(server_->port, "GET", "/missing.js").status, 404);
   EXPECT_EQ(call(server_->port, "GET", "/app.js", {{"Host", "evil.example:" + std::to_string(server_->port)}}).status, 403);
+}
+
+// A browser holding the page open keeps idle connections; a stop does not wait for it to let go.
+TEST_F(ServeApi, StopsSoonWithIdleConnectionsOpen) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  httplib::Client browser("127.0.0.1", server_->port);
+  browser.set_keep_alive(true);
+  const httplib::Headers host{{"Host", "127.0.0.1:" + std::to_string(server_->port)}};
+  ASSERT_EQ(browser.Get("/", host)->status, 200);
+  EXPECT_LT(server_->Stop(), 4.0);
 }
 
 TEST_F(ServeApi, FilesInfoAndScanAnswerAsKerfDoes) {
