@@ -25,6 +25,9 @@
 
 namespace {
 
+// Registered window messages lie in 0xC000..0xFFFF; any one of them serves the engine here.
+constexpr uint32_t kRegisteredMessage = 0xC000;
+
 void Check(bool ok) {
   if (!ok) std::abort();
 }
@@ -34,7 +37,7 @@ class QuietHost : public DemuxHost {
  public:
   void Print(const char*, size_t) override {}
   int Post(uint32_t, uint32_t, uint32_t, uint32_t) override { return 1; }
-  uint32_t RegisterMessage(const char*) override { return 0xC000; }
+  uint32_t RegisterMessage(const char*) override { return kRegisteredMessage; }
   bool LockFileExists(const char*) override { return ++lockTests < lockGoneAtTest; }
   void Sleep(uint32_t) override {}
   int lockTests = 0;

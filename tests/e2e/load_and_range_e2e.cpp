@@ -179,14 +179,14 @@ void check_loading_and_range_editing(const std::wstring& programFolder, const st
 
   // Step buttons move the start row, limited to the total time.
   int32_t t = step_time(0, 60000, a.total);
-  press(d, 126);  // +1分
+  press(d, res::kStepAhead1min);
   check_rows(d, packet_of(t), t, a.count, endMs, "+1分");
   t = step_time(t, 100, a.total);
-  press(d, 113);  // +0.1秒
+  press(d, res::kStepAhead100ms);
   check_rows(d, packet_of(t), t, a.count, endMs, "+0.1秒");
-  press(d, 128);  // +5分
+  press(d, res::kStepAhead5min);
   check_rows(d, a.count, a.total, a.count, endMs, "+5分 stops at the total");
-  press(d, 135);  // -30分
+  press(d, res::kStepBack30min);
   check_rows(d, 0, 0, a.count, endMs, "-30分 stops at 0");
 
   // Times to packet numbers and back.
