@@ -38,7 +38,7 @@ bool check(bool ok, const char* what, const std::wstring& detail) {
 std::wstring text_of(HWND h) {
   wchar_t buf[1024] = {};
   DWORD_PTR r = 0;
-  SendMessageTimeoutW(h, WM_GETTEXT, 1024, LPARAM(buf), SMTO_ABORTIFHUNG, 5000, &r);
+  SendMessageTimeoutW(h, WM_GETTEXT, 1024, LPARAM(buf), SMTO_NORMAL, kAnswerLimitMs, &r);
   return buf;
 }
 
@@ -386,14 +386,14 @@ bool Cutter::Start(const std::wstring& folder) {
 }
 
 void Cutter::Choose(int id, int index) {
-  SendMessageTimeoutW(item(id), CB_SETCURSEL, WPARAM(index), 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+  SendMessageTimeoutW(item(id), CB_SETCURSEL, WPARAM(index), 0, SMTO_NORMAL, kAnswerLimitMs, nullptr);
   PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), LPARAM(item(id)));
   Idle();
 }
 
 void Cutter::Idle() {
   DWORD_PTR r;
-  SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &r);
+  SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerLimitMs, &r);
 }
 
 std::vector<std::wstring> Cutter::Items(int id) {

@@ -11,6 +11,11 @@
 // Failed checks so far; each printed one line.
 extern int failures;
 
+// How long a message sent to the program may take to be handled. Sends wait the whole time
+// (SMTO_NORMAL): on a busy machine a window that has not taken a message for 5 s counts as hung,
+// and a send that gives up on a hung window returns before the program has answered.
+constexpr UINT kAnswerLimitMs = 60000;
+
 std::wstring wide(const char* cp932);
 std::string utf8(const std::wstring& w);
 

@@ -65,7 +65,7 @@ std::string packet_text(int32_t p) {
 // Sends a message and returns once the program has handled it.
 void send(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   DWORD_PTR r = 0;
-  SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, 60000, &r);
+  SendMessageTimeoutW(h, msg, wp, lp, SMTO_NORMAL, kAnswerLimitMs, &r);
 }
 void press(HWND dialog, int id) { send(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dialog, id))); }
 void type(HWND dialog, int id, const std::wstring& text) { send(GetDlgItem(dialog, id), WM_SETTEXT, 0, LPARAM(text.c_str())); }

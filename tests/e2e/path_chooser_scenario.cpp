@@ -49,7 +49,7 @@ bool pick(HWND dialog, int id, const std::wstring& entry) {
   if (!check(i != LB_ERR, "list entry present", entry)) return false;
   SendMessageW(list, LB_SETCURSEL, WPARAM(i), 0);
   DWORD_PTR r;
-  SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), LPARAM(list), SMTO_ABORTIFHUNG, 10000, &r);
+  SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), LPARAM(list), SMTO_NORMAL, kAnswerLimitMs, &r);
   return true;
 }
 

@@ -25,13 +25,13 @@ void press(HWND dialog, int id) {
 
 bool checked(HWND dialog, int id) {
   DWORD_PTR r = 0;
-  SendMessageTimeoutW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &r);
+  SendMessageTimeoutW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_NORMAL, kAnswerLimitMs, &r);
   return r == BST_CHECKED;
 }
 
 // A person's click on a check box or radio button of another process's dialog.
 void click_box(HWND dialog, int id) {
-  SendMessageTimeoutW(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+  SendMessageTimeoutW(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, kAnswerLimitMs, nullptr);
 }
 
 std::vector<std::wstring> lines_of(const std::vector<unsigned char>& utf16) {
@@ -69,7 +69,7 @@ void set_the_player(Cutter& c, const std::wstring& player) {
             IsWindowEnabled(GetDlgItem(viewer, res::kViewerOptions)),
         "default options, enabled");
   SendMessageTimeoutW(GetDlgItem(viewer, res::kViewerPlayerPath), WM_SETTEXT, 0,
-                      LPARAM((player.substr(0, player.size() - 4) + L"-missing.exe").c_str()), SMTO_ABORTIFHUNG, 5000, nullptr);
+                      LPARAM((player.substr(0, player.size() - 4) + L"-missing.exe").c_str()), SMTO_NORMAL, kAnswerLimitMs, nullptr);
   press(viewer, IDOK);
   const std::wstring box = c.Box("エラー", 20000);
   check(box == wide("指定したTS再生プログラムは存在しません."), "a missing player is refused", box);
@@ -77,7 +77,7 @@ void set_the_player(Cutter& c, const std::wstring& player) {
 
   // The chooser starts from the stored path's folder: the player's, once it has been chosen there.
   SendMessageTimeoutW(GetDlgItem(viewer, res::kViewerPlayerPath), WM_SETTEXT, 0, LPARAM(player.c_str()),
-                      SMTO_ABORTIFHUNG, 5000, nullptr);
+                      SMTO_NORMAL, kAnswerLimitMs, nullptr);
   press(viewer, IDOK);
   check(wait_gone(c.pid(), L"#32770", wide("再生環境設定").c_str()), "the player is accepted");
   c.Click(res::kPlayerSettings);

@@ -25,7 +25,7 @@ std::wstring env(const wchar_t* name) {
 
 void idle(HWND h) {
   DWORD_PTR r;
-  SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &r);
+  SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerLimitMs, &r);
 }
 
 void click(HWND dialog, int id) {
@@ -94,7 +94,7 @@ int run_preview_scenario(const std::wstring& folder, const std::wstring& shots) 
   Session s;
   if (!open_session(folder, s, false)) return failures - before;
   HWND d = s.dialog;
-  SendMessageTimeoutW(GetDlgItem(d, res::kInputPath), WM_SETTEXT, 0, LPARAM(input.c_str()), SMTO_NORMAL, 5000,
+  SendMessageTimeoutW(GetDlgItem(d, res::kInputPath), WM_SETTEXT, 0, LPARAM(input.c_str()), SMTO_NORMAL, kAnswerLimitMs,
                       nullptr);
   click(d, res::kUpdateInput);
   // The load ends with the total time measured and the bitrate shown from it.
