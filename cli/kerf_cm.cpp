@@ -30,8 +30,9 @@ const char kCmHelp[] =
     "  --ranges       only the programme's stretches, one 'p:A-p:B' line each (packet numbers,\n"
     "                 each starting at a key picture), for 'kerf cut --ranges-from'\n"
     "  --json         the same as a JSON object\n"
-    "Ctrl-C stops the read (status 5). A recording without audio or video, or with audio the\n"
-    "decoder does not know, ends with status 3.\n";
+    "Ctrl-C stops the read (status 5). A recording without audio or video, with video other than\n"
+    "MPEG-2 (the key pictures are decoded as the preview does), or with audio the decoder does not\n"
+    "know, ends with status 3.\n";
 
 std::atomic<bool> g_stop{false};
 

@@ -166,18 +166,19 @@ void ReportPlan(const CutPlan& plan, bool json) {
   }
 }
 
-// A stretch that ran: the engine's text, and the cut's line unless the output is JSON.
+// A stretch that ran: its counts and the cut's line, unless the output is JSON (which holds the
+// counts) or the stretch failed (the error says why).
 void ReportStretch(const StretchResult& r, const CutPlan& plan, bool json) {
   const Stretch& s = r.stretch;
-  const bool completed = demux_succeeded(r.demux);
-  if (!json || !completed) print_sjis(completed ? stdout : stderr, r.printed);
-  if (!completed) return;
-  if (!json) {
-    const bool control = !plan.controlFile.empty();
-    std::printf("cut %08X..%08X (%s..%s)%s%s\n", unsigned(s.first), unsigned(s.last),
-                ms_text(plan.rec.ToMs(s.first)).c_str(), ms_text(plan.rec.ToMs(s.last)).c_str(),
-                control ? "" : " to ", control ? "" : path_for_terminal(s.output).c_str());
-  }
+  if (json || !demux_succeeded(r.demux)) return;
+  const DemuxSummary& c = r.demux.summary;
+  std::printf("packets %u, PIDs %u, descriptors %u, null packets %u, sync losses %u, CRC errors %u\n",
+              unsigned(c.packets), unsigned(c.distinctPids), unsigned(c.descriptorKinds), unsigned(c.nullPackets),
+              unsigned(c.syncLosses), unsigned(c.crcErrors));
+  const bool control = !plan.controlFile.empty();
+  std::printf("cut %08X..%08X (%s..%s)%s%s\n", unsigned(s.first), unsigned(s.last),
+              ms_text(plan.rec.ToMs(s.first)).c_str(), ms_text(plan.rec.ToMs(s.last)).c_str(),
+              control ? "" : " to ", control ? "" : path_for_terminal(s.output).c_str());
   if (r.demux.outcome == DemuxOutcome::Stopped) std::fprintf(stderr, "kerf: stopped; the output keeps what was written\n");
 }
 

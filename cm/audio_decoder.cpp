@@ -49,11 +49,10 @@ struct AudioDecoder::Library {
   }
 };
 
-AudioCoding audio_coding_of_stream_type(uint8_t stream_type) {
-  switch (stream_type) {
-    case 0x0F: return AudioCoding::AacAdts;
-    case 0x03:
-    case 0x04: return AudioCoding::MpegAudio;
+AudioCoding audio_coding_of(StreamCodec codec) {
+  switch (codec) {
+    case StreamCodec::Aac: return AudioCoding::AacAdts;
+    case StreamCodec::MpegAudio: return AudioCoding::MpegAudio;
     default: return AudioCoding::None;
   }
 }

@@ -6,13 +6,16 @@
 #include <cstdint>
 #include <memory>
 
-// The audio codings a broadcast recording carries, by the PMT's stream_type.
+#include "demux/psi/programme_table.h"
+
+// The audio codings a broadcast recording carries that this decoder reads.
 enum class AudioCoding : uint8_t {
   None,        // not an audio stream this decoder knows
-  AacAdts,     // stream_type 0x0F: MPEG-2 AAC in ADTS frames (ISDB's audio)
-  MpegAudio,   // stream_type 0x03 / 0x04: MPEG-1/2 audio layers I-III
+  AacAdts,     // MPEG-2 AAC in ADTS frames (ISDB's audio)
+  MpegAudio,   // MPEG-1/2 audio layers I-III
 };
-AudioCoding audio_coding_of_stream_type(uint8_t stream_type);
+// The coding of a stream as its PMT entry classes it (stream_kind.h).
+AudioCoding audio_coding_of(StreamCodec codec);
 
 // Receives decoded audio one frame at a time: power[i] is the mean over the channels of the
 // square of sample i (full scale 1.0), count samples at rate Hz.

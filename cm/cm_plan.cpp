@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "demux/psi/stream_kind.h"
+
 namespace {
 
 class PercentProgress final : public CmScanProgress {
@@ -36,10 +38,19 @@ CmResult RunCm(const CmRequest& request, const PercentCallback& progress, const 
   switch (result.scan.outcome) {
     case CmScanOutcome::Done: break;
     case CmScanOutcome::Stopped: result.outcome = Outcome::Stopped; break;
-    case CmScanOutcome::UnknownAudio:
+    case CmScanOutcome::UnknownAudio: {
+      const char* codec = codec_name(result.scan.audioCodec);
       result.outcome = Outcome::InputError;
-      result.error = command_error(Outcome::InputError, "%s: %s (stream type 0x%02X)", request.path.c_str(),
-                                   cm_scan_outcome_text(result.scan.outcome), unsigned(result.scan.audioStreamType));
+      result.error = command_error(Outcome::InputError, "%s: %s (%s%sstream type 0x%02X)", request.path.c_str(),
+                                   cm_scan_outcome_text(result.scan.outcome), codec, *codec ? ", " : "",
+                                   unsigned(result.scan.audioStreamType));
+      return result;
+    }
+    case CmScanOutcome::UnreadVideo:
+      // Said as kerf scan and kerf frame say it: the key pictures are decoded as the preview does.
+      result.outcome = Outcome::InputError;
+      result.error = unread_video_error((request.path + ": ").c_str(), request.programme, result.scan.videoPid,
+                                        result.scan.videoCodec);
       return result;
     default:
       result.outcome = Outcome::InputError;

@@ -15,6 +15,7 @@
 #include "common/raw_file.h"
 #include "demux/psi/table_layer.h"
 #include "mpeg2/sequence_scanner.h"
+#include "plans/work_engine.h"
 #include "ts/packet_reader.h"
 #include "ts/ts_packet.h"
 
@@ -67,8 +68,6 @@ int32_t find_sequence_header(const uint8_t* p, int32_t n) {
   return -1;
 }
 
-bool is_audio_stream_type(uint8_t t) { return t == 0x03 || t == 0x04 || t == 0x0F || t == 0x11 || t == 0x81; }
-bool is_video_stream_type(uint8_t t) { return t == 0x01 || t == 0x02; }
 
 class Scan final : TableObserver, SilenceSink {
  public:
@@ -131,32 +130,36 @@ bool Scan::ChooseService() {
 void Scan::OnPmt(uint16_t program_number, uint8_t version_number, uint16_t pcr_pid, const PmtStreamEntry* streams,
                  int count) {
   if (!ChooseService() || program_number != result_.serviceId) return;
-  uint16_t video = 0, audio = 0;
-  uint8_t audioType = 0;
+  // Streams by their whole PMT entry, so that streams without ISDB's component tags are found:
+  // the first video the picture decoder reads (else the first video, to name it), the first audio.
+  const PmtStreamEntry *video = nullptr, *unread = nullptr, *audio = nullptr;
   for (int i = 0; i < count; ++i) {
-    if (!video && is_video_stream_type(streams[i].stream_type)) video = streams[i].elementary_PID;
-    if (!audio && is_audio_stream_type(streams[i].stream_type)) {
-      audio = streams[i].elementary_PID;
-      audioType = streams[i].stream_type;
-    }
+    const StreamKind& kind = streams[i].kind;
+    if (kind.streamClass == StreamClass::Video && !video) (preview_reads(kind.codec) ? video : unread) = &streams[i];
+    if (kind.streamClass == StreamClass::Audio && !audio) audio = &streams[i];
   }
   pcrPid_ = pcr_pid;
   if (!video || !audio) {
-    result_.outcome = video ? CmScanOutcome::NoAudio : CmScanOutcome::NoVideo;
+    if (!video && unread) {
+      result_.videoPid = unread->elementary_PID;
+      result_.videoCodec = unread->kind.codec;
+    }
+    result_.outcome = !video ? (unread ? CmScanOutcome::UnreadVideo : CmScanOutcome::NoVideo) : CmScanOutcome::NoAudio;
     stopEarly_ = true;
     return;
   }
-  if (audio != result_.audioPid || audioType != result_.audioStreamType) {
-    if (!audio_.Open(audio_coding_of_stream_type(audioType))) {
-      result_.audioStreamType = audioType;
+  if (audio->elementary_PID != result_.audioPid || audio->stream_type != result_.audioStreamType) {
+    result_.audioStreamType = audio->stream_type;
+    result_.audioCodec = audio->kind.codec;
+    if (!audio_.Open(audio_coding_of(audio->kind.codec))) {
       result_.outcome = CmScanOutcome::UnknownAudio;
       stopEarly_ = true;
       return;
     }
   }
-  result_.videoPid = video;
-  result_.audioPid = audio;
-  result_.audioStreamType = audioType;
+  result_.videoPid = video->elementary_PID;
+  result_.videoCodec = video->kind.codec;
+  result_.audioPid = audio->elementary_PID;
   if (pmtVersion_ >= 0 && version_number != pmtVersion_) {
     TableChange c;
     c.kind = TableChangeKind::PmtVersion;
@@ -357,7 +360,8 @@ const char* cm_scan_outcome_text(CmScanOutcome outcome) {
     case CmScanOutcome::CannotOpen: return "cannot open the recording";
     case CmScanOutcome::ReadError: return "reading the recording failed (or its packet grid was lost)";
     case CmScanOutcome::NoProgramme: return "no PAT lists the programme asked for (is it a transport stream?)";
-    case CmScanOutcome::NoVideo: return "the programme has no MPEG-2 video";
+    case CmScanOutcome::NoVideo: return "the programme has no video";
+    case CmScanOutcome::UnreadVideo: return "the programme's video is of a coding the picture decoder does not read";
     case CmScanOutcome::NoAudio: return "the programme has no audio";
     case CmScanOutcome::UnknownAudio: return "the programme's audio is of a coding the decoder does not know";
   }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cm/breaks.h"
+#include "demux/psi/programme_table.h"
 
 enum class CmScanOutcome : uint8_t {
   Done,
@@ -14,7 +15,8 @@ enum class CmScanOutcome : uint8_t {
   CannotOpen,
   ReadError,      // reading failed, or the packet grid was lost for good
   NoProgramme,    // the PAT lists fewer programmes than asked for (or none came)
-  NoVideo,        // the programme's PMT lists no MPEG-2 video
+  NoVideo,        // the programme's PMT lists no video
+  UnreadVideo,    // its video is of a coding the picture decoder does not read (H.264, HEVC...)
   NoAudio,        // the programme's PMT lists no audio
   UnknownAudio,   // its audio is of a coding the audio decoder does not know
 };
@@ -41,6 +43,7 @@ struct CmScanResult {
   uint16_t serviceId = 0;
   uint16_t videoPid = 0, audioPid = 0;
   uint8_t audioStreamType = 0;
+  StreamCodec videoCodec = StreamCodec::None, audioCodec = StreamCodec::None;   // as the PMT classes them
   // Figures of the run.
   int64_t silences = 0;
   int64_t keyPictures = 0;

@@ -33,6 +33,7 @@ DemuxEngine::~DemuxEngine() = default;
 void DemuxEngine::Print(const char* text) { host_.Print(text, std::strlen(text)); }
 
 void DemuxEngine::WriteError() {
+  Fail(DemuxFailure::WriteError);
   if (!writeErrorPrinted_) Print(kWriteError);
   writeErrorPrinted_ = true;
 }
@@ -49,6 +50,8 @@ DemuxResult DemuxEngine::Run(const DemuxJob& job) {
   lastPercent_ = -1;
   percentCheckAt_ = 0;
   writeErrorPrinted_ = false;
+  failure_ = DemuxFailure::None;
+  badControlLine_ = 0;
 
   DemuxResult result;
   const bool ready = job.request == DemuxRequest::Control     ? OpenControl(result)
@@ -59,6 +62,8 @@ DemuxResult DemuxEngine::Run(const DemuxJob& job) {
   // fail after the summary, which then stands but the run has failed.
   if (!CloseOutputs() && demux_succeeded(result)) result.outcome = DemuxOutcome::OutputError;
   result.summary = Summary();
+  result.failure = failure_;
+  result.badControlLine = badControlLine_;
   job_ = nullptr;
   return result;
 }
@@ -69,6 +74,7 @@ bool DemuxEngine::OpenControl(DemuxResult& result) {
     case ControlStatus::Ok:
       break;
     case ControlStatus::CannotOpen:
+      Fail(DemuxFailure::CannotOpenControl);
       Print("DEMUX情報ファイルが開けません.\n");
       result.outcome = DemuxOutcome::ControlFileError;
       return false;
@@ -76,6 +82,8 @@ bool DemuxEngine::OpenControl(DemuxResult& result) {
       char text[96];
       std::snprintf(text, sizeof text, "DEMUX情報ファイルの記述が正しくありません(%d行目).\n", badLine);
       Print(text);
+      Fail(DemuxFailure::BadControlLine);
+      badControlLine_ = badLine;
       result.outcome = DemuxOutcome::ControlFileError;
       return false;
     }
@@ -134,6 +142,7 @@ void DemuxEngine::ReadInput(DemuxResult& result) {
     char text[kPathBuffer * 4 + 64];
     std::snprintf(text, sizeof text, "入力TSファイルが開けません(%s).\n", job_->inputPath);
     Print(text);
+    Fail(DemuxFailure::CannotOpenInput);
     result.outcome = DemuxOutcome::InputError;
     return;
   }
@@ -218,6 +227,7 @@ DemuxEngine::LoopEnd DemuxEngine::RunLoop(RawHandle input) {
     positioned = reader.Begin(input);
   }
   if (!positioned) {
+    Fail(DemuxFailure::Seek);
     Print("シークエラーが発生しました.\n");
     return LoopEnd::InputFailed;
   }
@@ -343,12 +353,15 @@ DemuxEngine::LoopEnd DemuxEngine::ReaderEnd(TsReadEnd why, LoopEnd end) {
     case TsReadEnd::EndOfFile:
       break;
     case TsReadEnd::SyncLossLimit:
+      Fail(DemuxFailure::SyncLossLimit);
       Print("SYNC BYTEエラーが規定値を超えました.\n");
       return LoopEnd::InputFailed;
     case TsReadEnd::NoResync:
+      Fail(DemuxFailure::NoResync);
       Print("再同期エラー：SYNC BYTEが見つかりません.\n");
       return LoopEnd::InputFailed;
     case TsReadEnd::ReadError:
+      Fail(DemuxFailure::ReadError);
       Print("入力TSファイルの読み込みでエラーが発生しました.\n");
       return LoopEnd::InputFailed;
   }

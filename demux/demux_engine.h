@@ -59,8 +59,24 @@ enum class DemuxOutcome {
   UsageError,         // the command line was refused (kerfdmx's front end only)
 };
 
+// Which of the engine's messages a failed run printed, for front ends that say it in their own
+// words.
+enum class DemuxFailure {
+  None,
+  CannotOpenControl,   // the control file could not be opened
+  BadControlLine,      // a line of the control file is wrong (DemuxResult::badControlLine)
+  CannotOpenInput,
+  Seek,                // the input could not be positioned at the range's start
+  SyncLossLimit,       // too many packets without the sync byte
+  NoResync,            // the sync was lost and not found again
+  ReadError,
+  WriteError,          // writing an output failed
+};
+
 struct DemuxResult {
   DemuxOutcome outcome = DemuxOutcome::Done;
+  DemuxFailure failure = DemuxFailure::None;   // the first failure message printed
+  int badControlLine = 0;              // BadControlLine: the line, from 1
   DemuxSummary summary;                // the counters as the run left them, printed or not
   int uncreatedOutput = -1;            // OutputError before the run: the output that could not be created
   // OutputError before the run, nothing created: the first output refused because it is the input
@@ -105,6 +121,10 @@ class DemuxEngine {
   };
 
   void Print(const char* text);
+  // Records the run's first failure (the one a front end names).
+  void Fail(DemuxFailure failure) {
+    if (failure_ == DemuxFailure::None) failure_ = failure;
+  }
   // Prints the write-error message once per run.
   void WriteError();
   // Reads the control file and creates its outputs; false (outcome set) when the run cannot start.
@@ -160,4 +180,6 @@ class DemuxEngine {
   // it cannot have changed.
   uint32_t percentCheckAt_ = 0;
   bool writeErrorPrinted_ = false;
+  DemuxFailure failure_ = DemuxFailure::None;
+  int badControlLine_ = 0;
 };

@@ -74,7 +74,6 @@ struct StretchResult {
   Stretch stretch;
   bool ran = false;
   DemuxResult demux;        // the engine's result
-  std::string printed;      // the engine's messages and summary (Shift-JIS)
 };
 
 struct CutOutput {
@@ -85,8 +84,7 @@ struct CutOutput {
 
 struct CutResult {
   Outcome outcome = Outcome::Done;
-  CommandError error;                   // why, when the cut failed (the message may be empty when
-                                        // the engine's printed text says it)
+  CommandError error;                   // why, when the cut failed
   std::vector<StretchResult> stretches; // every stretch of the plan, in the order of the recording
   std::vector<CutOutput> outputs;       // every file written, once, in the order first written
 };

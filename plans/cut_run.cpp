@@ -10,8 +10,10 @@
 
 namespace {
 
-// Why a run that did not complete failed.
-CommandError failure_of(const DemuxResult& result, bool control) {
+// Why a run that did not complete failed, in kerf's words (the engine's own messages are the
+// window program's).
+CommandError failure_of(const DemuxResult& result, const CutPlan& plan, const Stretch& s) {
+  const bool control = !plan.controlFile.empty();
   if (result.clashingOutput != -1) {
     if (result.clashingOutput == kInformationClash || result.clashesWith == kClashInput)
       return command_error(Outcome::OutputError, "an output of the control file is the input file; nothing was written");
@@ -19,10 +21,31 @@ CommandError failure_of(const DemuxResult& result, bool control) {
   }
   if (result.uncreatedOutput >= 0)
     return command_error(Outcome::OutputError, "cannot create the output file%s", control ? "s" : "");
+  const char* input = plan.rec.path.c_str();
+  const char* kept = "; the output keeps what was written before it";
+  switch (result.failure) {
+    case DemuxFailure::CannotOpenControl:
+      return command_error(Outcome::InputError, "cannot read the control file %s", plan.controlFile.c_str());
+    case DemuxFailure::BadControlLine:
+      return command_error(Outcome::InputError, "line %d of the control file %s is not one the cut reads",
+                           result.badControlLine, plan.controlFile.c_str());
+    case DemuxFailure::CannotOpenInput: return command_error(Outcome::InputError, "cannot open %s", input);
+    case DemuxFailure::Seek:
+      return command_error(Outcome::InputError, "cannot move to packet %08X of %s", unsigned(s.first), input);
+    case DemuxFailure::SyncLossLimit:
+      return command_error(Outcome::InputError, "too many packets without a sync byte in %s%s", input, kept);
+    case DemuxFailure::NoResync:
+      return command_error(Outcome::InputError, "the packet grid of %s was lost for good%s", input, kept);
+    case DemuxFailure::ReadError: return command_error(Outcome::InputError, "reading %s failed%s", input, kept);
+    case DemuxFailure::WriteError:
+    case DemuxFailure::None: break;
+  }
   switch (result.outcome) {
-    case DemuxOutcome::OutputError: return CommandError{Outcome::OutputError, ""};
-    case DemuxOutcome::UsageError: return CommandError{Outcome::Refused, ""};
-    default: return CommandError{Outcome::InputError, ""};
+    case DemuxOutcome::UsageError: return command_error(Outcome::Refused, "the demux engine refused the job");
+    case DemuxOutcome::InputError: return command_error(Outcome::InputError, "reading %s failed%s", input, kept);
+    default:
+      return command_error(Outcome::OutputError, "writing the output file%s failed (is the disk full?)%s",
+                           control ? "s" : "", kept);
   }
 }
 
@@ -97,9 +120,8 @@ CutResult RunCut(const CutPlan& plan, WorkEngine& engine, const std::atomic<bool
     };
     r.demux = engine.Run(job, progress);
     r.ran = true;
-    r.printed = engine.printed();
     if (!demux_succeeded(r.demux)) {
-      result.error = failure_of(r.demux, !plan.controlFile.empty());
+      result.error = failure_of(r.demux, plan, s);
       result.outcome = result.error.outcome;
     } else if (r.demux.outcome == DemuxOutcome::Stopped) {
       result.outcome = Outcome::Stopped;

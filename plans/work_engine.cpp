@@ -55,11 +55,6 @@ void add_stream_kinds(const TableLayer& tables, ProgrammeStructure& structure) {
   }
 }
 
-// The codings the preview decoder reads: MPEG video, and video whose coding the PMT does not say.
-bool preview_reads(StreamCodec codec) {
-  return codec == StreamCodec::None || codec == StreamCodec::Mpeg1Video || codec == StreamCodec::Mpeg2Video;
-}
-
 // Fills each programme's eventName, serviceName and providerName from what the tables named.
 void name_programmes(const ServiceNameCollector& names, ProgrammeStructure& structure) {
   // On an ISDB network the event's name is the one the information file gives (ARIB text, as
@@ -88,12 +83,13 @@ std::filesystem::path path_of(const std::string& text) {
 
 }  // namespace
 
-// The engine's surroundings inside kerf: its text is collected (and shown by the front end),
+// The engine's surroundings inside kerf: its text, the window program's Shift-JIS messages and
+// summary, is dropped (kerf says what a run found in its own words, from the typed result),
 // progress posts reach the caller's callback, and there is no lock file (the job's stop flag ends
 // a run instead).
 class WorkEngineHost : public DemuxHost {
  public:
-  void Print(const char* text, size_t length) override { printed.append(text, length); }
+  void Print(const char*, size_t) override {}
   int Post(uint32_t, uint32_t, uint32_t wparam, uint32_t lparam) override {
     if (wparam == kProgressPost && progress && *progress) (*progress)(int(lparam));
     return 1;
@@ -102,7 +98,6 @@ class WorkEngineHost : public DemuxHost {
   bool LockFileExists(const char*) override { return true; }
   void Sleep(uint32_t) override {}
 
-  std::string printed;
   const PercentCallback* progress = nullptr;
 };
 
@@ -143,14 +138,21 @@ CommandError WorkEngine::Ready() const {
 }
 
 DemuxResult WorkEngine::Run(const DemuxJob& job, const PercentCallback& progress) {
-  host_->printed.clear();
   host_->progress = &progress;
   DemuxResult result = engine_->Run(job);
   host_->progress = nullptr;
   return result;
 }
 
-const std::string& WorkEngine::printed() const { return host_->printed; }
+bool preview_reads(StreamCodec codec) {
+  return codec == StreamCodec::None || codec == StreamCodec::Mpeg1Video || codec == StreamCodec::Mpeg2Video;
+}
+
+CommandError unread_video_error(const char* what, int programme, uint16_t pid, StreamCodec codec) {
+  return command_error(Outcome::InputError,
+                       "%sprogramme %d's video (PID %04X) is %s: the preview decoder reads MPEG-2 video only", what,
+                       programme, unsigned(pid), codec_name(codec));
+}
 
 ProgrammeAnalysis AnalyseProgrammes(WorkEngine& engine, const Recording& rec, int32_t first) {
   ProgrammeAnalysis analysis;
@@ -183,9 +185,7 @@ const VideoEntry* programme_video(const ProgrammeAnalysis& analysis, int program
     if (!unread) unread = &v;
   }
   if (unread)
-    error = command_error(Outcome::InputError,
-                          "%sprogramme %d's video (PID %04X) is %s: the preview decoder reads MPEG-2 video only", what,
-                          int(unread->ordinal), unsigned(unread->videoPid), codec_name(unread->codec));
+    error = unread_video_error(what, int(unread->ordinal), uint16_t(unread->videoPid), unread->codec);
   else if (programme)
     error = command_error(Outcome::InputError, "%sprogramme %d has no video stream in the %d packets from %08X",
                           what, programme, int(kScanWindowPackets), unsigned(analysis.first));

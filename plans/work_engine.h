@@ -30,11 +30,9 @@ class WorkEngine {
   const std::string& folder() const { return folder_; }
 
   // Runs job in-process; its request path names a file of the work folder or the user's own.
-  // progress (may be empty) hears the per cent of the run. The outcome decides; printed() is for
-  // a person.
+  // progress (may be empty) hears the per cent of the run. The engine's own printed text is
+  // dropped: the result says what happened.
   DemuxResult Run(const DemuxJob& job, const PercentCallback& progress = {});
-  // Shift-JIS text the engine printed in its last run (messages and summary).
-  const std::string& printed() const;
   // The programme tables of the last run.
   const TableLayer& tables() const { return engine_->tables(); }
 
@@ -58,6 +56,13 @@ struct ProgrammeAnalysis {
 // Runs the programme analysis over the scan window from first, as the cutter does; its
 // programmes carry their names in UTF-8.
 ProgrammeAnalysis AnalyseProgrammes(WorkEngine& engine, const Recording& rec, int32_t first);
+
+// The codings the preview decoder (and the key-picture decoding of kerf cm) reads: MPEG video, and
+// video whose coding the PMT does not say.
+bool preview_reads(StreamCodec codec);
+// An InputError saying that programme's video (pid) is of codec, which the preview decoder does not
+// read; what names the asking option ("" for none).
+CommandError unread_video_error(const char* what, int programme, uint16_t pid, StreamCodec codec);
 
 // The first video entry of programme (0: of any programme) of analysis that the preview decoder
 // reads (MPEG video, or video of no known codec), or null with error set (InputError) when the

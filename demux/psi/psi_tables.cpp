@@ -72,8 +72,9 @@ void TableLayer::State::ParsePmt(const uint8_t* section, uint32_t length) {
   int entryCount = 0;
   for (int32_t index = 0; pos + 5 <= end; ++index) {
     const uint16_t elementary_PID = uint16_t(be_read13(section + pos + 1));
-    if (entryCount < kMaxStreams) entries[entryCount++] = PmtStreamEntry{section[pos], elementary_PID};
     const uint32_t ES_info_length = std::min(be_read12(section + pos + 3), end - pos - 5);
+    const StreamKind kind = classify_stream(section[pos], section + pos + 5, ES_info_length);
+    if (entryCount < kMaxStreams) entries[entryCount++] = PmtStreamEntry{section[pos], elementary_PID, kind};
     pos += 5;
     // The CA handler may have changed the table; look the service up again for each stream.
     service = FindService(program_number);
@@ -82,7 +83,7 @@ void TableLayer::State::ParsePmt(const uint8_t* section, uint32_t length) {
       stream = ServiceStream{};
       stream.pid = elementary_PID;
       stream.stream_type = section[pos - 5];
-      stream.kind = classify_stream(stream.stream_type, section + pos, ES_info_length);
+      stream.kind = kind;
     }
     CountPid(elementary_PID);
     if (ES_info_length > 0) {

@@ -11,6 +11,7 @@ constexpr uint32_t kPidCount = 8192;   // 13-bit PIDs
 struct PmtStreamEntry {
   uint8_t stream_type = 0;
   uint16_t elementary_PID = 0;
+  StreamKind kind;   // by the whole entry (stream_kind.h)
 };
 
 // A service of the actual SDT and the names its service_descriptor gives (ETSI EN 300 468

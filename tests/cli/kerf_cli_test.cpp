@@ -2,6 +2,7 @@
 // its files and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +52,10 @@ std::string built(const char* name) {
 }
 
 std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+// kerf's own words are English: none of the window program's or the demux tool's Japanese texts.
+bool ascii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) < 0x80; });
+}
 
 // A UTF-8 path as the system names it (a std::filesystem path's narrow form is not UTF-8 on Windows).
 std::filesystem::path native(const std::string& text) {
@@ -197,6 +202,8 @@ TEST_F(KerfCli, TimesAndPacketNumbersConvertAsTheCutterDoes) {
   char expected[64];
   std::snprintf(expected, sizeof expected, "cut %08X..0000C350", unsigned(first));
   EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("packets " + std::to_string(0xC350 - first + 1) + ", PIDs "), 0u) << r.out;
+  EXPECT_TRUE(ascii(r.out)) << r.out;
 
   // A time beyond the total is lowered to it; a packet number beyond the file is the packet count.
   r = Kerf({"cut", input_, "-o", out, "--force", "--start", "99:00:00", "--end", "p:FFFFFFFF"});
@@ -253,6 +260,7 @@ TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
   };
   const std::string out = dir_.File("o.ts");
   const std::string exists = dir_.Write("exists.ts", {0x47});
+  const std::string badControl = dir_.Write("bad.cfg", tsb::bytes_of("MODE=ALL\nBOGUS\n"));
   const std::vector<Case> cases = {
       {{}, 2, "usage: kerf"},
       {{"slice"}, 2, "unknown command slice"},
@@ -270,6 +278,7 @@ TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
       {{"cut", input_, "-o", out, "--service", "4G0"}, 2, "--service takes a hexadecimal id"},
       {{"cut", input_, "-o", dir_.File("no/such/folder.ts")}, 4, "cannot create the output file"},
       {{"cut", input_, "--control", dir_.File("none.cfg")}, 3, "cannot read the control file"},
+      {{"cut", input_, "--control", badControl}, 3, "line 2 of the control file"},
       {{"frame", input_, "-o", out}, 2, "--at POS is required"},
       {{"frame", input_, "--at", "0", "-o", out, "--programme", "7"}, 3, "has no video stream"},
       {{"cut", input_, "-o", out, "--bogus"}, 2, "unknown option --bogus"},
@@ -287,6 +296,7 @@ TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
     std::string all;
     for (const std::string& a : args) all += a + " ";
     EXPECT_EQ(r.status, c.status) << all << "\n" << r.err;
+    EXPECT_TRUE(ascii(r.err)) << all << "\n" << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << all << "\n" << r.err;
   }
   EXPECT_EQ(Kerf({"cut", "--help"}).status, 0);
@@ -294,7 +304,7 @@ TEST_F(KerfCli, BadArgumentsAndFilesHaveTheirStatus) {
   // A short cut whose only write is the last one, after the summary: the failure still counts.
   Result r = Kerf({"cut", input_, "-o", "/dev/full", "--force", "--end", "p:A"});
   EXPECT_EQ(r.status, 4) << r.out;
-  EXPECT_NE(r.err.find(utf8(u8"DEMUX用のファイルの書き込みでエラーが発生しました.")), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("kerf: writing the output file failed"), std::string::npos) << r.err;
   EXPECT_EQ(r.out.find("cut "), std::string::npos) << r.out;
 #endif
 }
@@ -336,7 +346,8 @@ TEST_F(KerfCli, FilesThatAreNoRecordingAndVideoThePreviewCannotReadAreSaidSo) {
   EXPECT_EQ(r.err.find(note), 0u) << r.err;
   EXPECT_EQ(r.err.find(note, 1), std::string::npos) << r.err;   // once
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"scan", h264}, {"frame", h264, "--at", "0", "-o", out}, {"cut", h264, "-o", out, "--snap"}}) {
+           {"scan", h264}, {"frame", h264, "--at", "0", "-o", out}, {"cut", h264, "-o", out, "--snap"}, {"cm", h264}}) {
+    if (args[0] == "cm" && !cm) continue;
     r = Kerf(args);
     EXPECT_EQ(r.status, 3) << args[0];
     EXPECT_NE(r.err.find("programme 1's video (PID 0100) is h264: the preview decoder reads MPEG-2 video only"),
@@ -401,7 +412,7 @@ TEST_F(KerfCli, TheRecordingIsNeverReplaced) {
     const std::string control = dir_.Write("c.cfg", tsb::bytes_of("MODE=ALL\nNAME=" + spelling + "\n"));
     const Result r = Kerf({"cut", input_, "--control", control, "--end", "p:FF"});
     EXPECT_EQ(r.status, 4) << spelling;
-    EXPECT_NE(r.err.find(utf8(u8"は入力TSファイルと同じファイルです.")), std::string::npos) << r.err;
+    EXPECT_TRUE(ascii(r.err)) << r.err;
     EXPECT_NE(r.err.find("an output of the control file is the input file"), std::string::npos) << r.err;
     EXPECT_EQ(tsb::ReadFile(input_), before) << spelling;
   }
@@ -414,7 +425,7 @@ TEST_F(KerfCli, TheRecordingIsNeverReplaced) {
 }
 
 #ifndef _WIN32
-// An output file system that fills up partway: the engine's write-error message in UTF-8, status
+// An output file system that fills up partway: kerf's write-error message, status
 // 4, no "cut" line, an output of whole packets from the start of the range, the recording intact.
 TEST_F(KerfCli, FullFileSystemEndsTheCutWithStatus4) {
   const std::string small = dir_.File("small");
@@ -429,7 +440,7 @@ TEST_F(KerfCli, FullFileSystemEndsTheCutWithStatus4) {
     if (programme[0] != 0) args.insert(args.end(), {"--programme", programme});
     const Result r = Kerf(args);
     EXPECT_EQ(r.status, 4) << programme << r.err;
-    EXPECT_NE(r.err.find(utf8(u8"DEMUX用のファイルの書き込みでエラーが発生しました.")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("kerf: writing the output file failed"), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find("cut "), std::string::npos) << r.out;
     const tsb::Bytes written = tsb::ReadFile(out);
     EXPECT_GT(written.size(), 0u);

@@ -137,11 +137,18 @@ TEST(CmScanOutcome, RecordingsTheFinderCannotWorkOn) {
   const tsb::PmtStream video{0x02, 0x0100, tsb::StreamIdentifierDescriptor(0x00)};
   const tsb::PmtStream aac{0x0F, 0x0110, tsb::StreamIdentifierDescriptor(0x10)};
   const tsb::PmtStream ac3{0x81, 0x0110, tsb::StreamIdentifierDescriptor(0x10)};
+  // Streams classed by their whole PMT entry: no component tags needed, AC-3 carried as private
+  // data, video the picture decoder does not read.
+  const tsb::PmtStream untaggedVideo{0x02, 0x0100, {}}, untaggedAac{0x0F, 0x0110, {}};
+  const tsb::PmtStream privateAc3{0x06, 0x0110, {0x6A, 0x01, 0x00}}, h264{0x1B, 0x0100, {}};
   struct Case { const char* name; std::vector<tsb::PmtStream> streams; bool pat; int programme; CmScanOutcome outcome; };
   const Case cases[] = {
       {"no audio", {video}, true, 1, CmScanOutcome::NoAudio},
       {"no video", {aac}, true, 1, CmScanOutcome::NoVideo},
       {"audio the decoder does not know", {video, ac3}, true, 1, CmScanOutcome::UnknownAudio},
+      {"AC-3 as private data", {untaggedVideo, privateAc3}, true, 1, CmScanOutcome::UnknownAudio},
+      {"H.264 video", {h264, aac}, true, 1, CmScanOutcome::UnreadVideo},
+      {"no component tags", {untaggedVideo, untaggedAac}, true, 1, CmScanOutcome::Done},
       {"programme 2 of 1", {video, aac}, true, 2, CmScanOutcome::NoProgramme},
       {"no PAT", {}, false, 1, CmScanOutcome::NoProgramme},
   };
