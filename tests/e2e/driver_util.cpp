@@ -50,6 +50,12 @@ void check_text(HWND dialog, int id, const char* expected_cp932, const char* wha
   check(got == want, what, L"got \"" + got + L"\" want \"" + want + L"\"");
 }
 
+void check_text_soon(HWND dialog, int id, const char* expected_cp932, const char* what) {
+  const std::wstring want = wide(expected_cp932);
+  for (int waited = 0; waited < int(kAnswerLimitMs) && item_text(dialog, id) != want; waited += 50) Sleep(50);
+  check_text(dialog, id, expected_cp932, what);
+}
+
 bool start(const std::wstring& folder, Program& p, const std::wstring& args) {
   std::wstring exe = folder + L"kerfcut.exe";
   std::wstring cmd = L"\"" + exe + L"\"";

@@ -25,6 +25,9 @@ bool check(bool ok, const char* what, const std::wstring& detail = L"");
 std::wstring text_of(HWND h);
 std::wstring item_text(HWND dialog, int id);
 void check_text(HWND dialog, int id, const char* expected_cp932, const char* what);
+// The same for a field that the program fills on its own time, such as the PCR range, which the
+// preview writes when it first paints: waits up to kAnswerLimitMs for the text, then checks.
+void check_text_soon(HWND dialog, int id, const char* expected_cp932, const char* what);
 
 struct Program {
   PROCESS_INFORMATION pi{};

@@ -260,8 +260,8 @@ void check_loading_and_range_editing(const std::wstring& programFolder, const st
   // ---- The next start shows the loaded recording as it was left, with its PCR range ----
   Session s3;
   if (!open_session(programFolder, s3, false)) return;
-  check_text(s3.dialog, res::kPcrRange,
-             ("PCR：[" + time_text(a.m.startPcrMs) + "～" + time_text(a.m.endPcrMs) + "]").c_str(), "PCR range kept");
+  check_text_soon(s3.dialog, res::kPcrRange,
+                  ("PCR：[" + time_text(a.m.startPcrMs) + "～" + time_text(a.m.endPcrMs) + "]").c_str(), "PCR range kept");
   check_rows(s3.dialog, packet_of(40000), 40000, packet_of(165000), 165000, "range kept");
   check(bar_position(s3.dialog) == scroll_position_of(packet_of(165000), kPacket, a.size, 0, kBarMax), "bar kept");
   capture(s3.frame, shots + L"main-window-loaded.bmp");
