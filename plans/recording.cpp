@@ -16,19 +16,32 @@ namespace {
 // where the file ends sooner) starting in the first MiB.
 constexpr size_t kSyncSearchBytes = size_t(1) << 20;
 constexpr size_t kSyncRunPackets = 5;
+constexpr size_t kNoRun = size_t(-1);
 
-bool has_sync_run(const uint8_t* bytes, size_t length) {
+// Where the first run of sync bytes `step` bytes apart starts, or kNoRun.
+size_t sync_run_start(const uint8_t* bytes, size_t length, size_t step) {
   for (size_t start = 0; start < length && start < kSyncSearchBytes; ++start) {
     if (bytes[start] != kSyncByte) continue;
-    const size_t whole = (length - start) / kPacketSize;
-    if (whole == 0) return false;   // no later start holds a whole packet either
+    const size_t whole = (length - start) / step;
+    if (whole == 0) return kNoRun;   // no later start holds a whole packet either
     const size_t run = whole < kSyncRunPackets ? whole : kSyncRunPackets;
     size_t k = 1;
-    while (k < run && bytes[start + k * kPacketSize] == kSyncByte) ++k;
-    if (k == run) return true;
+    while (k < run && bytes[start + k * step] == kSyncByte) ++k;
+    if (k == run) return start;
   }
-  return false;
+  return kNoRun;
 }
+
+// Transport streams in other packet sizes, which kerf does not read: each 188-byte packet with
+// something added. Such a stream is told by its grid starting before any 188-byte one.
+struct OtherPacketSize {
+  size_t size;
+  const char* what;
+};
+constexpr OtherPacketSize kOtherPacketSizes[] = {
+    {192, "a 4-byte time stamp before each 188-byte packet, as on Blu-ray discs"},
+    {204, "16 bytes of Reed-Solomon parity after each 188-byte packet"},
+};
 
 class QuietSink : public MessageSink {
  public:
@@ -86,7 +99,13 @@ CommandError check_transport_stream(const std::string& path) {
   if (!file.ok()) return command_error(Outcome::InputError, "cannot open %s", path.c_str());
   std::vector<uint8_t> head(kSyncSearchBytes + kSyncRunPackets * kPacketSize);
   const size_t got = raw_read(head.data(), 1, head.size(), file.get());
-  if (!has_sync_run(head.data(), got))
+  const size_t start = sync_run_start(head.data(), got, kPacketSize);
+  for (const OtherPacketSize& other : kOtherPacketSizes) {
+    if (sync_run_start(head.data(), got, other.size) < start)
+      return command_error(Outcome::InputError, "%s holds %d-byte packets (%s); kerf reads 188-byte packets only",
+                           path.c_str(), int(other.size), other.what);
+  }
+  if (start == kNoRun)
     return command_error(Outcome::InputError, "not an MPEG transport stream: %s", path.c_str());
   return {};
 }

@@ -32,6 +32,11 @@ enum class StreamCodec : uint8_t {
   Teletext,
   AribCaption,   // ARIB STD-B24 captions and superimposed text
   Scte35,
+  PcmBluray,     // Blu-ray's LPCM
+  TrueHd,
+  HdmvPgs,       // Blu-ray's presentation graphics (bitmap subtitles)
+  HdmvText,      // Blu-ray's text subtitles
+  Vc1,
 };
 
 struct StreamKind {

@@ -66,6 +66,7 @@ void TableLayer::State::ParsePmt(const uint8_t* section, uint32_t length) {
     context.level = kProgrammeLevel;
     Loop(section + pos, program_info_length, context);
   }
+  const bool hdmv = hdmv_registered(section + pos, program_info_length);
   pos += program_info_length;
 
   PmtStreamEntry entries[kMaxStreams];
@@ -73,7 +74,7 @@ void TableLayer::State::ParsePmt(const uint8_t* section, uint32_t length) {
   for (int32_t index = 0; pos + 5 <= end; ++index) {
     const uint16_t elementary_PID = uint16_t(be_read13(section + pos + 1));
     const uint32_t ES_info_length = std::min(be_read12(section + pos + 3), end - pos - 5);
-    const StreamKind kind = classify_stream(section[pos], section + pos + 5, ES_info_length);
+    const StreamKind kind = classify_stream(section[pos], section + pos + 5, ES_info_length, hdmv);
     if (entryCount < kMaxStreams) entries[entryCount++] = PmtStreamEntry{section[pos], elementary_PID, kind};
     pos += 5;
     // The CA handler may have changed the table; look the service up again for each stream.

@@ -1,4 +1,5 @@
-// Stream kinds by stream_type (ISO/IEC 13818-1 Table 2-34; AC-3 and E-AC-3 of ATSC A/52; SCTE 35),
+// Stream kinds by stream_type (ISO/IEC 13818-1 Table 2-34; AC-3 and E-AC-3 of ATSC A/52; SCTE 35;
+// the Blu-ray numbering under an "HDMV" registration),
 // by the descriptors of private data (ETSI EN 300 468 6.2 and Annex D; ISO/IEC 13818-1 2.6.8;
 // ARIB STD-B10 6.2.20 and STD-B24 for the caption data component) and by component tag.
 #include "demux/psi/stream_kind.h"
@@ -27,6 +28,14 @@ constexpr TypeRow kTypeRows[] = {
     {0x0C, D, K::None},       {0x0D, D, K::None},       {0x0F, A, K::Aac},       {0x10, V, K::Mpeg4Video},
     {0x11, A, K::AacLatm},    {0x15, D, K::None},       {0x1B, V, K::H264},      {0x24, V, K::Hevc},
     {0x81, A, K::Ac3},        {0x86, D, K::Scte35},     {0x87, A, K::Eac3},
+};
+
+// The Blu-ray disc's own numbering of the user-private types, which holds only in a programme
+// registered as "HDMV" (a Blu-ray or AVCHD recording); elsewhere 0x86 is SCTE 35, 0x87 E-AC-3.
+constexpr TypeRow kHdmvTypeRows[] = {
+    {0x80, A, K::PcmBluray}, {0x81, A, K::Ac3},     {0x82, A, K::Dts},     {0x83, A, K::TrueHd},
+    {0x84, A, K::Eac3},      {0x85, A, K::Dts},     {0x86, A, K::Dts},     {0x90, C, K::HdmvPgs},
+    {0x92, C, K::HdmvText},  {0xA1, A, K::Eac3},    {0xA2, A, K::Dts},     {0xEA, V, K::Vc1},
 };
 
 struct DescriptorRow {
@@ -63,8 +72,9 @@ constexpr uint16_t kAribCaptionComponent = 0x0008;   // data_component_id of cap
 const char* const kCodecNames[] = {
     "",     "mpeg1video", "mpeg2video", "mpeg4",   "h264",         "hevc",         "mpeg_audio",   "aac",
     "aac_latm", "ac3",    "eac3",       "dts",     "dvb_subtitle", "dvb_teletext", "arib_caption", "scte_35",
+    "pcm_bluray", "truehd", "hdmv_pgs_subtitle", "hdmv_text_subtitle", "vc1",
 };
-static_assert(sizeof kCodecNames / sizeof kCodecNames[0] == size_t(StreamCodec::Scte35) + 1,
+static_assert(sizeof kCodecNames / sizeof kCodecNames[0] == size_t(StreamCodec::Vc1) + 1,
               "one name per codec");
 
 // The kind a descriptor names, if it names one.
@@ -96,7 +106,21 @@ const char* codec_name(StreamCodec codec) {
   return index < sizeof kCodecNames / sizeof kCodecNames[0] ? kCodecNames[index] : "";
 }
 
-StreamKind classify_stream(uint8_t stream_type, const uint8_t* es_info, uint32_t length) {
+bool hdmv_registered(const uint8_t* program_info, uint32_t length) {
+  for (uint32_t pos = 0; length - pos >= 2 && length - pos >= uint32_t(program_info[pos + 1]) + 2;
+       pos += uint32_t(program_info[pos + 1]) + 2) {
+    const uint8_t* d = program_info + pos;
+    if (d[0] == kRegistrationTag && d[1] >= 4 && std::memcmp(d + 2, "HDMV", 4) == 0) return true;
+  }
+  return false;
+}
+
+StreamKind classify_stream(uint8_t stream_type, const uint8_t* es_info, uint32_t length, bool hdmv) {
+  if (hdmv) {
+    for (const TypeRow& r : kHdmvTypeRows) {
+      if (r.stream_type == stream_type) return {r.streamClass, r.codec};
+    }
+  }
   StreamKind byType;
   for (const TypeRow& r : kTypeRows) {
     if (r.stream_type == stream_type) byType = {r.streamClass, r.codec};

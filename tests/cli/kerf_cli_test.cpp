@@ -316,16 +316,25 @@ TEST_F(KerfCli, FilesThatAreNoRecordingAndVideoThePreviewCannotReadAreSaidSo) {
   tsb::Bytes picture = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   picture.resize(4096, 0);
   const std::string png = dir_.Write("picture.ts", picture);
+  // Transport streams in 192- and 204-byte packets: a time stamp before or parity after each one.
+  tsb::Bytes stamped, parity;
+  for (int k = 0; k < 8; ++k) {
+    stamped = tsb::cat({stamped, {0, 0, 0, 0}, tsb::MakeNullPacket()});
+    parity = tsb::cat({parity, tsb::MakeNullPacket(), tsb::Bytes(16, 0)});
+  }
+  const std::string m2ts = dir_.Write("stamped.m2ts", stamped), rs = dir_.Write("parity.ts", parity);
   const std::string out = dir_.File("o.bmp");
   const bool cm = Kerf({"cm", "--help"}).status == 0;
-  for (const std::string& file : {empty, png, dir_.path()}) {
+  for (const std::string& file : {empty, png, dir_.path(), m2ts, rs}) {
     for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
              {"info"}, {"scan"}, {"frame", "--at", "0", "-o", out}, {"cut", "-o", out}, {"cm"}}) {
       if (args[0] == "cm" && !cm) continue;
       args.insert(args.begin() + 1, file);
       const Result r = Kerf(args);
       EXPECT_EQ(r.status, 3) << args[0] << " " << file;
-      EXPECT_NE(r.err.find(file == dir_.path() ? "kerf: a folder, not a recording: " : "kerf: not an MPEG transport stream: "),
+      EXPECT_NE(r.err.find(file == dir_.path() ? "kerf: a folder, not a recording: "
+                           : file == m2ts ? "holds 192-byte packets" : file == rs ? "holds 204-byte packets"
+                                          : "kerf: not an MPEG transport stream: "),
                 std::string::npos) << r.err;
     }
   }

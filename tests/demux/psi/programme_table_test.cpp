@@ -68,7 +68,7 @@ TEST_F(ProgrammeTables, StreamClassComesFromTheComponentTag) {
 }
 
 TEST_F(ProgrammeTables, StreamKindComesFromTypeThenNamingDescriptorThenComponentTag) {
-  Send(0x0000, tsb::Pat(1, {{1, kPmtA}}));
+  Send(0x0000, tsb::Pat(1, {{1, kPmtA}, {2, kPmtB}}));
   using tsb::Descriptor;
   const tsb::Bytes english = Descriptor(0x0A, {'e', 'n', 'g', 0});   // ISO 639: 'e' is no tag
   struct Case {
@@ -106,6 +106,7 @@ TEST_F(ProgrammeTables, StreamKindComesFromTypeThenNamingDescriptorThenComponent
       {0x06, {}, "D", ""},
       {0x06, {0x59, 0x08, 'e', 'n', 'g'}, "D", ""},   // a descriptor that runs past its loop is not read
       {0x86, {}, "D", "scte_35"},
+      {0x86, Descriptor(0x05, {'H', 'D', 'M', 'V'}), "D", "scte_35"},   // Blu-ray's numbering per stream: no
       {0x90, tsb::StreamIdentifierDescriptor(0x00), "", ""},
   };
   std::vector<tsb::PmtStream> streams;
@@ -119,6 +120,15 @@ TEST_F(ProgrammeTables, StreamKindComesFromTypeThenNamingDescriptorThenComponent
     EXPECT_STREQ(class_text(s->streams[i].kind.streamClass), cases[i].streamClass) << "case " << i;
     EXPECT_STREQ(codec_name(s->streams[i].kind.codec), cases[i].codec) << "case " << i;
   }
+  // Blu-ray's numbering holds in a programme registered as "HDMV"; ISO's types keep their meaning.
+  Send(kPmtB, tsb::Pmt(2, 0x0100, {{0x86, 0x0300, english}, {0xEA, 0x0301, {}}, {0x04, 0x0302, {}}},
+                       tsb::cat({english, Descriptor(0x05, {'H', 'D', 'M', 'V'})})));
+  const Service* bd = Current(2);
+  ASSERT_EQ(bd->streamCount, 3);
+  const char* const kinds[] = {"A dts", "V vc1", "A mpeg_audio"};
+  for (int k = 0; k < 3; ++k)
+    EXPECT_EQ(std::string(class_text(bd->streams[k].kind.streamClass)) + " " + codec_name(bd->streams[k].kind.codec),
+              kinds[k]);
   // The information file's class stays the component tag's, read where the tag would stand.
   EXPECT_STREQ(class_text(s->streams[1].streamClass), "D");   // 'e' (0x65)
   EXPECT_STREQ(class_text(s->streams[2].streamClass), "A");
