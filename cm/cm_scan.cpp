@@ -131,13 +131,17 @@ void Scan::OnPmt(uint16_t program_number, uint8_t version_number, uint16_t pcr_p
                  int count) {
   if (!ChooseService() || program_number != result_.serviceId) return;
   // Streams by their whole PMT entry, so that streams without ISDB's component tags are found:
-  // the first video the picture decoder reads (else the first video, to name it), the first audio.
-  const PmtStreamEntry *video = nullptr, *unread = nullptr, *audio = nullptr;
+  // the first video the picture decoder reads (else the first video, to name it), the first audio
+  // the audio decoder reads (else the first audio, to name it).
+  const PmtStreamEntry *video = nullptr, *unread = nullptr, *audio = nullptr, *unheard = nullptr;
   for (int i = 0; i < count; ++i) {
     const StreamKind& kind = streams[i].kind;
     if (kind.streamClass == StreamClass::Video && !video) (preview_reads(kind.codec) ? video : unread) = &streams[i];
-    if (kind.streamClass == StreamClass::Audio && !audio) audio = &streams[i];
+    if (kind.streamClass != StreamClass::Audio || audio) continue;
+    if (audio_coding_of(kind.codec) != AudioCoding::None) audio = &streams[i];
+    else if (!unheard) unheard = &streams[i];
   }
+  if (!audio) audio = unheard;
   pcrPid_ = pcr_pid;
   if (!video || !audio) {
     if (!video && unread) {
@@ -359,7 +363,7 @@ const char* cm_scan_outcome_text(CmScanOutcome outcome) {
     case CmScanOutcome::Stopped: return "stopped";
     case CmScanOutcome::CannotOpen: return "cannot open the recording";
     case CmScanOutcome::ReadError: return "reading the recording failed (or its packet grid was lost)";
-    case CmScanOutcome::NoProgramme: return "no PAT lists the programme asked for (is it a transport stream?)";
+    case CmScanOutcome::NoProgramme: return "no PAT of the recording lists the programme asked for";
     case CmScanOutcome::NoVideo: return "the programme has no video";
     case CmScanOutcome::UnreadVideo: return "the programme's video is of a coding the picture decoder does not read";
     case CmScanOutcome::NoAudio: return "the programme has no audio";

@@ -146,6 +146,7 @@ TEST(CmScanOutcome, RecordingsTheFinderCannotWorkOn) {
       {"no audio", {video}, true, 1, CmScanOutcome::NoAudio},
       {"no video", {aac}, true, 1, CmScanOutcome::NoVideo},
       {"audio the decoder does not know", {video, ac3}, true, 1, CmScanOutcome::UnknownAudio},
+      {"AC-3, then AAC the decoder knows", {video, ac3, {0x0F, 0x0111, {}}}, true, 1, CmScanOutcome::Done},
       {"AC-3 as private data", {untaggedVideo, privateAc3}, true, 1, CmScanOutcome::UnknownAudio},
       {"H.264 video", {h264, aac}, true, 1, CmScanOutcome::UnreadVideo},
       {"no component tags", {untaggedVideo, untaggedAac}, true, 1, CmScanOutcome::Done},
