@@ -55,7 +55,7 @@ void PrintInfoText(const Recording& rec, int32_t at, const std::vector<Programme
   }
   std::printf("total time  %s (method %d)\n", ms_text(rec.m.totalMs).c_str(), int(rec.method) + 1);
   std::printf("bitrate     %s Mbps\n", rateText);
-  std::printf("\nprogrammes in the %d packets from %08X:%s\n", int(kScanWindowPackets), unsigned(at),
+  std::printf("\nprogrammes in the %d packets from %08X:%s\n", int(scan_window_packets(rec.packets, at)), unsigned(at),
               programmes.empty() ? " none" : "");
   for (const Programme& p : programmes) {
     std::printf("%3d  service %04X  %s\n     ", int(p.ordinal), unsigned(p.serviceId),

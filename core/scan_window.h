@@ -9,3 +9,9 @@
 // same short time whatever the size of the file.
 constexpr int32_t kScanWindowLast = 50000;   // added to the first packet; kerfdmx's -e: is inclusive
 constexpr int32_t kScanWindowPackets = kScanWindowLast + 1;
+
+// The packets such a window holds in a recording of total packets: fewer near the end, none past it.
+constexpr int32_t scan_window_packets(int32_t total, int32_t first) {
+  if (first < 0 || first >= total) return 0;
+  return total - first < kScanWindowPackets ? total - first : kScanWindowPackets;
+}

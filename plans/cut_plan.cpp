@@ -82,10 +82,10 @@ CommandError find_programme(const CutRequest& request, const ProgrammeAnalysis& 
       }
     if (!plan.programme)
       return command_error(Outcome::InputError, "no programme with service id %04X in the %d packets from %08X",
-                           unsigned(request.serviceId), int(kScanWindowPackets), unsigned(plan.listAt));
+                           unsigned(request.serviceId), int(analysis.packets), unsigned(plan.listAt));
   } else if (plan.programme > int(programmes.size())) {
     return command_error(Outcome::InputError, "no programme %d: the %d packets from %08X hold %d", plan.programme,
-                         int(kScanWindowPackets), unsigned(plan.listAt), int(programmes.size()));
+                         int(analysis.packets), unsigned(plan.listAt), int(programmes.size()));
   }
   return {};
 }

@@ -49,9 +49,11 @@ class QuietSink : public MessageSink {
 };
 
 // Why the PCRs could not be measured, in kerf's words.
-std::string measure_failure_text(const PcrScanner& scanner) {
+std::string measure_failure_text(const PcrScanner& scanner, int32_t packets) {
   if (scanner.failure() == MeasureFailure::NoPcr)
-    return "no PCR found in the first or the last " + std::to_string(kPcrWindowPackets) + " packets";
+    return packets <= 2 * kPcrWindowPackets
+               ? "no PCR found in the " + std::to_string(packets) + " packets of the file"
+               : "no PCR found in the first or the last " + std::to_string(kPcrWindowPackets) + " packets";
   const int code = scanner.failureCode();
   return std::string("the PCRs could not be read: ") +
          (code == kScanSyncLimit  ? "too many packets without a sync byte"
@@ -139,7 +141,7 @@ CommandError OpenRecording(const std::string& path, int32_t method, MessageSink&
       std::snprintf(note, sizeof note,
                     "%s: the total time is taken as 0, so every time given means packet 0; give positions as "
                     "packet numbers (p:hex)",
-                    measure_failure_text(scanner).c_str());
+                    measure_failure_text(scanner, rec.packets).c_str());
       notes.Report(MessageKind::Information, note);
       break;
     }

@@ -157,6 +157,7 @@ CommandError unread_video_error(const char* what, int programme, uint16_t pid, S
 ProgrammeAnalysis AnalyseProgrammes(WorkEngine& engine, const Recording& rec, int32_t first) {
   ProgrammeAnalysis analysis;
   analysis.first = first;
+  analysis.packets = scan_window_packets(rec.packets, first);
   const std::string structure = engine.folder() + kDemuxInfoFileName;
   DemuxJob job;
   job.inputPath = rec.path.c_str();
@@ -188,9 +189,9 @@ const VideoEntry* programme_video(const ProgrammeAnalysis& analysis, int program
     error = unread_video_error(what, int(unread->ordinal), uint16_t(unread->videoPid), unread->codec);
   else if (programme)
     error = command_error(Outcome::InputError, "%sprogramme %d has no video stream in the %d packets from %08X",
-                          what, programme, int(kScanWindowPackets), unsigned(analysis.first));
+                          what, programme, int(analysis.packets), unsigned(analysis.first));
   else
     error = command_error(Outcome::InputError, "%sno video stream found in the %d packets from %08X", what,
-                          int(kScanWindowPackets), unsigned(analysis.first));
+                          int(analysis.packets), unsigned(analysis.first));
   return nullptr;
 }

@@ -45,6 +45,7 @@ class WorkEngine {
 // What the programme analysis found from a packet on.
 struct ProgrammeAnalysis {
   int32_t first = 0;               // the window's first packet
+  int32_t packets = 0;             // the packets the window holds: fewer than 50001 near the end
   DemuxResult run;                 // the engine's run over the window
   std::string structurePath;       // the information file it wrote; empty when it wrote none
   // Read from that file (empty lists when there is none), each stream classed by its whole PMT
