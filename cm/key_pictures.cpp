@@ -94,6 +94,7 @@ const KeyPicture& KeyPictureRing::Decoded(int index) {
     // a picture is written into them.
     decoder_ = static_cast<PreviewDecoder*>(std::calloc(1, sizeof(PreviewDecoder)));
     if (!decoder_) throw std::bad_alloc();
+    decoder_->extendedProfiles = true;  // key pictures of 4:2:2 and High profile video too
   }
   uint8_t* es = bytes_.get() + size_t(slot) * kSlotStride;
   EsBuffer buffer;

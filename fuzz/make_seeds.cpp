@@ -228,7 +228,8 @@ Bytes FirstPicture(const fs::path& source) {
 void PreviewSeeds(const fs::path& source) {
   const Bytes picture = FirstPicture(source);
   if (picture.empty()) return;
-  // Byte 0: bit 0 puts the target's own headers first, bit 1 the decoder's stop-at-error rule.
+  // Byte 0: bit 0 puts the target's own headers first, bit 1 the decoder's stop-at-error rule,
+  // bit 2 the extended profiles, bit 3 makes those headers 4:2:2.
   Seed("preview_decoder_fuzz", "i-picture", Prefixed({0}, picture));
   Seed("preview_decoder_fuzz", "i-picture-stop", Prefixed({2}, picture));
   Bytes part(picture.begin(), picture.begin() + long(std::min<size_t>(picture.size(), 6000)));
@@ -237,6 +238,8 @@ void PreviewSeeds(const fs::path& source) {
   const Bytes slices(picture.begin() + long(std::min<size_t>(picture.size(), 120)),
                      picture.begin() + long(std::min<size_t>(picture.size(), 4000)));
   Seed("preview_decoder_fuzz", "slices", Prefixed({1}, slices));
+  // The same slices after the 4:2:2 prologue, read with the extended profiles: the 4:2:2 store.
+  Seed("preview_decoder_fuzz", "slices-422", Prefixed({1 | 4 | 8}, slices));
 
   // The extraction: the picture as PES on PID 0x0100 with its PCRs, after PAT and PMT.
   tsb::TsStream ts;

@@ -15,7 +15,10 @@
 namespace {
 
 // A 720x480 Main profile sequence header with its extension, a GOP and an I picture header with
-// its coding extension (frame picture, intra VLC 0, zigzag scan).
+// its coding extension (frame picture, intra VLC 0, zigzag scan). The extension's two bytes after
+// its start code are replaced by kProfile422 to make the sequence 4:2:2 profile, 4:2:2 chroma.
+constexpr size_t kProfileAt = 16;
+const uint8_t kProfile422[2] = {0x18, 0x5C};
 const uint8_t kPrologue[] = {
     0x00, 0x00, 0x01, 0xB3, 0x2D, 0x01, 0xE0, 0x34, 0xFF, 0xFF, 0xE0, 0x00,   // sequence header
     0x00, 0x00, 0x01, 0xB5, 0x14, 0x8A, 0x00, 0x01, 0x00, 0x00,               // sequence extension
@@ -34,10 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static PreviewDecoder* const decoder = new PreviewDecoder();
   std::memset(static_cast<void*>(decoder), 0, sizeof *decoder);
 
+  // Bit 0 of the first byte: the prologue; bit 1: stop on error; bit 2: the extended profiles (as
+  // kerf decodes); bit 3: a 4:2:2 prologue.
   const size_t prologue = (data[0] & 1) ? sizeof kPrologue : 0;
   const size_t length = prologue + size - 1;
   std::unique_ptr<uint8_t[]> es(new uint8_t[length]);
   std::memcpy(es.get(), kPrologue, prologue);
+  if (prologue && (data[0] & 8)) std::memcpy(es.get() + kProfileAt, kProfile422, sizeof kProfile422);
+  decoder->extendedProfiles = (data[0] & 4) != 0;
   std::memcpy(es.get() + prologue, data + 1, size - 1);
   std::unique_ptr<uint8_t[]> dib(new uint8_t[kPreviewDibBytes]);
 

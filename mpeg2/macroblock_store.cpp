@@ -1,6 +1,7 @@
 // The reconstruction stage of the preview decoder: inverse DCT of the coded blocks, then the rows
 // of the macroblock into the current frame buffer, intra rows as the samples themselves and
-// predicted rows as the prediction plus the residual (§7.6.8).
+// predicted rows as the prediction plus the residual (§7.6.8). 4:2:0 and 4:2:2 macroblocks share
+// the stores; a layout says which block and row each pixel row's samples come from.
 #include "mpeg2/macroblock_store.h"
 
 #include <cstddef>
@@ -20,7 +21,7 @@ struct MacroblockPlace {
   int32_t mbRow;
 };
 
-// The eight blocks a 4:2:0 row reads: the luma halves and the chroma rows of pixel row y.
+// The rows of the blocks that pixel row y reads: the luma halves and the chroma rows.
 struct RowSources {
   const int16_t* left;
   const int16_t* right;
@@ -28,11 +29,34 @@ struct RowSources {
   const int16_t* cr;
 };
 
-RowSources row_sources(const int16_t (*s)[64], int y, int dct_type, bool progressive) {
-  const int16_t* left = luma_row(s, y, dct_type);
-  const int chroma = 8 * chroma_row(y, progressive);
-  return RowSources{left, left + 64, s[4] + chroma, s[5] + chroma};
-}
+// Where the rows of a 4:2:0 macroblock take their samples: blocks 4 (Cb) and 5 (Cr) hold the
+// chroma, each chroma row serving two pixel rows.
+struct Layout420 {
+  static constexpr int kBlocks = 6;
+  int dct_type;
+  bool progressive;
+  RowSources operator()(const int16_t (*s)[64], int y) const {
+    const int16_t* left = luma_row(s, y, dct_type);
+    const int chroma = 8 * chroma_row(y, progressive);
+    return RowSources{left, left + 64, s[4] + chroma, s[5] + chroma};
+  }
+};
+
+// Where the rows of a 4:2:2 macroblock take their samples: every pixel row has a chroma row of
+// its own, blocks 4 (Cb) and 5 (Cr) holding the upper eight and 6 and 7 the lower eight. With
+// field DCT the chroma blocks hold fields as the luma blocks do: 4 and 5 the top field's rows,
+// 6 and 7 the bottom field's.
+struct Layout422 {
+  static constexpr int kBlocks = 8;
+  int dct_type;
+  RowSources operator()(const int16_t (*s)[64], int y) const {
+    const int16_t* left = luma_row(s, y, dct_type);
+    const int lower = dct_type ? (y & 1) : (y >= 8);
+    const int line = dct_type ? (y >> 1) : (y & 7);
+    const int16_t* cb = s[4 + 2 * lower] + 8 * line;
+    return RowSources{left, left + 64, cb, cb + 64};  // each Cr block follows its Cb block
+  }
+};
 
 bool row_inside(const SliceContext& c, const MacroblockPlace& at, int y) {
   const int32_t row = at.topRow - y;
@@ -43,10 +67,11 @@ int16_t* row_start(const SliceContext& c, const MacroblockPlace& at, int y) {
   return at.buffer + size_t(at.topRow - y) * size_t(c.g.rowStride) + size_t(3 * at.x0);
 }
 
-// The inverse DCT of the coded blocks of a 4:2:0 macroblock, two at a time where both of a pair
-// are coded. Uncoded blocks stay all zero: they add nothing to the prediction.
+// The inverse DCT of the coded blocks of a macroblock of `Blocks` blocks, two at a time where
+// both of a pair are coded. Uncoded blocks stay all zero: they add nothing to the prediction.
+template <int Blocks>
 void inverse_dct(SliceContext& c, bool intra) {
-  for (int i = 0; i < 6; i += 2) {
+  for (int i = 0; i < Blocks; i += 2) {
     if (c.coded[i] && c.coded[i + 1])
       idct_8x8_pair(c.samples[i], c.samples[i + 1]);
     else if (c.coded[i])
@@ -57,26 +82,29 @@ void inverse_dct(SliceContext& c, bool intra) {
   // The store adds chroma as (output - 128); intra chroma is centred on 128, non-intra chroma is
   // a difference and is taken as it is (+128 - 128).
   if (intra) {
-    for (int k = 0; k < 64; ++k) c.samples[4][k] = int16_t(c.samples[4][k] - 128);
-    for (int k = 0; k < 64; ++k) c.samples[5][k] = int16_t(c.samples[5][k] - 128);
+    for (int b = 4; b < Blocks; ++b)
+      for (int k = 0; k < 64; ++k) c.samples[b][k] = int16_t(c.samples[b][k] - 128);
   }
 }
 
 #if defined(KERF_STORE_VECTOR)
 // A whole-width intra macroblock with the processor's vector row store; false when the processor
-// has none.
-bool store_intra_vector(const SliceContext& c, const MacroblockPlace& at, int dct_type,
-                        bool progressive) {
+// has none. The AVX-512 store works out the rows of 4:2:0 itself; 4:2:2 takes the SSSE3 store,
+// which every processor with AVX-512 has.
+template <class Layout>
+bool store_intra_vector(const SliceContext& c, const MacroblockPlace& at, const Layout& layout) {
   const int16_t(*s)[64] = c.samples;
-  if (c.rowStore == RowStore::kAvx512) {
-    // The rows inside the buffer: stored rows 0..maxRows - 1.
-    const int y_first = at.topRow - (c.maxRows - 1) > 0 ? at.topRow - (c.maxRows - 1) : 0;
-    const int y_last = at.topRow < 15 ? at.topRow : 15;
-    store_intra_rows_avx512(at.buffer, at.topRow, c.g.rowStride, 3 * at.x0, s, dct_type,
-                            progressive, y_first, y_last);
-    return true;
+  if constexpr (Layout::kBlocks == 6) {
+    if (c.rowStore == RowStore::kAvx512) {
+      // The rows inside the buffer: stored rows 0..maxRows - 1.
+      const int y_first = at.topRow - (c.maxRows - 1) > 0 ? at.topRow - (c.maxRows - 1) : 0;
+      const int y_last = at.topRow < 15 ? at.topRow : 15;
+      store_intra_rows_avx512(at.buffer, at.topRow, c.g.rowStride, 3 * at.x0, s,
+                              layout.dct_type, layout.progressive, y_first, y_last);
+      return true;
+    }
   }
-  if (c.rowStore != RowStore::kSsse3) return false;
+  if (c.rowStore == RowStore::kPlain) return false;
   const int16_t* left[16];
   const int16_t* right[16];
   const int16_t* cb[16];
@@ -85,7 +113,7 @@ bool store_intra_vector(const SliceContext& c, const MacroblockPlace& at, int dc
   for (int y = 0; y < 16; ++y) {
     if (!row_inside(c, at, y)) continue;
     rows |= 1u << y;
-    const RowSources r = row_sources(s, y, dct_type, progressive);
+    const RowSources r = layout(s, y);
     left[y] = r.left;
     right[y] = r.right;
     cb[y] = r.cb;
@@ -98,15 +126,15 @@ bool store_intra_vector(const SliceContext& c, const MacroblockPlace& at, int dc
 #endif
 
 // Intra rows: prediction 0, so the samples are the residual itself.
-void store_intra(const SliceContext& c, const MacroblockPlace& at, int dct_type,
-                 bool progressive) {
+template <class Layout>
+void store_intra(const SliceContext& c, const MacroblockPlace& at, const Layout& layout) {
 #if defined(KERF_STORE_VECTOR)
-  if (at.pixels == 16 && store_intra_vector(c, at, dct_type, progressive)) return;
+  if (at.pixels == 16 && store_intra_vector(c, at, layout)) return;
 #endif
   for (int y = 0; y < 16; ++y) {
     if (!row_inside(c, at, y)) continue;
     int16_t* dst = row_start(c, at, y);
-    const RowSources r = row_sources(c.samples, y, dct_type, progressive);
+    const RowSources r = layout(c.samples, y);
     for (int32_t x = 0; x < at.pixels; ++x) {
       dst[3 * x] = x < 8 ? r.left[x] : r.right[x - 8];
       dst[3 * x + 1] = r.cb[x >> 1];
@@ -117,16 +145,20 @@ void store_intra(const SliceContext& c, const MacroblockPlace& at, int dct_type,
 
 // Predicted rows: each row's prediction, then the residual of the coded blocks added with 16-bit
 // wrap-around. A row is finished before the next is predicted.
+template <class Layout>
 void store_predicted(const SliceContext& c, const MacroblockPlace& at, const MacroblockModes& m,
-                     bool progressive) {
+                     const Layout& layout) {
   const RefView ref = reference_view(c);
   const bool residual = m.flags & kMbPattern;
   for (int y = 0; y < 16; ++y) {
     if (!row_inside(c, at, y)) continue;
     int16_t* dst = row_start(c, at, y);
-    predict_macroblock_row(c, ref, m, at.x0, at.mbRow, y, dst, at.pixels);
+    if constexpr (Layout::kBlocks == 6)
+      predict_macroblock_row(c, ref, m, at.x0, at.mbRow, y, dst, at.pixels);
+    else
+      predict_macroblock_row_422(c, ref, m, at.x0, at.mbRow, y, dst, at.pixels);
     if (!residual) continue;
-    const RowSources r = row_sources(c.samples, y, m.dct_type, progressive);
+    const RowSources r = layout(c.samples, y);
     for (int32_t x = 0; x < at.pixels; ++x) {
       const int16_t luma = x < 8 ? r.left[x] : r.right[x - 8];
       dst[3 * x] = int16_t(dst[3 * x] + luma);
@@ -136,16 +168,14 @@ void store_predicted(const SliceContext& c, const MacroblockPlace& at, const Mac
   }
 }
 
-}  // namespace
-
-void reconstruct_macroblock(SliceContext& c, int32_t address, const MacroblockModes& m) {
-  const StreamHeaders& h = c.d->headers;
+// The inverse DCT of the macroblock, then its rows into the current buffer at macroblock address
+// `address` (none when the address or the macroblock's columns lie outside the picture).
+template <class Layout>
+void store_macroblock(SliceContext& c, int32_t address, const MacroblockModes& m,
+                      const Layout& layout) {
   const FrameGeometry& g = c.g;
-  if ((h.picture_coding_type != kPictureI && h.picture_coding_type != kPictureP) ||
-      h.chroma_format != kChroma420 || g.mbWidth * g.mbHeight == 0)
-    return;
   const bool intra = m.flags & kMbIntra;
-  inverse_dct(c, intra);
+  inverse_dct<Layout::kBlocks>(c, intra);
   if (address < 0) return;
   MacroblockPlace at;
   at.mbRow = address / g.mbWidth;
@@ -155,9 +185,21 @@ void reconstruct_macroblock(SliceContext& c, int32_t address, const MacroblockMo
   if (at.pixels <= 0) return;
   if (at.pixels > 16) at.pixels = 16;
   at.buffer = c.d->frames.Current();
-  const bool progressive = h.progressive_frame != 0;
   if (intra)
-    store_intra(c, at, m.dct_type, progressive);
+    store_intra(c, at, layout);
   else
-    store_predicted(c, at, m, progressive);
+    store_predicted(c, at, m, layout);
+}
+
+}  // namespace
+
+void reconstruct_macroblock(SliceContext& c, int32_t address, const MacroblockModes& m) {
+  const StreamHeaders& h = c.d->headers;
+  if ((h.picture_coding_type != kPictureI && h.picture_coding_type != kPictureP) ||
+      c.g.mbWidth * c.g.mbHeight == 0)
+    return;
+  if (h.chroma_format == kChroma420)
+    store_macroblock(c, address, m, Layout420{m.dct_type, h.progressive_frame != 0});
+  else if (h.chroma_format == kChroma422 && c.d->extendedProfiles)
+    store_macroblock(c, address, m, Layout422{m.dct_type});
 }

@@ -1,6 +1,7 @@
 // The reconstruction stage of the preview decoder: the inverse DCT of a macroblock's coded blocks
-// and the store of its rows into the current frame buffer (4:2:0 I and P pictures), with row
-// stores for SSSE3 and AVX-512 processors beside the plain one.
+// and the store of its rows into the current frame buffer (4:2:0 I and P pictures, and 4:2:2 ones
+// when the decoder reads the extended profiles), with row stores for SSSE3 and AVX-512 processors
+// beside the plain one.
 #pragma once
 #include <cstdint>
 
@@ -14,7 +15,8 @@
 
 // Reconstructs the macroblock just decoded (c.samples, c.coded) at macroblock address `address`
 // of the picture: prediction, then the residual of the blocks. Only 4:2:0 I and P pictures are
-// stored; in any other picture the blocks are left as they were decoded.
+// stored, and 4:2:2 ones when the decoder reads the extended profiles; in any other picture the
+// blocks are left as they were decoded.
 void reconstruct_macroblock(SliceContext& c, int32_t address, const MacroblockModes& m);
 
 // Chroma row of the 8x8 block used by pixel row y: progressive frames take row y/2; interlaced

@@ -127,13 +127,20 @@ RefView reference_view(const SliceContext& c) {
                  lowest_readable > 0 ? lowest_readable : 0, g.mbHeight * 16 - 1, picture_top};
 }
 
-void predict_macroblock_row(const SliceContext& c, const RefView& ref, const MacroblockModes& m,
-                            int32_t x0, int32_t mb_row, int y, int16_t* dst, int32_t pixels) {
+namespace {
+
+// Where row y of a macroblock is predicted from: the display column and row of its first sample,
+// the step to the row that half-sample positions average with, and the vector used (half-sample
+// units; 0, 0 without forward vectors).
+struct RowOrigin {
+  int32_t sx, sy, dy;
+  int32_t hv, vv;
+};
+
+RowOrigin row_origin(const SliceContext& c, const MacroblockModes& m, int32_t x0, int32_t mb_row,
+                     int y) {
   const int32_t display_y = 16 * mb_row + y;
-  if (!(m.flags & kMbMotionForward)) {
-    predict_row(ref, x0, display_y, 1, false, false, dst, pixels);
-    return;
-  }
+  if (!(m.flags & kMbMotionForward)) return RowOrigin{x0, display_y, 1, 0, 0};
   // Frame vectors move all three samples together; field vectors (frame pictures, field-based
   // and dual-prime prediction) predict each field's lines from the selected reference field,
   // dual-prime from the field of the same parity. Field pictures use their vectors within the
@@ -154,6 +161,44 @@ void predict_macroblock_row(const SliceContext& c, const RefView& ref, const Mac
     sy = display_y + (c.vector[vi][0][1] >> 1);
   }
   const int32_t hv = c.vector[vi][0][0];
-  const int32_t vv = c.vector[vi][0][1];
-  predict_row(ref, x0 + (hv >> 1), sy, dy, hv & 1, vv & 1, dst, pixels);
+  return RowOrigin{x0 + (hv >> 1), sy, dy, hv, c.vector[vi][0][1]};
+}
+
+// Sample k of the prediction at stored column x of rows sy and sy + dy, its horizontal
+// half-sample neighbour `step` columns on; the truncating means of predict_row.
+inline int16_t predicted_sample(const RefView& ref, int32_t x, int32_t step, int32_t sy, int32_t dy,
+                                bool half_x, bool half_y, int k) {
+  const int32_t a = ref.at(x, sy)[k];
+  if (!half_x && !half_y) return int16_t(a);
+  if (!half_y) return int16_t((a + ref.at(x + step, sy)[k]) / 2);
+  if (!half_x) return int16_t((a + ref.at(x, sy + dy)[k]) / 2);
+  return int16_t((a + ref.at(x + step, sy)[k] + ref.at(x, sy + dy)[k] +
+                  ref.at(x + step, sy + dy)[k]) / 4);
+}
+
+}  // namespace
+
+void predict_macroblock_row(const SliceContext& c, const RefView& ref, const MacroblockModes& m,
+                            int32_t x0, int32_t mb_row, int y, int16_t* dst, int32_t pixels) {
+  const RowOrigin o = row_origin(c, m, x0, mb_row, y);
+  predict_row(ref, o.sx, o.sy, o.dy, o.hv & 1, o.vv & 1, dst, pixels);
+}
+
+void predict_macroblock_row_422(const SliceContext& c, const RefView& ref,
+                                const MacroblockModes& m, int32_t x0, int32_t mb_row, int y,
+                                int16_t* dst, int32_t pixels) {
+  const RowOrigin o = row_origin(c, m, x0, mb_row, y);
+  const bool half_x = o.hv & 1, half_y = o.vv & 1;
+  // Chroma has half the columns and all the rows: its vector is the horizontal component halved
+  // (toward zero) and the vertical one as it is. Chroma column j is stored at pixels 2j and
+  // 2j + 1, so the prediction reads the even pixel of each chroma column it needs.
+  const int32_t hc = o.hv / 2;
+  const int32_t chroma_x = 2 * (x0 / 2 + (hc >> 1));
+  const bool chroma_half_x = hc & 1;
+  for (int32_t x = 0; x < pixels; ++x) {
+    dst[3 * x] = predicted_sample(ref, o.sx + x, 1, o.sy, o.dy, half_x, half_y, 0);
+    const int32_t cx = chroma_x + 2 * (x >> 1);
+    dst[3 * x + 1] = predicted_sample(ref, cx, 2, o.sy, o.dy, chroma_half_x, half_y, 1);
+    dst[3 * x + 2] = predicted_sample(ref, cx, 2, o.sy, o.dy, chroma_half_x, half_y, 2);
+  }
 }

@@ -50,3 +50,10 @@ RefView reference_view(const SliceContext& c);
 // place otherwise.
 void predict_macroblock_row(const SliceContext& c, const RefView& ref, const MacroblockModes& m,
                             int32_t x0, int32_t mb_row, int y, int16_t* dst, int32_t pixels);
+
+// The same row of a 4:2:2 picture: luma as above, chroma from its own columns with the chroma
+// vector (horizontal component halved, vertical as the luma's), so every sample is predicted from
+// where the macroblock's vectors point.
+void predict_macroblock_row_422(const SliceContext& c, const RefView& ref,
+                                const MacroblockModes& m, int32_t x0, int32_t mb_row, int y,
+                                int16_t* dst, int32_t pixels);

@@ -22,7 +22,7 @@ enum DecodeError : int32_t {
   kErrorCodedBlockPattern = 7,        // coded_block_pattern not in Table B-9
   kErrorCoefficientCode = 10,         // DCT coefficient code not in Table B-14 / B-15
   kErrorCoefficientIndex = 11,        // a coefficient landed at index 64 or higher
-  kErrorUnsupportedProfile = 21,      // profile other than Main or Simple: the run stops
+  kErrorUnsupportedProfile = 21,      // profile the decoder does not read (below): the run stops
   kErrorPictureTooLarge = 22,         // coded size beyond the frame store: the run stops
 };
 
@@ -54,6 +54,11 @@ struct PreviewDecoder {
   DecoderRun run;
   PictureStartHook pictureStartHook;
   void* pictureStartContext;
+  // Set by an owner that reads more than the window program's preview: High profile and the 4:2:2
+  // profile (profile_and_level_indication 0x82 and 0x85) are read besides Main and Simple, each
+  // with 4:2:0 or 4:2:2 chroma, and 4:2:2 macroblocks are stored. False (as a zeroed decoder
+  // starts): any profile but Main and Simple is error 21, and only 4:2:0 macroblocks are stored.
+  bool extendedProfiles;
 };
 
 // Prepares a new run: scan position 0, error 0, picture count 0, no picture geometry, frame-store

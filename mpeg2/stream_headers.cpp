@@ -57,6 +57,18 @@ void load_default_intra(StreamHeaders& h) {
   }
 }
 
+// Whether the decoder reads a sequence of this profile_and_level_indication (§8.2, Tables 8-1 and
+// 8-2). The profile is bits 6-4: Main (4) and Simple (5) are always read, the escape bit 7 ignored
+// as the window program ignores it. With the extended profiles High (1) and the two 4:2:2 profile
+// codes (escape bit set: 0x85 4:2:2 at Main level, 0x82 at High level) are read too, for 4:2:0 and
+// 4:2:2 chroma only; 4:4:4 and every other escaped code (multi-view among them) are not.
+bool profile_read(int32_t indication, ChromaFormat chroma_format, bool extended) {
+  const int32_t profile = (indication >> 4) & 7;
+  if (profile == 4 || profile == 5) return true;
+  if (!extended || (chroma_format != kChroma420 && chroma_format != kChroma422)) return false;
+  return indication == 0x85 || indication == 0x82 || ((indication & 0x80) == 0 && profile == 1);
+}
+
 // Reader positioned at byte 4, the first bit after the start code.
 BitReader after_start_code(const uint8_t* p, const uint8_t* end) {
   BitReader br(p, end);
@@ -77,9 +89,8 @@ void parse_sequence_extension(PreviewDecoder& d, BitReader& br) {
   h.low_delay = int32_t(br.Get(1));
   h.frame_rate_extension_n = int32_t(br.Get(2));
   h.frame_rate_extension_d = int32_t(br.Get(5));
-  // Profile in bits 6-4 (the escape bit 7 ignored): 4 Main, 5 Simple (§8.2, Table 8-2).
-  int32_t profile = (h.profile_and_level_indication >> 4) & 7;
-  if (profile != 4 && profile != 5) d.run.errorCode = kErrorUnsupportedProfile;
+  if (!profile_read(h.profile_and_level_indication, h.chroma_format, d.extendedProfiles))
+    d.run.errorCode = kErrorUnsupportedProfile;
 }
 
 void parse_sequence_display_extension(StreamHeaders& h, BitReader& br) {

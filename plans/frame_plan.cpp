@@ -63,6 +63,8 @@ CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& 
   if (!frame.esBuffer) frame.esBuffer.reset(new uint8_t[kEsBufferSize]);
   if (!frame.previewDib && !plan.pictureOnly) frame.previewDib.reset(new uint8_t[kPreviewDibBytes]);
   if (!frame.decoder) frame.decoder.reset(new PreviewDecoder());
+  // kerf reads the High and 4:2:2 profiles too (contribution feeds are coded in 4:2:2).
+  frame.decoder->extendedProfiles = true;
   PreviewDriver driver(frame.readBuffer.get(), frame.esBuffer.get(), *frame.decoder);
   if (driver.ExtractPreviewStream(request, status) != 0) {
     const int code = driver.lastExtractCode();
@@ -78,7 +80,7 @@ CommandError RunFrame(const FramePlan& plan, MessageSink& status, DecodedFrame& 
   frame.converted = driver.pictureConverted();
   if (frame.decodeError == kErrorUnsupportedProfile)
     return command_error(Outcome::InputError, "the picture's profile is beyond the preview decoder, which reads the "
-                                              "Main and Simple profiles (error %d)", int(frame.decodeError));
+                                              "Main, Simple, High and 4:2:2 profiles with 4:2:0 or 4:2:2 chroma (error %d)", int(frame.decodeError));
   if (frame.decodeError == kErrorPictureTooLarge)
     return command_error(Outcome::InputError, "the picture is larger than the preview decoder's frame store (error %d)",
                          int(frame.decodeError));

@@ -1,6 +1,7 @@
 // The picture at a position as a plain value: the first picture of the video sequence that
-// starts at or after a packet, decoded as the cutter's preview decodes it. Writing it out (a
-// bitmap, planes, a compressed image) is the front end's. Nothing here prints.
+// starts at or after a packet, decoded as the cutter's preview decodes it, besides which High and
+// 4:2:2 profile pictures are read. Writing it out (a bitmap, planes, a compressed image) is the
+// front end's. Nothing here prints.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -32,7 +32,6 @@ KNOWN = {
     ("test-072.ts", 0x0064): "stream_type 0x04 (MPEG audio) carries ADTS AAC: ffprobe reads the data, kerf the PMT",
     ("test-101.ts", 0x0146): "ISDB superimposed text (tag 0x38, ARIB caption data component): C by ARIB's tag "
                              "ranges; ffprobe takes only tags 0x30-0x37 for captions",
-    ("test-139.ts", "frame"): "4:2:2 profile video: beyond the preview decoder (Main and Simple profiles)",
     ("test-143.ts", None): "PMT repetitions of one version differ by bit errors: kerf keeps the section it met "
                            "first, as the demux tool does; ffprobe follows later ones",
     ("test-147.ts", 0x0064): "stream_type 0x04 (MPEG audio) carries ADTS AAC: ffprobe reads the data, kerf the PMT",

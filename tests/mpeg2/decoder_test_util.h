@@ -45,9 +45,9 @@ inline int32_t decode_es(PreviewDecoder& d, const std::vector<uint8_t>& es, int3
 
 // Planes of the current picture as yuv420p, clamped as the colour conversion clamps. Chroma rows
 // are read back from where the store put them: progressive frames at pixel row 2c, interlaced
-// frames field-wise (chroma row c at pixel row 2c for even c, 2c - 1 for odd c).
+// frames field-wise (chroma row c at pixel row 2c for even c, 2c - 1 for odd c); yuv422p rows c.
 struct Planes {
-  int width = 0, height = 0;
+  int width = 0, height = 0, chromaRows = 0;
   std::vector<uint8_t> y, cb, cr;
 };
 
@@ -64,8 +64,10 @@ inline Planes current_planes(const PreviewDecoder& d) {
   for (int y = 0; y < g.height; ++y)
     for (int x = 0; x < g.width; ++x) p.y.push_back(clamp8(at(x, y)[0]));
   const bool progressive = d.headers.progressive_frame != 0;
-  for (int c = 0; c < (g.height + 1) / 2; ++c) {
-    const int row = progressive || (c % 2 == 0) ? 2 * c : 2 * c - 1;
+  const bool chroma422 = d.headers.chroma_format == kChroma422;
+  p.chromaRows = chroma422 ? g.height : (g.height + 1) / 2;
+  for (int c = 0; c < p.chromaRows; ++c) {
+    const int row = chroma422 ? c : progressive || (c % 2 == 0) ? 2 * c : 2 * c - 1;
     for (int x = 0; x < (g.width + 1) / 2; ++x) {
       p.cb.push_back(clamp8(at(2 * x, row)[1] + 128));
       p.cr.push_back(clamp8(at(2 * x, row)[2] + 128));

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the reference streams of the decoder tests with Debian's ffmpeg (mpeg2video encoder) and
 # ffmpeg's own decode of each first picture as raw planes. Usage: make_reference.sh OUTDIR
-# For each case NAME: NAME.m2v (elementary stream), NAME.yuv (first picture, yuv420p). Outputs are
-# kept and reused while this script is unchanged.
+# For each case NAME: NAME.m2v (elementary stream), NAME.yuv (first picture, yuv420p; yuv422p for
+# 4:2:2, with NAME.p.yuv, the P picture after it). Outputs are kept and reused while this script is unchanged.
 set -euo pipefail
 out=$1
 mkdir -p "$out"
@@ -20,9 +20,11 @@ make_case() {  # name size source encoder-options...
   ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "$src=size=$size:rate=30000/1001" \
     -frames:v 4 -pix_fmt "${PIXFMT:-yuv420p}" -c:v mpeg2video -g 12 -bf 0 "$@" \
     -f mpeg2video "$out/$name.m2v"
-  if [[ ${PIXFMT:-yuv420p} == yuv420p ]]; then
-    ffmpeg -nostdin -hide_banner -loglevel error -y -i "$out/$name.m2v" -frames:v 1 \
-      -f rawvideo -pix_fmt yuv420p "$out/$name.yuv"
+  ffmpeg -nostdin -hide_banner -loglevel error -y -i "$out/$name.m2v" -frames:v 1 \
+    -f rawvideo -pix_fmt "${PIXFMT:-yuv420p}" "$out/$name.yuv"
+  if [[ ${PIXFMT:-yuv420p} == yuv422p ]]; then
+    ffmpeg -nostdin -hide_banner -loglevel error -y -i "$out/$name.m2v" -vf "select=eq(n\,1)" \
+      -frames:v 1 -f rawvideo -pix_fmt yuv422p "$out/$name.p.yuv"
   fi
 }
 
@@ -38,4 +40,6 @@ make_case nonlinear_720x480 720x480 mandelbrot -q:v 5 -non_linear_quant 1 -qmin 
 make_case fine_quant_720x480 720x480 testsrc2 -q:v 1 -qmin 1 -intra_vlc 1
 make_case odd_size_704x470 704x470 testsrc2 -q:v 3
 PIXFMT=yuv422p make_case chroma422_720x480 720x480 testsrc2 -q:v 3
+PIXFMT=yuv422p make_case chroma422_interlaced_720x608 720x608 testsrc2 -q:v 3 -vf interlace \
+  -flags +ildct+ilme -top 1
 echo "$me" > "$stamp"

@@ -548,6 +548,17 @@ TEST_F(DecodeErrors, UnsupportedProfileStopsAtOnce) {
   ASSERT_EQ(Decode(w), 1);
   EXPECT_EQ(d_->run.errorCode, 21);
   EXPECT_EQ(d_->run.pictureCount, 0);
+  // The extended profiles read the 4:2:2 profile and High, but not with 4:4:4 chroma, nor multi-view.
+  d_->extendedProfiles = true;
+  for (const auto [indication, chroma, error] :
+       {std::array{0x85, 2, 0}, {0x14, 1, 0}, {0x85, 3, 21}, {0x14, 3, 21}, {0x8D, 1, 21}}) {
+    EsWriter x;
+    x.SequenceHeader(16, 16);
+    x.SequenceExtension(indication, 1, chroma);
+    Decode(x);
+    EXPECT_EQ(d_->run.errorCode, error) << indication;
+  }
+  d_->extendedProfiles = false;
 }
 
 }  // namespace
