@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "demux/psi/table_layer.h"
 #include "demux/work_files.h"
@@ -282,17 +283,17 @@ template <typename Writer>
 template <typename Writer>
 DemuxEngine::LoopEnd DemuxEngine::PacketLoop(Writer& writer, PacketReader reader) {
   TableLayer& tables = *tables_;
-  const std::atomic<bool>* const stop = job_->stop;
+  const bool checks = job_->stop || job_->giveWay;
   LoopEnd end = LoopEnd::Done;
   // The counts live in registers; the members get them back at each bookkeeping point and at
   // the end.
   uint32_t processed = packetsProcessed_;
   uint32_t nulls = nullPackets_;
   // The next count at which more than the packet is due: a per-cent check, a look at the stop
-  // flag (at least every kStopCheckPackets packets) or the range's end.
+  // flag and the give-way count (at least every kStopCheckPackets packets) or the range's end.
   auto nextDue = [&] {
     uint32_t due = std::min(percentCheckAt_, packetsToProcess_);
-    if (stop && due - processed > kStopCheckPackets) due = processed + kStopCheckPackets;
+    if (checks && due - processed > kStopCheckPackets) due = processed + kStopCheckPackets;
     return due;
   };
   uint32_t due = nextDue();
@@ -339,7 +340,11 @@ bool DemuxEngine::Bookkeeping(uint32_t processed, LoopEnd& end) {
     percentCheckAt_ = NextPercentCheck();
   }
   const std::atomic<bool>* const stop = job_->stop;
-  if (stop && stop->load(std::memory_order_relaxed)) {
+  const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
+  if (const std::atomic<int>* giveWay = job_->giveWay)
+    while (giveWay->load(std::memory_order_relaxed) > 0 && !stopped())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (stopped()) {
     end = StoppedAt();
     return false;
   }

@@ -20,7 +20,8 @@
 // The input is read in blocks of 4096 packets (770048 bytes), topped up when fewer than 1024
 // packets are held.
 constexpr size_t kDemuxReadBlockSize = 4096 * kPacketSize;
-// A job's stop flag is looked at least this often (in packets), between the per-cent checks.
+// A job's stop flag and give-way count are looked at least this often (in packets), between the
+// per-cent checks.
 constexpr uint32_t kStopCheckPackets = 1024;
 
 class TableLayer;
@@ -44,6 +45,9 @@ struct DemuxJob {
   bool appendOutputs = false;            // Control: outputs are written after what they hold
   uint32_t callerWindow = 0;            // receives the progress posts; 0 for none
   const std::atomic<bool>* stop = nullptr;   // when set (Ctrl-C), ends the run as the lock file's removal does
+  // When given: while the count is above zero (work a person waits for is running, such as a
+  // picture being decoded), the run pauses, so that work has the cores to itself.
+  const std::atomic<int>* giveWay = nullptr;
   TableObserver* tables = nullptr;       // when set, told of the tables as the run parses them
 };
 

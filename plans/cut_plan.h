@@ -93,6 +93,8 @@ struct CutEvents {
   std::function<void(const CutProgress&)> progress;
   // After each stretch that ran, before the next starts.
   std::function<void(const StretchResult&)> stretchDone;
+  // When given, the run pauses while the count is above zero (see DemuxJob::giveWay).
+  const std::atomic<int>* giveWay = nullptr;
 };
 
 // Cuts the plan's stretches in one pass over the recording. stop (may be null) ends the run

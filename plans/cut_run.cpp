@@ -108,6 +108,7 @@ CutResult RunCut(const CutPlan& plan, WorkEngine& engine, const std::atomic<bool
     job.keepNetworkEntry = plan.keepNetworkEntry;
     job.appendOutputs = plan.join && i > 0;
     job.stop = stop;
+    job.giveWay = events.giveWay;
     // The stretch fills its share of the whole, by packets.
     const double size = double(s.last) - s.first + 1;
     const int from = total > 0 ? int(done * 100 / total) : 0;

@@ -60,6 +60,9 @@ bool folder_rename(RawHandle folder, const std::string& from, const std::string&
                    BeneathError& error);
 // Size of the entry name of folder (not following a link); -1 when there is none.
 double folder_entry_size(RawHandle folder, const std::string& name);
+// Lets the system forget the cached pages of the regular file name of folder (its content stays as
+// it is): before a file is replaced, so that the memory of its pages goes to its replacement.
+void folder_entry_drop_cache(RawHandle folder, const std::string& name);
 // Removes the file name of folder; a missing entry is no error.
 void folder_remove(RawHandle folder, const std::string& name);
 // The identity of name in folder, when it exists: true and the same as handle_same_file tells.

@@ -29,6 +29,7 @@ struct CutJob {
   std::vector<std::string> finals;  // the names asked for, in the same order
   bool overwrite = false;
   double bytesNeeded = 0;
+  const std::atomic<int>* picturesMaking = nullptr;   // the run gives way while it is above zero
   std::unique_ptr<WorkEngine> engine;
   CutPlan plan;
 
@@ -145,8 +146,14 @@ JobEnd run_cut(CutJob& job, JobControl& control) {
     const ApiError e{507, "no_space", "the disk of " + job.outputFolder + " has too little free space for this cut"};
     return {JobState::Failed, json_compact(outcome_json(job, result, e))};
   }
+  // A file this cut replaces stays whole until the end, but its cached pages would hold memory
+  // that the new output needs meanwhile: they are let go first, as replacing it at once would.
+  if (job.overwrite)
+    for (const std::string& final : job.finals)
+      if (!folder_entry_is(job.folder.get(), final, job.input.get())) folder_entry_drop_cache(job.folder.get(), final);
   CutEvents events;
   events.progress = [&](const CutProgress& p) { control.Progress(p.percent); };
+  events.giveWay = job.picturesMaking;
   result = RunCut(job.plan, *job.engine, &control.stopFlag(), events);
   if (result.outcome == Outcome::Stopped)
     return {JobState::Stopped, json_compact(outcome_json(job, result, {409, "stopped", "the cut was stopped; nothing was kept"}))};
@@ -178,6 +185,7 @@ void HandleCutStart(Api::State& state, const HttpRequest& request, HttpResponse&
   auto job = std::make_shared<CutJob>();
   job->path = body.path;
   job->overwrite = body.overwrite;
+  job->picturesMaking = &state.picturesMaking;
   job->input = std::move(opened.file);
   opened.rec.path = handle_path(job->input.get());
   Located out;

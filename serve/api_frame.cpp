@@ -74,6 +74,15 @@ ApiError decode_jpeg(Api::State& state, const OpenedRecording& opened, int progr
   return {};
 }
 
+// Counts a picture being made for as long as it lives (the running cuts pause meanwhile).
+struct Making {
+  std::atomic<int>& count;
+  explicit Making(std::atomic<int>& c) : count(c) { ++count; }
+  ~Making() { --count; }
+  Making(const Making&) = delete;
+  Making& operator=(const Making&) = delete;
+};
+
 }  // namespace
 
 void HandleFrame(Api::State& state, const HttpRequest& request, HttpResponse& response) {
@@ -95,6 +104,7 @@ void HandleFrame(Api::State& state, const HttpRequest& request, HttpResponse& re
   std::shared_ptr<const std::string> jpeg;
   if (!state.pictures.Find(key, jpeg)) {
     auto made = std::make_shared<std::string>();
+    const Making making(state.picturesMaking);
     if (ApiError e = decode_jpeg(state, opened, int(programme), int32_t(key.at), int(width), *made)) return Api::Fail(e, response);
     jpeg = made;
     state.pictures.Put(key, jpeg);

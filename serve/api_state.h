@@ -1,6 +1,7 @@
 // What the API's handlers share: the roots, the guard's settings, the job queue, the caches and
 // the decoding slots. Private to serve/.
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -68,6 +69,8 @@ struct Api::State {
   const Roots& roots;
   GuardConfig guard;
   FramePool frames;
+  // Pictures being made now: cuts pause while it is above zero (a person waits for the pictures).
+  std::atomic<int> picturesMaking{0};
   BackgroundCache<RecordingPtr> recordings;   // programme 0 of the key
   BackgroundCache<ScanPtr> scans;
   BackgroundCache<std::shared_ptr<const std::string>> pictures;   // JPEG files by position and width

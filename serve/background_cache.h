@@ -18,8 +18,9 @@
 #include <unistd.h>
 
 // Puts the calling thread at a lower scheduling priority (nice 10, Linux threads have their own):
-// long reads in the background — cuts, measurements, scans — then leave the cores to the requests
-// a person waits for (pictures, lists), which on a small server share two cores with them.
+// long reads in the background — measurements, scans — then leave the cores to the requests a
+// person waits for (pictures, lists), which on a small server share two cores with them. (Cuts,
+// which a person also waits for, run at the server's priority and pause for pictures instead.)
 inline void lower_thread_priority() { setpriority(PRIO_PROCESS, id_t(gettid()), 10); }
 
 struct FileKey {

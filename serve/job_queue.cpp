@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <thread>
 
-#include "serve/background_cache.h"
 
 struct JobQueue::Record : JobControl {
   JobQueue* queue = nullptr;
@@ -74,8 +73,10 @@ void JobQueue::Dispatch(size_t root) {
     job->version = ++version_;
     ++running_[root];
     ++threads_;
+    // The job runs at the server's own priority, as `kerf cut` would: a lowered priority made a cut
+    // wait behind every other program on a busy machine. Pictures keep their speed because a cut
+    // gives way while one is being made (its work is told of them).
     std::thread([this, job] {
-      lower_thread_priority();
       JobEnd end;
       try {
         end = job->work(*job);

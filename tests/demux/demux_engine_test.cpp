@@ -16,6 +16,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "demux/kerfdmx_front_end.h"
@@ -84,6 +85,7 @@ class DemuxEngineRun : public ::testing::Test {
     job.requestPath = path.c_str();
     job.callerWindow = 1;
     job.stop = stop_;
+    job.giveWay = giveWay_;
     return engine_.Run(job);
   }
   std::vector<uint32_t> Progress() const {
@@ -111,6 +113,7 @@ class DemuxEngineRun : public ::testing::Test {
   DemuxEngine engine_{host_, "/prog/"};
   DemuxResult result_;
   const std::atomic<bool>* stop_ = nullptr;
+  const std::atomic<int>* giveWay_ = nullptr;
 };
 
 TEST_F(DemuxEngineRun, EveryWholePerCentIsPostedOnceAndTheLockFileTestedWithIt) {
@@ -171,6 +174,29 @@ TEST_F(DemuxEngineRun, StopFlagEndsTheRunNormally) {
   EXPECT_EQ(r.summary.packets, 1u);
   EXPECT_NE(host_.out.find("=00000001h\n"), std::string::npos) << host_.out;
   EXPECT_TRUE(host_.posts.size() == 1 && host_.posts[0].wparam == 1) << "the API itself posts no completion";
+}
+
+// A run gives way while the count is above zero: it waits, then either goes on to the end or,
+// stopped meanwhile, ends without reading the rest.
+TEST_F(DemuxEngineRun, RunWaitsWhileGivingWayAndStillStops) {
+  const std::string in = Recording(5000);
+  for (const bool stopMeanwhile : {false, true}) {
+    std::atomic<bool> stop{false}, finished{false};
+    std::atomic<int> giveWay{1};
+    stop_ = &stop;
+    giveWay_ = &giveWay;
+    DemuxResult r;
+    std::thread run([&] {
+      r = RunJob(in);
+      finished = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(finished) << stopMeanwhile;
+    (stopMeanwhile ? void(stop = true) : void(giveWay = 0));
+    run.join();
+    EXPECT_EQ(r.outcome, stopMeanwhile ? DemuxOutcome::Stopped : DemuxOutcome::Done);
+    EXPECT_EQ(r.summary.packets < 5000u, stopMeanwhile) << r.summary.packets;
+  }
 }
 
 TEST_F(DemuxEngineRun, RefusalsPostToTheHandleAsItStands) {
