@@ -13,6 +13,12 @@
 
 namespace {
 
+// The steady clock in nanoseconds (the engine's header keeps plain counts).
+int64_t steady_ns() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 constexpr uint32_t kOpenRange = 0x7FFFFFFF;   // packets to process when the end is open
 
 const char kWriteError[] = "DEMUX用のファイルの書き込みでエラーが発生しました.\n";
@@ -50,6 +56,8 @@ DemuxResult DemuxEngine::Run(const DemuxJob& job) {
   syncLosses_ = 0;
   lastPercent_ = -1;
   percentCheckAt_ = 0;
+  giveWayCreditNs_ = 0;
+  giveWayLookNs_ = steady_ns();
   writeErrorPrinted_ = false;
   failure_ = DemuxFailure::None;
   badControlLine_ = 0;
@@ -341,9 +349,19 @@ bool DemuxEngine::Bookkeeping(uint32_t processed, LoopEnd& end) {
   }
   const std::atomic<bool>* const stop = job_->stop;
   const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
-  if (const std::atomic<int>* giveWay = job_->giveWay)
-    while (giveWay->load(std::memory_order_relaxed) > 0 && !stopped())
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // The run waits while others' work is marked, but never for longer than it has run since it last
+  // waited (saved up to 100 ms): a client asking for pictures without a pause halves a cut's speed
+  // at worst, and cannot hold it still.
+  if (const std::atomic<int>* giveWay = job_->giveWay) {
+    constexpr int64_t kStepNs = 1'000'000, kMostSavedNs = 100'000'000;
+    const int64_t now = steady_ns();
+    giveWayCreditNs_ = std::min(giveWayCreditNs_ + (now - giveWayLookNs_), kMostSavedNs);
+    while (giveWayCreditNs_ >= kStepNs && giveWay->load(std::memory_order_relaxed) > 0 && !stopped()) {
+      std::this_thread::sleep_for(std::chrono::nanoseconds(kStepNs));
+      giveWayCreditNs_ -= kStepNs;
+    }
+    giveWayLookNs_ = steady_ns();
+  }
   if (stopped()) {
     end = StoppedAt();
     return false;

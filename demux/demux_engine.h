@@ -183,6 +183,10 @@ class DemuxEngine {
   // The per cent done is worked out again only from this many packets processed on: before it,
   // it cannot have changed.
   uint32_t percentCheckAt_ = 0;
+  // Giving way: the time the run may still spend waiting, earned by working (see Bookkeeping), and
+  // when it last looked.
+  int64_t giveWayCreditNs_ = 0;
+  int64_t giveWayLookNs_ = 0;   // steady clock
   bool writeErrorPrinted_ = false;
   DemuxFailure failure_ = DemuxFailure::None;
   int badControlLine_ = 0;
