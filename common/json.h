@@ -77,12 +77,13 @@ inline std::string json_compact(const Json& value) {
 }
 
 // Parses text into value; false, with a message in error, when it is no JSON text.
-// The message names the line and column where the text went wrong.
+// The message names the line and column where the text went wrong, or the number beyond a double
+// (which the parser throws as out_of_range, not as a parse error).
 inline bool json_parse(std::string_view text, Json& value, std::string& error) {
   try {
     value = Json::parse(text);
     return true;
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {
     error = e.what();
     value = Json();
     return false;

@@ -41,6 +41,12 @@ TEST(Json, MalformedTextIsReportedWithItsPlace) {
     EXPECT_FALSE(json_parse(text, value, error)) << text;
     EXPECT_NE(error.find("parse error"), std::string::npos) << text << ": " << error;
   }
+  // A number beyond a double is the text's fault too, refused rather than thrown at the caller
+  // (a request body with one ended kerf serve).
+  Json value;
+  std::string error;
+  EXPECT_FALSE(json_parse("{\"start\": 1e999}", value, error));
+  EXPECT_NE(error.find("number overflow"), std::string::npos) << error;
 }
 
 }  // namespace
