@@ -35,8 +35,12 @@ class Page(unittest.TestCase):
 
     # -- helpers ----------------------------------------------------------------------------------
     def until(self, condition, what, timeout=30):
+        # The page redraws its lists as answers come in: an element found a moment ago may be gone
+        # when it is read, which only means "not yet" here.
+        from selenium.common.exceptions import StaleElementReferenceException
         from selenium.webdriver.support.ui import WebDriverWait
-        return WebDriverWait(self.driver, timeout, 0.02).until(lambda d: condition(), "waited for " + what)
+        return WebDriverWait(self.driver, timeout, 0.02, ignored_exceptions=[StaleElementReferenceException]).until(
+            lambda d: condition(), "waited for " + what)
 
     def el(self, testid):
         return self.driver.find_element("css selector", f"[data-testid={testid}]")
@@ -107,7 +111,8 @@ class Page(unittest.TestCase):
         self.el("filter").send_keys("12-02")
         self.until(lambda: [e.get_attribute("data-path") for e in d.find_elements("css selector", "li[data-testid=recording]")
                             if e.is_displayed()] == ["rec/" + kerfweb.Root.NAMES[1]], "the filter")
-        d.find_element("css selector", f"li[data-path='rec/{kerfweb.Root.NAMES[1]}'] a").click()
+        self.until(lambda: d.find_element("css selector", f"li[data-path='rec/{kerfweb.Root.NAMES[1]}'] a").click() or True,
+                   "the recording's link clicked")
         self.until(lambda: d.execute_script("return document.body.dataset.view") == "rec", "the recording's view")
         self.assertEqual(self.attr("rec-title", "title"), "rec/" + kerfweb.Root.NAMES[1])
 
@@ -179,12 +184,13 @@ class Page(unittest.TestCase):
         self.assertEqual(self.driver.find_element("css selector", "li[data-testid=output]").get_attribute("data-bytes"), str(len(oracle)))
 
     def test_stop_a_waiting_cut(self):
-        # Long cuts through the API (1000 short stretches each, about 5 s) keep the root's one place
-        # busy, so the page's cut waits in the queue until it is stopped: a lasting state, not a race.
+        # Long cuts through the API (1000 short stretches each, one to five seconds each by the load)
+        # keep the root's one place busy, eight of them long enough for the page's cut to wait in the
+        # queue until it is stopped: a lasting state, not a race.
         ranges = [{"start": f"p:{i * 90:X}", "end": f"p:{i * 90 + 9:X}"} for i in range(1000)]
         blockers = [self.server.api("POST", "/api/cuts", {"path": REC, "join": True, "ranges": ranges, "output": f"rec/cuts/long{n}.ts"})
-                    for n in range(3)]
-        self.assertEqual([status for status, _ in blockers], [202] * 3, blockers)
+                    for n in range(8)]
+        self.assertEqual([status for status, _ in blockers], [202] * 8, blockers)
         try:
             self.open_recording()
             self.one_stretch()
@@ -194,7 +200,7 @@ class Page(unittest.TestCase):
             self.assertTrue(self.el("queue").is_displayed())
             self.el("btn-stop").click()
             self.assertEqual(self.cut_state(), "stopped")
-            self.assertIn(self.server.api("GET", blockers[1][1]["url"])[1]["state"], ("queued", "running"))
+            self.assertIn(self.server.api("GET", blockers[-1][1]["url"])[1]["state"], ("queued", "running"))
         finally:
             for _, cut in reversed(blockers):
                 self.server.api("DELETE", cut["url"])
