@@ -23,7 +23,9 @@
 #include "tests/support/stream_builder.h"
 #include "tests/support/test_mounts.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -78,19 +80,51 @@ struct Result {
 
 std::string quote(const std::string& s) { return "\"" + s + "\""; }
 
+#ifdef _WIN32
+// Started directly, not through cmd.exe: under Wine, cmd.exe now and then failed to find a
+// program named by a Unix-style path (status 9009) before the program ever ran.
+int start_and_wait(const std::string& program, const std::string& line, const std::string& out,
+                   const std::string& err) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  auto create = [&](const std::string& path) {
+    return CreateFileW(native(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  };
+  const HANDLE o = create(out), e = create(err);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = o;
+  si.hStdError = e;
+  wchar_t app[MAX_PATH * 4];
+  std::wstring command = native(line).wstring();
+  PROCESS_INFORMATION pi{};
+  int status = -1;
+  if (o != INVALID_HANDLE_VALUE && e != INVALID_HANDLE_VALUE &&
+      GetFullPathNameW(native(program).c_str(), DWORD(std::size(app)), app, nullptr) != 0 &&
+      CreateProcessW(app, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(pi.hProcess, &code)) status = int(code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  if (o != INVALID_HANDLE_VALUE) CloseHandle(o);
+  if (e != INVALID_HANDLE_VALUE) CloseHandle(e);
+  return status;
+}
+#endif
+
 // Runs a built program with its output in files; every argument is quoted.
 Result run(const tsb::TempDir& dir, const std::string& program, const std::vector<std::string>& args) {
   std::string line = quote(program);
   for (const std::string& a : args) line += " " + quote(a);
   const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
-  line += " > " + quote(out) + " 2> " + quote(err);
   Result r;
 #ifdef _WIN32
-  // cmd.exe drops the outer pair; the UTF-8 line reaches it and the program as UTF-16.
-  const int raw = _wsystem(native("\"" + line + "\"").c_str());
-  r.status = raw;
+  r.status = start_and_wait(program, line, out, err);
 #else
-  const int raw = std::system(line.c_str());
+  const int raw = std::system((line + " > " + quote(out) + " 2> " + quote(err)).c_str());
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
   r.out = std::string(reinterpret_cast<const char*>(tsb::ReadFile(out).data()), tsb::ReadFile(out).size());
