@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the Windows end-to-end tests (under Wine and Xvfb, as test.sh does) and, beside them, the
+# Runs the Windows end-to-end tests and the kerf command-line test (under Wine and Xvfb, as test.sh does) and, beside them, the
 # native suite again and again while stress-ng keeps every core busy at a lower priority, and counts the
 # passes: a test that waits for a state it must catch in passing fails here sooner or later.
 # Usage: scripts/e2e-under-load.sh [runs, default 10]
@@ -52,7 +52,7 @@ for ((i = 1; i <= runs; i++)); do
   run_suite native "$i" ctest --preset native -j "$(nproc)" --output-on-failure >"$logs/native-$i.result" &
   native_job=$!
   win=$(run_suite win64 "$i" xvfb-run -a -s '-screen 0 1280x1024x24' \
-    ctest --preset win64 -R '^kerfcut_e2e' --output-on-failure)
+    ctest --preset win64 -R '^(kerfcut_e2e|kerf_cli_test$)' --output-on-failure)
   wait "$native_job"
   native=$(cat "$logs/native-$i.result")
   rm -f "$logs/native-$i.result"
