@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the Windows end-to-end tests and the kerf command-line test (under Wine and Xvfb, as test.sh does) and, beside them, the
-# native suite again and again while stress-ng keeps every core busy at a lower priority, and counts the
-# passes: a test that waits for a state it must catch in passing fails here sooner or later.
+# Runs the Windows end-to-end tests and the kerf command-line test (under Wine and Xvfb, as
+# test.sh does) and, beside them, the native suite again and again while stress-ng keeps every core
+# busy at a lower priority, and counts the passes: a test that waits for a state it must catch in
+# passing fails here sooner or later.
 # Usage: scripts/e2e-under-load.sh [runs, default 10]
 # Needs the built trees (cmake --preset win64/native, cmake --build --preset win64/native) and
 # stress-ng (scripts/install-deps.sh installs it). KERF_LOAD_WORKERS sets the number of busy
